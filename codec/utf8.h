@@ -1,0 +1,22 @@
+// UTF-16 to UTF-8 encoding of runs of units.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kebu {
+
+// Encodes `count` UTF-16 units as UTF-8 into `out` (no terminator written)
+// and returns the number of bytes. With out == nullptr only the count is
+// returned; it equals the count with a buffer. A valid surrogate pair becomes
+// one 4-byte sequence, a lone surrogate becomes EF BF BD (U+FFFD); a 0 unit
+// inside the run becomes a 0 byte. The caller gives room for 3 bytes per unit.
+uint32_t Utf16ToUtf8(const char16_t* units, uint32_t count, uint8_t* out);
+
+// Convenience forms for the tools: whole strings. Utf8ToUtf16 turns each
+// ill-formed sequence (and an encoded surrogate) into U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view text);
+
+}  // namespace kebu

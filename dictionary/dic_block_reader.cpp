@@ -1,0 +1,82 @@
+#include "dictionary/dic_block_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "dictionary/le.h"
+
+namespace kebu {
+
+DicBlockReader::DicBlockReader(const DicFile& file, const DicHeader& header)
+    : file_(file), header_(header) {}
+
+DicBlockReader::~DicBlockReader() = default;
+
+int64_t DicBlockReader::BlockPosition(int32_t n) const {
+  // Computed wide: a damaged header or block number must not wrap around
+  // into some other part of the file.
+  return static_cast<int64_t>(header_.header_size()) + header_.data_gap() +
+         (static_cast<int64_t>(header_.index_block()) + n) * header_.block_size();
+}
+
+int DicBlockReader::ReadBlock(int32_t n) {
+  const int64_t pos = BlockPosition(n);
+  const int size = header_.block_size();
+  if (pos < 0 || size < 1 || size > 1024) return -1;
+  return file_.ReadExactAt(pos, blockArea_, static_cast<size_t>(size)) ? 0 : -1;
+}
+
+int DicBlockReader::LoadBlock(int32_t n) {
+  if (currentBlock_ >= 0 && n == currentBlock_) {
+    position_ = 2;
+    previousLength_ = 0;
+    return 0;
+  }
+  position_ = 0;
+  currentBlock_ = -1;
+  areaSize_ = 0;
+  if (ReadBlock(n) != 0) return -1;
+  const uint32_t size = static_cast<uint32_t>(header_.block_size());
+  const int64_t pos = BlockPosition(n);
+  if (size < 2) {
+    // One-byte blocks: the area word runs on into the next block.
+    if (!file_.ReadExactAt(pos + 1, blockArea_ + 1, 1)) return -1;
+  }
+  const uint32_t word = DecodeFixed16(blockArea_);
+  const uint32_t count = word & 0x7FFF;
+  if (count == 0) return -1;
+
+  // An area may not claim more of the file than there is: blocks behind the
+  // end of the file read as zeros, so one zero block stands for all of them.
+  const int64_t inFile = std::max<int64_t>(0, file_.Size() - pos) / size;
+  const uint32_t blocks =
+      static_cast<uint32_t>(std::min<int64_t>(count, std::max<int64_t>(inFile, 1) + 1));
+  try {
+    if (capacity_ < blocks) {
+      data_.resize(static_cast<size_t>(blocks) * size);
+      capacity_ = blocks;
+    }
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  const size_t bytes = static_cast<size_t>(blocks) * size;
+  std::memcpy(data_.data(), blockArea_, size);
+  if (blocks > 1) {
+    // The rest of the area in one read; a block that does not arrive whole,
+    // and every block behind it, stays zero.
+    const size_t rest = bytes - size;
+    const size_t got = file_.ReadAt(pos + size, data_.data() + size, rest);
+    const size_t whole = got / size * size;
+    std::memset(data_.data() + size + whole, 0, rest - whole);
+  }
+  lengthWidth_ = (word & 0x8000) ? 4 : 2;
+  blockCount_ = count;
+  areaSize_ = static_cast<uint32_t>(bytes);
+  currentBlock_ = n;
+  position_ = 2;
+  previousLength_ = 0;
+  return 0;
+}
+
+}  // namespace kebu
