@@ -1,0 +1,576 @@
+// Laying out test dictionaries: records, record areas, index and header.
+#include "tests/support/dic_builder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <numeric>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include <unistd.h>
+
+namespace kebu::testing {
+namespace {
+
+constexpr uint8_t kExtendedBit = 0x10;
+constexpr uint8_t kEndTag = 0x80;
+constexpr uint16_t kWideAreaBit = 0x8000;
+constexpr uint32_t kMaxAreaBlocks = 0x7FFF;
+
+void Require(bool condition, const char* message) {
+  if (!condition) throw std::invalid_argument(message);
+}
+
+bool IsLengthField(uint8_t tag) { return tag != kEndTag && (tag & 0x10); }
+
+// A record with its texts in the dictionary's encoding, ready to be written
+// at any width and after any headword.
+struct EncodedRecord {
+  size_t source = 0;
+  std::string headword;
+  std::string translation;
+  std::vector<Field> fields;  // example, pronunciation, extra; encoded
+  uint8_t attribute_byte = 0;
+  bool extended = false;
+  bool end_tag = true;
+  std::u16string sort_units;  // BOCU-1 dictionaries sort by these
+  bool bocu1 = false;         // attribute byte before the tail, outside L
+};
+
+EncodedRecord Encode(const Record& record, size_t source, Encoding encoding,
+                     size_t* substitutions) {
+  auto text = [&](const std::string& s) {
+    return record.raw_text ? s : EncodeText(encoding, s, substitutions);
+  };
+  EncodedRecord e;
+  e.source = source;
+  e.headword = text(record.headword);
+  e.translation = text(record.translation);
+  if (!record.example.empty()) e.fields.push_back({1, text(record.example)});
+  if (!record.pronunciation.empty()) {
+    e.fields.push_back({2, text(record.pronunciation)});
+  }
+  for (const Field& f : record.extra) {
+    bool is_text = f.tag != kEndTag && !IsLengthField(f.tag);
+    e.fields.push_back({f.tag, is_text ? text(f.content) : f.content});
+  }
+  e.extended = record.extended || (record.attribute & kExtendedBit) ||
+               !e.fields.empty();
+  e.attribute_byte = static_cast<uint8_t>(
+      (record.attribute & ~kExtendedBit) | (e.extended ? kExtendedBit : 0));
+  e.end_tag = record.end_tag;
+  e.bocu1 = encoding == Encoding::kBocu1;
+  if (e.bocu1) {
+    e.sort_units = record.raw_text ? DecodeBocu1(e.headword)
+                                   : Utf8ToUtf16(record.headword);
+  }
+  return e;
+}
+
+uint8_t SharedPrefix(std::string_view previous, std::string_view headword) {
+  size_t n = std::min({previous.size(), headword.size(), size_t{255}});
+  size_t i = 0;
+  while (i < n && previous[i] == headword[i]) ++i;
+  return static_cast<uint8_t>(i);
+}
+
+// L: bytes from the tail's first byte to the record's end (the attribute
+// byte counts only in code page 932 records, where it follows the tail).
+uint64_t RecordLengthValue(const EncodedRecord& r, int width, uint8_t prefix) {
+  uint64_t n = (r.headword.size() - prefix) + 1 + (r.bocu1 ? 0 : 1) +
+               r.translation.size();
+  if (!r.extended) return n;
+  n += 1;  // translation's zero byte
+  for (const Field& f : r.fields) {
+    n += 1;
+    if (f.tag == kEndTag) continue;
+    n += IsLengthField(f.tag) ? width + f.content.size() : f.content.size() + 1;
+  }
+  if (r.end_tag) n += 1;
+  return n;
+}
+
+uint64_t RecordSize(const EncodedRecord& r, int width, uint8_t prefix) {
+  return width + 1 + (r.bocu1 ? 1 : 0) + RecordLengthValue(r, width, prefix);
+}
+
+// Whether 2-byte lengths cannot hold the record's length or a field length.
+bool NeedsWideLengths(const EncodedRecord& r) {
+  if (RecordLengthValue(r, 2, 0) > 0xFFFF) return true;
+  return std::any_of(r.fields.begin(), r.fields.end(), [](const Field& f) {
+    return IsLengthField(f.tag) && f.content.size() > 0xFFFF;
+  });
+}
+
+void AppendUint(std::vector<uint8_t>& out, int width, uint64_t value) {
+  if (width == 4) {
+    AppendLe32(out, static_cast<uint32_t>(value));
+  } else {
+    AppendLe16(out, static_cast<uint16_t>(value));
+  }
+}
+
+void AppendBytes(std::vector<uint8_t>& out, std::string_view s) {
+  out.insert(out.end(), s.begin(), s.end());
+}
+
+// Appends one record to `out`; `base` is the record's offset in its area.
+void WriteRecord(const EncodedRecord& r, Encoding encoding, int width,
+                 uint8_t prefix, std::vector<uint8_t>& out, uint32_t base,
+                 RecordLayout* layout) {
+  uint64_t length = RecordLengthValue(r, width, prefix);
+  if (width == 2 && NeedsWideLengths(r)) {
+    throw std::invalid_argument("record needs 4-byte lengths");
+  }
+  const size_t start = out.size();
+  auto here = [&] { return static_cast<uint32_t>(base + out.size() - start); };
+  RecordLayout l;
+  l.source = r.source;
+  l.offset = l.length_offset = base;
+  l.length_value = static_cast<uint32_t>(length);
+  l.extended = r.extended;
+  l.prefix = prefix;
+  l.attribute_byte = r.attribute_byte;
+  AppendUint(out, width, length);
+  l.prefix_offset = here();
+  out.push_back(prefix);
+  const bool bocu1 = encoding == Encoding::kBocu1;
+  if (bocu1) {
+    l.attribute_offset = here();
+    out.push_back(r.attribute_byte);
+  }
+  std::string_view tail = std::string_view(r.headword).substr(prefix);
+  l.tail = {here(), static_cast<uint32_t>(tail.size())};
+  AppendBytes(out, tail);
+  out.push_back(0);
+  if (!bocu1) {
+    l.attribute_offset = here();
+    out.push_back(r.attribute_byte);
+  }
+  l.translation = {here(), static_cast<uint32_t>(r.translation.size())};
+  AppendBytes(out, r.translation);
+  if (r.extended) {
+    out.push_back(0);
+    for (const Field& f : r.fields) {
+      FieldLayout fl;
+      fl.tag = f.tag;
+      fl.tag_offset = here();
+      out.push_back(f.tag);
+      if (f.tag != kEndTag) {
+        if (IsLengthField(f.tag)) AppendUint(out, width, f.content.size());
+        fl.content = {here(), static_cast<uint32_t>(f.content.size())};
+        AppendBytes(out, f.content);
+        if (!IsLengthField(f.tag)) out.push_back(0);
+      }
+      if (f.tag == 1) l.example = fl.content;
+      if (f.tag == 2) l.pronunciation = fl.content;
+      l.fields.push_back(fl);
+    }
+    if (r.end_tag) out.push_back(kEndTag);
+  }
+  l.end = here();
+  if (layout != nullptr) {
+    l.headword = r.headword;
+    *layout = std::move(l);
+  }
+}
+
+// The records of one area before they are written.
+struct PendingArea {
+  std::vector<size_t> records;  // indexes into the sorted records
+  std::vector<uint8_t> prefixes;
+  int width = 2;
+  uint64_t used = 2;  // area word and records so far
+};
+
+uint32_t BlocksFor(uint64_t bytes, int block_size) {
+  uint64_t n = (bytes + block_size - 1) / block_size;
+  Require(n <= kMaxAreaBlocks, "record area longer than 32767 blocks");
+  return static_cast<uint32_t>(std::max<uint64_t>(n, 1));
+}
+
+void ValidateGeometry(const Options& o) {
+  Require(o.block_size >= 1 && o.block_size <= 0x7FFF,
+          "block_size must be 1..32767");
+  Require(o.header_size >= 1 && o.header_size <= 0x7FFF,
+          "header_size must be 1..32767");
+  Require(o.data_gap >= 0, "data_gap must not be negative");
+  Require(o.signature_offset == -1 ||
+              (o.signature_offset >= 0 &&
+               o.signature_offset + static_cast<int>(kSignatureText.size()) <=
+                   140),
+          "signature_offset must be -1 or 0..89");
+}
+
+uint32_t BlocksForIndex(uint64_t bytes, int block_size) {
+  return static_cast<uint32_t>((bytes + block_size - 1) / block_size);
+}
+
+struct IndexArea {
+  std::vector<uint8_t> bytes;
+  std::vector<IndexEntryLayout> entries;  // offsets from the index start
+};
+
+IndexArea MakeIndex(const Options& o,
+                    const std::vector<RawIndexEntry>& entries) {
+  IndexArea index;
+  for (const RawIndexEntry& e : entries) {
+    Require(o.index32 || e.block <= 0xFFFF,
+            "block number above 65535 needs 32-bit index block numbers");
+    IndexEntryLayout l;
+    l.file_offset = index.bytes.size();
+    l.block = e.block;
+    l.key = e.key;
+    AppendUint(index.bytes, o.index32 ? 4 : 2, e.block);
+    l.key_file_offset = index.bytes.size();
+    AppendBytes(index.bytes, e.key);
+    index.bytes.push_back(0);
+    index.entries.push_back(std::move(l));
+  }
+  return index;
+}
+
+// Header, filler, index area, gap and data: the whole file. Fills the
+// file-level fields of `layout`.
+std::vector<uint8_t> Assemble(Options o, const IndexArea& index,
+                              std::span<const uint8_t> data,
+                              int32_t nword_value, Layout& layout) {
+  ValidateGeometry(o);
+  Require(o.header_size >= 256, "header_size below 256 is not supported");
+  const uint64_t bs = o.block_size;
+  const uint32_t index_block = std::max<uint32_t>(
+      BlocksForIndex(index.bytes.size(), o.block_size), o.min_index_blocks);
+  const uint32_t blocks = static_cast<uint32_t>((data.size() + bs - 1) / bs);
+  Require(o.index_block || index_block <= 0x7FFF,
+          "index area longer than 32767 blocks (index_block is 16-bit)");
+  if (!o.nword) o.nword = nword_value;
+  if (!o.nindex2) o.nindex2 = static_cast<int32_t>(index.entries.size());
+  if (!o.nblock2) o.nblock2 = static_cast<int32_t>(blocks);
+  if (!o.index_block) o.index_block = static_cast<int16_t>(index_block);
+
+  std::vector<uint8_t> file = MakeHeader(o);
+  file.resize(o.header_size, kFillerByte);
+  layout.index_offset = o.header_size;
+  layout.index_bytes = static_cast<uint32_t>(index.bytes.size());
+  layout.index_block = index_block;
+  layout.entries = index.entries;
+  for (IndexEntryLayout& e : layout.entries) {
+    e.file_offset += o.header_size;
+    e.key_file_offset += o.header_size;
+  }
+  file.insert(file.end(), index.bytes.begin(), index.bytes.end());
+  file.resize(o.header_size + index_block * bs, 0);
+  file.resize(file.size() + o.data_gap, kFillerByte);
+  layout.data_offset = file.size();
+  layout.block_count = blocks;
+  file.insert(file.end(), data.begin(), data.end());
+  file.resize(layout.data_offset + blocks * bs, 0);
+  return file;
+}
+
+int WidthFor(const EncodedRecord& r, LengthWidth lengths) {
+  switch (lengths) {
+    case LengthWidth::k4:
+      return 4;
+    case LengthWidth::k2:
+      Require(!NeedsWideLengths(r),
+              "a record needs 4-byte lengths but k2 was asked for");
+      return 2;
+    case LengthWidth::kAuto:
+      break;
+  }
+  return NeedsWideLengths(r) ? 4 : 2;
+}
+
+uint64_t AreaBytesAtWidth(const PendingArea& area,
+                          const std::vector<EncodedRecord>& records,
+                          int width) {
+  uint64_t used = 2;
+  for (size_t i = 0; i < area.records.size(); ++i) {
+    used += RecordSize(records[area.records[i]], width, area.prefixes[i]);
+  }
+  return used;
+}
+
+// Groups the records, in the given order, into record areas.
+std::vector<PendingArea> Pack(const std::vector<EncodedRecord>& records,
+                              const std::vector<size_t>& order,
+                              const Options& o) {
+  const uint64_t capacity = static_cast<uint64_t>(o.area_blocks) * o.block_size;
+  const size_t per_area = static_cast<size_t>(o.records_per_area);
+  std::vector<PendingArea> areas;
+  for (size_t index : order) {
+    const EncodedRecord& r = records[index];
+    const int own_width = WidthFor(r, o.lengths);
+    if (!areas.empty()) {
+      PendingArea& area = areas.back();
+      if (per_area == 0 || area.records.size() < per_area) {
+        const int width = std::max(area.width, own_width);
+        const uint8_t prefix =
+            o.prefix_compression
+                ? SharedPrefix(records[area.records.back()].headword,
+                               r.headword)
+                : 0;
+        const uint64_t used = width == area.width
+                                  ? area.used
+                                  : AreaBytesAtWidth(area, records, width);
+        const uint64_t size = RecordSize(r, width, prefix);
+        // The zero length that ends the area must fit behind the record.
+        if (per_area > 0 || used + size + width <= capacity) {
+          area.width = width;
+          area.used = used + size;
+          area.records.push_back(index);
+          area.prefixes.push_back(prefix);
+          continue;
+        }
+      }
+    }
+    PendingArea area;
+    area.width = own_width;
+    area.used = 2 + RecordSize(r, own_width, 0);
+    area.records.push_back(index);
+    area.prefixes.push_back(0);
+    areas.push_back(std::move(area));
+  }
+  return areas;
+}
+
+}  // namespace
+
+uint64_t Layout::BlockOffset(uint32_t n) const {
+  return data_offset + static_cast<uint64_t>(n) * block_size;
+}
+
+std::vector<const RecordLayout*> Layout::Records() const {
+  std::vector<const RecordLayout*> all;
+  for (const AreaLayout& area : areas) {
+    for (const RecordLayout& record : area.records) all.push_back(&record);
+  }
+  return all;
+}
+
+BuiltDictionary BuildDictionary(std::vector<Record> records,
+                                const Options& o) {
+  ValidateGeometry(o);
+  Require(o.header_size >= 256, "header_size below 256 is not supported");
+  Require(o.area_blocks >= 1 && o.area_blocks <= 0x7FFF,
+          "area_blocks must be 1..32767");
+  Require(o.records_per_area >= 0, "records_per_area must not be negative");
+
+  BuiltDictionary out;
+  std::vector<EncodedRecord> encoded;
+  encoded.reserve(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    encoded.push_back(Encode(records[i], i, o.encoding, &out.substitutions));
+  }
+  records = {};
+
+  std::vector<size_t> order(encoded.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  if (o.sort) {
+    if (o.encoding == Encoding::kBocu1) {
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return encoded[a].sort_units < encoded[b].sort_units;
+      });
+    } else {
+      // std::string compares its bytes as unsigned char.
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return encoded[a].headword < encoded[b].headword;
+      });
+    }
+  }
+
+  const std::vector<PendingArea> pending = Pack(encoded, order, o);
+  std::vector<uint8_t> data;
+  std::vector<RawIndexEntry> entries;
+  Layout& layout = out.layout;
+  layout.block_size = static_cast<uint32_t>(o.block_size);
+  uint32_t next_block = 0;
+  for (const PendingArea& p : pending) {
+    AreaLayout area;
+    area.first_block = next_block;
+    area.block_count = std::max<uint32_t>(
+        static_cast<uint32_t>(o.area_blocks),
+        BlocksFor(p.used + p.width, o.block_size));
+    area.length_width = p.width;
+    const size_t start = data.size();
+    AppendLe16(data, static_cast<uint16_t>(area.block_count |
+                                           (p.width == 4 ? kWideAreaBit : 0)));
+    for (size_t i = 0; i < p.records.size(); ++i) {
+      const uint32_t offset = static_cast<uint32_t>(data.size() - start);
+      RecordLayout* record = nullptr;
+      if (o.record_layout) record = &area.records.emplace_back();
+      WriteRecord(encoded[p.records[i]], o.encoding, p.width, p.prefixes[i],
+                  data, offset, record);
+    }
+    area.end_marker_offset = static_cast<uint32_t>(data.size() - start);
+    AppendUint(data, p.width, 0);
+    data.resize(start + static_cast<size_t>(area.block_count) * o.block_size,
+                0);
+    entries.push_back({area.first_block, encoded[p.records.front()].headword});
+    next_block += area.block_count;
+    layout.areas.push_back(std::move(area));
+  }
+  encoded = {};
+
+  Options header_options = o;
+  if (o.auto_index32 && !layout.areas.empty() &&
+      layout.areas.back().first_block > 0xFFFF) {
+    header_options.index32 = true;
+  }
+  layout.index32 = header_options.index32;
+  out.bytes = Assemble(header_options, MakeIndex(header_options, entries),
+                       data, static_cast<int32_t>(order.size()), layout);
+  for (AreaLayout& area : layout.areas) {
+    area.file_offset = layout.BlockOffset(area.first_block);
+  }
+  return out;
+}
+
+std::vector<uint8_t> MakeHeader(const Options& o) {
+  Require(o.signature_offset == -1 ||
+              (o.signature_offset >= 0 && o.signature_offset <= 89),
+          "signature_offset must be -1 or 0..89");
+  std::vector<uint8_t> h(256, 0);
+  if (o.signature_offset >= 0) {
+    std::copy(kSignatureText.begin(), kSignatureText.end(),
+              h.begin() + o.signature_offset);
+  }
+  const bool bocu1 = o.encoding == Encoding::kBocu1;
+  PutLe16(h, 140, o.version);
+  PutLe16(h, 142, static_cast<uint16_t>(o.lword));
+  PutLe16(h, 144, static_cast<uint16_t>(o.ljapa));
+  PutLe16(h, 146, static_cast<uint16_t>(o.block_size));
+  PutLe16(h, 148, static_cast<uint16_t>(o.index_block.value_or(0)));
+  PutLe16(h, 150, static_cast<uint16_t>(o.header_size));
+  PutLe32(h, 160, static_cast<uint32_t>(o.nword.value_or(0)));
+  h[164] = o.dicorder;
+  h[165] = o.dictype.value_or(bocu1 ? 8 : 0);
+  h[166] = o.attrlen;
+  const uint8_t os = o.os.value_or(bocu1 ? 32 : 0);
+  const uint8_t blkbit = o.index32 ? 1 : 0;
+  const auto gap = static_cast<uint32_t>(o.data_gap);
+  const auto nindex2 = static_cast<uint32_t>(o.nindex2.value_or(0));
+  const auto nblock2 = static_cast<uint32_t>(o.nblock2.value_or(0));
+  if ((o.version >> 8) == 4) {
+    h[171] = os;
+    PutLe32(h, 182, gap);
+    PutLe32(h, 190, nindex2);
+    PutLe32(h, 194, nblock2);
+    h[198] = blkbit;
+  } else {
+    h[167] = os;
+    h[182] = blkbit;
+    PutLe32(h, 184, gap);
+    PutLe32(h, 192, nindex2);
+    PutLe32(h, 196, nblock2);
+  }
+  return h;
+}
+
+std::vector<uint8_t> EncodeRecord(const Record& record, Encoding encoding,
+                                  int length_width, std::string_view previous,
+                                  bool prefix_compression,
+                                  RecordLayout* layout, uint32_t base,
+                                  size_t* substitutions) {
+  Require(length_width == 2 || length_width == 4, "length width is 2 or 4");
+  const EncodedRecord r = Encode(record, 0, encoding, substitutions);
+  const uint8_t prefix =
+      prefix_compression ? SharedPrefix(previous, r.headword) : 0;
+  std::vector<uint8_t> out;
+  WriteRecord(r, encoding, length_width, prefix, out, base, layout);
+  return out;
+}
+
+std::vector<uint8_t> MakeRawArea(std::span<const uint8_t> content,
+                                 int block_size, bool wide_lengths,
+                                 int min_blocks) {
+  Require(block_size >= 1, "block_size must be positive");
+  const uint32_t blocks = std::max<uint32_t>(
+      BlocksFor(2 + content.size(), block_size),
+      static_cast<uint32_t>(std::max(min_blocks, 1)));
+  std::vector<uint8_t> out;
+  AppendLe16(out,
+             static_cast<uint16_t>(blocks | (wide_lengths ? kWideAreaBit : 0)));
+  out.insert(out.end(), content.begin(), content.end());
+  out.resize(static_cast<size_t>(blocks) * block_size, 0);
+  return out;
+}
+
+std::vector<uint8_t> AssembleFile(const Options& options,
+                                  const std::vector<RawIndexEntry>& entries,
+                                  std::span<const uint8_t> data) {
+  Layout layout;
+  layout.block_size = static_cast<uint32_t>(options.block_size);
+  return Assemble(options, MakeIndex(options, entries), data, 0, layout);
+}
+
+void PutLe16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value) {
+  if (bytes.size() < offset + 2) bytes.resize(offset + 2, 0);
+  bytes[offset] = static_cast<uint8_t>(value);
+  bytes[offset + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+  PutLe16(bytes, offset, static_cast<uint16_t>(value));
+  PutLe16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
+}
+
+void AppendLe16(std::vector<uint8_t>& bytes, uint16_t value) {
+  PutLe16(bytes, bytes.size(), value);
+}
+
+void AppendLe32(std::vector<uint8_t>& bytes, uint32_t value) {
+  PutLe32(bytes, bytes.size(), value);
+}
+
+uint16_t GetLe16(std::span<const uint8_t> bytes, size_t offset) {
+  return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+uint32_t GetLe32(std::span<const uint8_t> bytes, size_t offset) {
+  return GetLe16(bytes, offset) |
+         (static_cast<uint32_t>(GetLe16(bytes, offset + 2)) << 16);
+}
+
+TempDir::TempDir() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "kebu-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::system_error(errno, std::generic_category(), "mkdtemp");
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::filesystem::path& path,
+               std::span<const uint8_t> bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) {
+    throw std::runtime_error("cannot write " + path.string());
+  }
+}
+
+void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  WriteFile(path, std::span<const uint8_t>(
+                      reinterpret_cast<const uint8_t*>(bytes.data()),
+                      bytes.size()));
+}
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace kebu::testing

@@ -1,0 +1,306 @@
+// mkdic: makes a dictionary file from a word list, for tests and benchmarks.
+//
+//   mkdic [options] INPUT OUTPUT
+//
+// INPUT is a UTF-8 file of tab-separated columns (headword, translation,
+// example, pronunciation, attribute; missing columns are empty; lines that
+// begin with '#' and empty lines are skipped), or with --edict a file in the
+// EUC-JP EDICT format ("WORD [READING] /gloss/gloss/").
+#include <unicode/ucnv.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/dic_builder.h"
+
+namespace {
+
+using kebu::testing::Encoding;
+using kebu::testing::Options;
+using kebu::testing::Record;
+
+constexpr const char* kUsage =
+    "usage: mkdic [options] INPUT OUTPUT\n"
+    "  --edict                 INPUT is an EDICT file (EUC-JP)\n"
+    "  --encoding cp932|bocu1  text encoding (default cp932)\n"
+    "  --version V             header version: 0x0500, or 4, 5, 6 (default 5)\n"
+    "  --block-size N          bytes per block, 1..1024 (default 1024)\n"
+    "  --area-blocks N         blocks per record area (default 4)\n"
+    "  --records-per-area N    exactly N records per area\n"
+    "  --index32               32-bit block numbers in the index (default:\n"
+    "                          only when a block number is above 65535)\n"
+    "  --wide-lengths          4-byte record lengths in every area\n"
+    "  --no-prefix             no prefix compression of headwords\n"
+    "  --signature-offset N    13, 24 or -1 for none (default 13)\n"
+    "  --header-size N         offset of the index area (default 256)\n"
+    "  --data-gap N            bytes between index area and data (default 0)\n"
+    "  --limit N               use the first N input records\n"
+    "  --repeat K              repeat the input K times, headwords of the\n"
+    "                          copies ending in \" #2\", \" #3\", ...\n"
+    "For version 6 and later each headword is stored as the folded key, a\n"
+    "TAB and the headword as given.\n";
+
+struct Arguments {
+  Options options;
+  bool edict = false;
+  long limit = -1;
+  long repeat = 1;
+  std::string input;
+  std::string output;
+};
+
+long ParseNumber(std::string_view name, std::string_view text) {
+  int base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  long value = 0;
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (error != std::errc() || end != text.data() + text.size() ||
+      text.empty()) {
+    throw std::invalid_argument(std::string(name) + ": not a number: " +
+                                std::string(text));
+  }
+  return negative ? -value : value;
+}
+
+Arguments ParseArguments(int argc, char** argv) {
+  Arguments a;
+  a.options.area_blocks = 4;
+  a.options.auto_index32 = true;
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> std::string_view {
+      if (i + 1 >= argc) {
+        throw std::invalid_argument(std::string(arg) + " needs a value");
+      }
+      return argv[++i];
+    };
+    auto number = [&] { return ParseNumber(arg, value()); };
+    if (arg == "--edict") {
+      a.edict = true;
+    } else if (arg == "--encoding") {
+      const std::string_view v = value();
+      if (v == "cp932") {
+        a.options.encoding = Encoding::kCp932;
+      } else if (v == "bocu1") {
+        a.options.encoding = Encoding::kBocu1;
+      } else {
+        throw std::invalid_argument("--encoding: cp932 or bocu1");
+      }
+    } else if (arg == "--version") {
+      const long v = number();
+      a.options.version = static_cast<uint16_t>(v < 0x100 ? v << 8 : v);
+    } else if (arg == "--block-size") {
+      a.options.block_size = static_cast<int>(number());
+    } else if (arg == "--area-blocks") {
+      a.options.area_blocks = static_cast<int>(number());
+    } else if (arg == "--records-per-area") {
+      a.options.records_per_area = static_cast<int>(number());
+    } else if (arg == "--index32") {
+      a.options.index32 = true;
+    } else if (arg == "--wide-lengths") {
+      a.options.lengths = kebu::testing::LengthWidth::k4;
+    } else if (arg == "--no-prefix") {
+      a.options.prefix_compression = false;
+    } else if (arg == "--signature-offset") {
+      a.options.signature_offset = static_cast<int>(number());
+    } else if (arg == "--header-size") {
+      a.options.header_size = static_cast<int>(number());
+    } else if (arg == "--data-gap") {
+      a.options.data_gap = static_cast<int32_t>(number());
+    } else if (arg == "--limit") {
+      a.limit = number();
+    } else if (arg == "--repeat") {
+      a.repeat = number();
+      if (a.repeat < 1) throw std::invalid_argument("--repeat: at least 1");
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    } else if (arg.starts_with("--")) {
+      throw std::invalid_argument("unknown option " + std::string(arg));
+    } else {
+      positional.emplace_back(arg);
+    }
+  }
+  if (positional.size() != 2) {
+    throw std::invalid_argument("INPUT and OUTPUT are needed");
+  }
+  a.input = positional[0];
+  a.output = positional[1];
+  a.options.record_layout = false;
+  return a;
+}
+
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = kebu::testing::ReadFile(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::string EucJpToUtf8(const std::string& euc) {
+  std::string out(euc.size() * 2 + 16, '\0');
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t n =
+      ucnv_convert("UTF-8", "EUC-JP", out.data(),
+                   static_cast<int32_t>(out.size()), euc.data(),
+                   static_cast<int32_t>(euc.size()), &status);
+  if (status == U_STRING_NOT_TERMINATED_WARNING) status = U_ZERO_ERROR;
+  if (U_FAILURE(status)) {
+    throw std::runtime_error(std::string("EUC-JP conversion: ") +
+                             u_errorName(status));
+  }
+  out.resize(n);
+  return out;
+}
+
+std::vector<std::string_view> Split(std::string_view line, char separator) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t end = line.find(separator, start);
+    parts.push_back(line.substr(start, end - start));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+// Calls `take` for each line without its line end.
+template <typename Take>
+void ForEachLine(std::string_view text, Take take) {
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!take(line)) return;
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+}
+
+struct Input {
+  std::vector<Record> records;
+  size_t skipped = 0;  // lines that gave no record
+};
+
+// headword \t translation \t example \t pronunciation \t attribute
+Input ReadTsv(std::string_view text, long limit) {
+  Input in;
+  ForEachLine(text, [&](std::string_view line) {
+    if (limit >= 0 && static_cast<long>(in.records.size()) >= limit) {
+      return false;
+    }
+    if (line.empty() || line.front() == '#') return true;
+    const std::vector<std::string_view> c = Split(line, '\t');
+    if (c[0].empty()) {
+      ++in.skipped;
+      return true;
+    }
+    Record r;
+    r.headword = c[0];
+    if (c.size() > 1) r.translation = c[1];
+    if (c.size() > 2) r.example = c[2];
+    if (c.size() > 3) r.pronunciation = c[3];
+    if (c.size() > 4 && !c[4].empty()) {
+      r.attribute = static_cast<uint8_t>(ParseNumber("attribute", c[4]) & 0x0F);
+    }
+    in.records.push_back(std::move(r));
+    return true;
+  });
+  return in;
+}
+
+// WORD [READING] /gloss/gloss/.../  or  WORD /gloss/.../
+Input ReadEdict(std::string_view text, long limit) {
+  Input in;
+  bool first = true;
+  ForEachLine(text, [&](std::string_view line) {
+    if (limit >= 0 && static_cast<long>(in.records.size()) >= limit) {
+      return false;
+    }
+    // The file's own first line: "\u3000\uFF1F\uFF1F\uFF1F /EDICT, ...".
+    const bool header = first && line.starts_with("\xE3\x80\x80\xEF\xBC\x9F");
+    first = false;
+    if (header || line.empty() || line.front() == '#') return true;
+    const size_t slash = line.find(" /");
+    if (slash == std::string_view::npos || slash == 0) {
+      ++in.skipped;
+      return true;
+    }
+    Record r;
+    std::string_view head = line.substr(0, slash);
+    const size_t bracket = head.find(" [");
+    if (bracket != std::string_view::npos && head.back() == ']') {
+      r.pronunciation = head.substr(bracket + 2, head.size() - bracket - 3);
+      head = head.substr(0, bracket);
+    }
+    r.headword = head;
+    for (std::string_view gloss : Split(line.substr(slash + 2), '/')) {
+      if (gloss.empty()) continue;
+      if (!r.translation.empty()) r.translation += "; ";
+      r.translation += gloss;
+    }
+    in.records.push_back(std::move(r));
+    return true;
+  });
+  return in;
+}
+
+int Run(const Arguments& a) {
+  const auto start = std::chrono::steady_clock::now();
+  Input in = a.edict ? ReadEdict(EucJpToUtf8(ReadText(a.input)), a.limit)
+                     : ReadTsv(ReadText(a.input), a.limit);
+  const bool v6 = (a.options.version >> 8) >= 6 && (a.options.version >> 8) < 0x80;
+  std::vector<Record> records;
+  records.reserve(in.records.size() * a.repeat);
+  for (long k = 1; k <= a.repeat; ++k) {
+    for (const Record& source : in.records) {
+      Record r = source;
+      if (k > 1) r.headword += " #" + std::to_string(k);
+      if (v6) r.headword = kebu::testing::V6Headword(r.headword);
+      records.push_back(std::move(r));
+    }
+  }
+  in.records = {};
+  const size_t count = records.size();
+  const kebu::testing::BuiltDictionary dic =
+      kebu::testing::BuildDictionary(std::move(records), a.options);
+  kebu::testing::WriteFile(a.output, dic.bytes);
+  const double seconds = std::chrono::duration<double>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+  std::fprintf(stderr,
+               "mkdic: %zu records, %zu areas, %u blocks, %d-bit index, "
+               "%zu bytes, %zu characters replaced by '?', %zu lines "
+               "skipped, %.1f s\n",
+               count, dic.layout.areas.size(), dic.layout.block_count,
+               dic.layout.index32 ? 32 : 16,
+               dic.bytes.size(), dic.substitutions, in.skipped, seconds);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(ParseArguments(argc, argv));
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "mkdic: %s\n%s", e.what(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mkdic: %s\n", e.what());
+    return 1;
+  }
+}
