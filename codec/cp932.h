@@ -8,7 +8,15 @@
 // a lead byte with a bad trail byte, the trail byte is decoded on its own.
 //
 // Encoding: characters the code page lacks encode to '?' (3F); a surrogate pair
-// is one character and becomes one '?'.
+// is one character and becomes one '?', and so does a lone surrogate. A
+// character with several codes (the NEC row 87, the NEC-selected IBM rows
+// ED-EE and the IBM rows FA-FC repeat characters) takes the first code in
+// byte order, except that the IBM rows win over the NEC-selected rows: that
+// is how dictionaries made on Windows store such characters. Six look-alikes encode one way to the code of another
+// character (U+00A2, U+00A3, U+00AC, U+2016, U+2212, U+301C to the codes of
+// U+FFE0, U+FFE1, U+FFE2, U+2225, U+FF0D, U+FF5E), and U+0080, U+F8F0-F8F3
+// encode to the single bytes 80, A0, FD-FF, which decode to U+FFFD.
+// The tables come from tools/gen_cp932_tables.py (cp932_tables.cpp).
 #pragma once
 
 #include <cstdint>

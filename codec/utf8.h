@@ -15,7 +15,9 @@ namespace kebu {
 uint32_t Utf16ToUtf8(const char16_t* units, uint32_t count, uint8_t* out);
 
 // Convenience forms for the tools: whole strings. Utf8ToUtf16 turns each
-// ill-formed sequence (and an encoded surrogate) into U+FFFD.
+// ill-formed sequence (and an encoded surrogate) into U+FFFD: one U+FFFD for
+// each maximal subpart of a sequence (the longest start of a well-formed
+// sequence, else one byte), and one for a whole encoded surrogate ED A0-BF xx.
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view text);
 
