@@ -225,37 +225,31 @@ int SubstituteBytes(const uint8_t* source, int count, char16_t* out, int capacit
   return Substitute(nullptr, source, count, out, capacity, table);
 }
 
-void DicReader::DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
-                           int capacity) const {
-  DecodeDictionaryText(header_.IsBocu1(), bytes, length, out, capacity);
+uint32_t DicReader::DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
+                               int capacity) const {
+  return DecodeDictionaryText(header_.IsBocu1(), bytes, length, out, capacity);
 }
 
-void DicReader::DecodePronunciation(const uint8_t* bytes, uint32_t length,
-                                    char16_t* out, int capacity,
-                                    const SubstitutionTable* table,
-                                    bool cp932Raw) const {
+uint32_t DicReader::DecodePronunciation(const uint8_t* bytes, uint32_t length,
+                                        char16_t* out, int capacity,
+                                        const SubstitutionTable* table,
+                                        bool cp932Raw) const {
   if (capacity < 1) capacity = 1;
+  const int count = static_cast<int>(std::min<uint32_t>(length, INT32_MAX));
   if (header_.IsBocu1()) {
-    if (table == nullptr) {
-      Bocu1ToUtf16(bytes, static_cast<int32_t>(length), out, capacity);
-      return;
-    }
+    if (table == nullptr) return DecodeText(bytes, length, out, capacity);
     char16_t work[1003];
-    const int32_t units = Bocu1DecodeUnits(bytes, static_cast<int32_t>(length), work,
-                                           std::min(capacity, 1002));
-    SubstituteUnits(work, units, out, capacity, *table);
-    return;
+    const int32_t units = Bocu1DecodeUnits(bytes, count, work, std::min(capacity, 1002));
+    return static_cast<uint32_t>(SubstituteUnits(work, units, out, capacity, *table));
   }
   if (table != nullptr) {
-    SubstituteBytes(bytes, static_cast<int>(std::min<uint32_t>(length, INT32_MAX)), out,
-                    capacity, *table);
-  } else if (cp932Raw) {
-    static const SubstitutionTable kNone;
-    SubstituteBytes(bytes, static_cast<int>(std::min<uint32_t>(length, INT32_MAX)), out,
-                    capacity, kNone);
-  } else {
-    DecodeText(bytes, length, out, capacity);
+    return static_cast<uint32_t>(SubstituteBytes(bytes, count, out, capacity, *table));
   }
+  if (cp932Raw) {
+    static const SubstitutionTable kNone;
+    return static_cast<uint32_t>(SubstituteBytes(bytes, count, out, capacity, kNone));
+  }
+  return DecodeText(bytes, length, out, capacity);
 }
 
 int DicReader::GetHit(int i, char16_t* headword, int headwordCapacity,

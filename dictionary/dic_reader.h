@@ -46,6 +46,15 @@ int SubstituteUnits(const char16_t* source, int count, char16_t* out, int capaci
 int SubstituteBytes(const uint8_t* source, int count, char16_t* out, int capacity,
                     const SubstitutionTable& table);
 
+// Lengths of the four texts as zero-terminated texts: the units before the
+// first zero unit (a text may hold one where its bytes held a zero).
+struct TextLengths {
+  uint32_t headword = 0;
+  uint32_t translation = 0;
+  uint32_t example = 0;
+  uint32_t pronunciation = 0;
+};
+
 // Growth steps of the hit table and the hit string pool.
 inline constexpr uint32_t kHitTableStep = 1024;
 inline constexpr uint32_t kHitPoolStep = 16384;
@@ -88,14 +97,16 @@ class DicReader {
 
   void DumpHeaderInfo(char* buffer, int32_t capacity) const;
 
-  // Sequential reading of every record in file order.
+  // Sequential reading of every record in file order. A caller that has no
+  // use for the pronunciation may pass none (nullptr): it is then not
+  // converted. `lengths`, when given, receives the units of each text.
   int Rewind();
   int SeekIndexEntry(int32_t n);
   int ReadNext(char16_t* headword, int headwordCapacity, char16_t* translation,
                int translationCapacity, char16_t* example, int exampleCapacity,
                char16_t* pronunciation, int pronunciationCapacity,
                int* attribute, const SubstitutionTable* table,
-               RecordPosition* position);
+               RecordPosition* position, TextLengths* lengths = nullptr);
 
   // Why the last Open failed ("file too short (100 bytes)", "signature not
   // found", "No such file or directory"...); empty after a success.
@@ -110,9 +121,9 @@ class DicReader {
                  const uint8_t* headword, const RecordFields& fields);
   // Converts `length` bytes of dictionary text into `out` (capacity units,
   // room for capacity + 1) and terminates it.
-  void DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
-                  int capacity) const;
-  void DecodePronunciation(const uint8_t* bytes, uint32_t length,
+  uint32_t DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
+                      int capacity) const;
+  uint32_t DecodePronunciation(const uint8_t* bytes, uint32_t length,
                            char16_t* out, int capacity,
                            const SubstitutionTable* table,
                            bool cp932Raw) const;

@@ -30,9 +30,11 @@ int DicReader::ReadNext(char16_t* headword, int headwordCapacity,
                         char16_t* example, int exampleCapacity,
                         char16_t* pronunciation, int pronunciationCapacity,
                         int* attribute, const SubstitutionTable* table,
-                        RecordPosition* position) {
-  headword[0] = translation[0] = example[0] = pronunciation[0] = 0;
+                        RecordPosition* position, TextLengths* lengths) {
+  headword[0] = translation[0] = example[0] = 0;
+  if (pronunciation != nullptr) pronunciation[0] = 0;
   if (attribute != nullptr) *attribute = 0;
+  TextLengths counted;
   // After the end (or a failure) only Rewind or SeekIndexEntry go on: the
   // read position then stands behind an area's end, not on a record.
   if (!isOpen_ || seqEnded_) return -1;
@@ -58,19 +60,22 @@ int DicReader::ReadNext(char16_t* headword, int headwordCapacity,
   if (position != nullptr) position->indexEntry = seqEntry_;
 
   const uint8_t* data = blocks_->GetData();
-  DecodeText(word, fields.headwordLength, headword, headwordCapacity);
+  counted.headword = DecodeText(word, fields.headwordLength, headword, headwordCapacity);
   if (fields.translationLength > 0) {
-    DecodeText(data + fields.translationOffset, fields.translationLength, translation,
-               translationCapacity);
+    counted.translation = DecodeText(data + fields.translationOffset, fields.translationLength,
+                                     translation, translationCapacity);
   }
   if (fields.exampleLength > 0) {
-    DecodeText(data + fields.exampleOffset, fields.exampleLength, example, exampleCapacity);
+    counted.example = DecodeText(data + fields.exampleOffset, fields.exampleLength, example,
+                                 exampleCapacity);
   }
-  if (fields.pronunciationLength > 0) {
-    DecodePronunciation(data + fields.pronunciationOffset, fields.pronunciationLength,
-                        pronunciation, pronunciationCapacity, table, true);
+  if (fields.pronunciationLength > 0 && pronunciation != nullptr) {
+    counted.pronunciation =
+        DecodePronunciation(data + fields.pronunciationOffset, fields.pronunciationLength,
+                            pronunciation, pronunciationCapacity, table, true);
   }
   if (attribute != nullptr) *attribute = fields.attribute;
+  if (lengths != nullptr) *lengths = counted;
   return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "dictionary/dic_text.h"
 
+#include <cstring>
+
 #include "codec/bocu1.h"
 #include "codec/cp932.h"
 #include "dictionary/dic_reader.h"
@@ -72,19 +74,27 @@ void MakeComparisonKey(const char16_t* key, bool bocu, ComparisonKey* out) {
   out->bytes[n] = 0;
 }
 
-void DecodeDictionaryText(bool bocu, const uint8_t* bytes, uint32_t length,
-                          char16_t* out, int capacity) {
+uint32_t DecodeDictionaryText(bool bocu, const uint8_t* bytes, uint32_t length,
+                              char16_t* out, int capacity) {
   if (capacity < 1) capacity = 1;
   if (length == 0) {
     out[0] = 0;
-    return;
+    return 0;
   }
+  int32_t n;
+  bool mayHoldZero;
   if (bocu) {
-    Bocu1ToUtf16(bytes, static_cast<int32_t>(length), out, capacity);
-    return;
+    n = Bocu1DecodeUnits(bytes, static_cast<int32_t>(length), out, capacity);
+    mayHoldZero = true;  // a sequence can decode to U+0000
+  } else {
+    n = Cp932ToUtf16(bytes, static_cast<int32_t>(length), out, capacity);
+    if (n < 0) n = 0;
+    out[n] = 0;
+    // Only a zero byte decodes to U+0000.
+    mayHoldZero = std::memchr(bytes, 0, length) != nullptr;
   }
-  const int32_t n = Cp932ToUtf16(bytes, static_cast<int32_t>(length), out, capacity);
-  out[n < 0 ? 0 : n] = 0;
+  if (mayHoldZero) return UnitLength(out);
+  return static_cast<uint32_t>(n);
 }
 
 }  // namespace kebu

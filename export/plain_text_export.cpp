@@ -40,18 +40,29 @@ class OutputBuffer {
     std::memcpy(End(), text, length);
     Advance(length);
   }
+  // A decimal number, two digits at a time from the right.
   void AppendInt(int32_t value) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char digits[12];
-    int n = 0;
+    char* const end = digits + sizeof digits;
+    char* p = end;
     uint32_t v = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    do {
-      digits[n++] = static_cast<char>('0' + v % 10);
-      v /= 10;
-    } while (v != 0);
-    if (value < 0) digits[n++] = '-';
-    uint8_t* p = End();
-    for (int i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(digits[n - 1 - i]);
-    Advance(static_cast<size_t>(n));
+    while (v >= 100) {
+      p -= 2;
+      std::memcpy(p, kPairs + 2 * (v % 100), 2);
+      v /= 100;
+    }
+    if (v >= 10) {
+      p -= 2;
+      std::memcpy(p, kPairs + 2 * v, 2);
+    } else {
+      *--p = static_cast<char>('0' + v);
+    }
+    if (value < 0) *--p = '-';
+    Append(p, static_cast<size_t>(end - p));
   }
   bool Flush() {
     if (failed_) return false;
@@ -106,21 +117,22 @@ ExportResult ExportToStream(DicReader& reader, std::FILE* out, const ExportHooks
   std::vector<char16_t> headword(kHeadwordCapacity + 2);
   std::vector<char16_t> translation(kTranslationCapacity + 2);
   std::vector<char16_t> example(kExampleCapacity + 2);
-  std::vector<char16_t> pronunciation(kPronunciationCapacity + 2);
   OutputBuffer buffer(out);
   const int32_t nword = reader.GetHeader().nword();
   uint32_t total = 0;
   int attribute = 0;
   RecordPosition position;
 
+  TextLengths lengths;
+  // The pronunciation is not written, so it is not asked for.
   while (reader.ReadNext(headword.data(), kHeadwordCapacity, translation.data(),
-                         kTranslationCapacity, example.data(), kExampleCapacity,
-                         pronunciation.data(), kPronunciationCapacity, &attribute,
-                         nullptr, &position) == 0) {
+                         kTranslationCapacity, example.data(), kExampleCapacity, nullptr,
+                         kPronunciationCapacity, &attribute, nullptr, &position,
+                         &lengths) == 0) {
     if (hooks.pump) hooks.pump();
-    const uint32_t headwordUnits = UnitLength(headword.data());
-    const uint32_t translationUnits = headwordUnits ? UnitLength(translation.data()) : 0;
-    const uint32_t exampleUnits = translationUnits ? UnitLength(example.data()) : 0;
+    const uint32_t headwordUnits = lengths.headword;
+    const uint32_t translationUnits = headwordUnits ? lengths.translation : 0;
+    const uint32_t exampleUnits = translationUnits ? lengths.example : 0;
     // Position line, then up to three UTF-8 texts of 3 bytes per unit at most.
     if (!buffer.Reserve(64 + 3 * (headwordUnits + translationUnits + exampleUnits))) break;
     buffer.Append("[index=", 7);
