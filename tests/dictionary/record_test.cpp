@@ -191,7 +191,9 @@ TEST(ParseRecord, FieldListsAndAttributeBits) {
         EXPECT_EQ(text(f.pronunciationOffset, f.pronunciationLength),
                   EncodeText(enc, c.pronunciation))
             << c.name;
-        if (c.example.empty()) EXPECT_EQ(f.exampleOffset, 0) << c.name;
+        if (c.example.empty()) {
+          EXPECT_EQ(f.exampleOffset, 0) << c.name;
+        }
         EXPECT_EQ(blocks->GetPosition(), static_cast<int32_t>(rl.end)) << c.name;
         // The next record is found where the first ended.
         ASSERT_EQ(blocks->ParseRecord(hw, &f, nullptr), 0) << c.name;
@@ -273,7 +275,9 @@ TEST(ParseRecord, HeadwordsUpTo1027Bytes) {
     Area area(rec, Encoding::kCp932, false, 1024);
     Area::Parsed r = area.Next();
     EXPECT_EQ(r.result, length == 1027 ? 0 : -1) << length;
-    if (r.result == 0) EXPECT_EQ(r.headword.size(), 1027u);
+    if (r.result == 0) {
+      EXPECT_EQ(r.headword.size(), 1027u);
+    }
   }
 }
 

@@ -40,7 +40,9 @@ TEST(SequentialReading, AreasInIndexOrderWithPositions) {
         EXPECT_EQ(all[k].position.indexEntry, static_cast<int32_t>(area));
         EXPECT_EQ(all[k].position.block, static_cast<int32_t>(built.layout.areas[area].first_block));
         EXPECT_EQ(all[k].position.recordOffset, static_cast<int32_t>(rl.offset));
-        if (r == 0) EXPECT_EQ(all[k].position.recordOffset, 2);
+        if (r == 0) {
+          EXPECT_EQ(all[k].position.recordOffset, 2);
+        }
         EXPECT_EQ(all[k].texts.headword, records[rl.source].headword);
         EXPECT_EQ(all[k].texts.translation, records[rl.source].translation);
       }
