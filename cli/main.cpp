@@ -13,6 +13,7 @@
 #include "codec/utf8.h"
 #include "dictionary/dic_reader.h"
 #include "dictionary/dic_text.h"
+#include "dictionary/text_buffers.h"
 #include "export/plain_text_export.h"
 
 namespace kebu {
@@ -21,12 +22,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-
-// The window's capacities, in UTF-16 units.
-constexpr int kHeadwordCapacity = 1024;
-constexpr int kTranslationCapacity = 3000;
-constexpr int kExampleCapacity = 20000;
-constexpr int kPronunciationCapacity = 1000;
 
 const char kUsage[] =
     "usage: kebu header DICT\n"
@@ -64,15 +59,6 @@ bool OpenDictionary(DicReader& reader, const char* path) {
   std::fprintf(stderr, "kebu: %s: %s\n", path, reader.LastError().c_str());
   return false;
 }
-
-// Text buffers with the window's capacities (two units more than each).
-struct Texts {
-  std::vector<char16_t> headword = std::vector<char16_t>(kHeadwordCapacity + 2);
-  std::vector<char16_t> translation = std::vector<char16_t>(kTranslationCapacity + 2);
-  std::vector<char16_t> example = std::vector<char16_t>(kExampleCapacity + 2);
-  std::vector<char16_t> pronunciation = std::vector<char16_t>(kPronunciationCapacity + 2);
-  int attribute = 0;
-};
 
 std::string Utf8(const char16_t* text) { return Utf16ToUtf8(std::u16string_view(text)); }
 
@@ -162,17 +148,14 @@ int Lookup(const std::vector<const char*>& args) {
   const uint32_t count =
       reader.Lookup(wideKey.c_str(), wholeWord ? 1 : 0, static_cast<int>(limit), &truncated);
 
-  Texts t;
+  TextBuffers t;
   std::string out;
   if (json) {
     out = "{\"count\": " + std::to_string(count) +
           ", \"truncated\": " + (truncated ? "true" : "false") + ", \"hits\": [";
   }
   for (uint32_t i = 0; i < count; ++i) {
-    if (reader.GetHit(static_cast<int>(i), t.headword.data(), kHeadwordCapacity,
-                      t.translation.data(), kTranslationCapacity, t.example.data(),
-                      kExampleCapacity, t.pronunciation.data(), kPronunciationCapacity,
-                      &t.attribute, nullptr) != 0) {
+    if (t.FetchHit(reader, static_cast<int>(i)) != 0) {
       std::fprintf(stderr, "kebu: %s: hit %u could not be read\n", dict, i + 1);
       break;
     }
@@ -231,14 +214,11 @@ int Dump(const std::vector<const char*>& args) {
   if (dict == nullptr || !json) return Usage("usage is: kebu dump DICT --json");
   DicReader reader;
   if (!OpenDictionary(reader, dict)) return kExitFailure;
-  Texts t;
+  TextBuffers t;
   RecordPosition position;
   std::string out;
   if (reader.Rewind() == 0) {
-    while (reader.ReadNext(t.headword.data(), kHeadwordCapacity, t.translation.data(),
-                           kTranslationCapacity, t.example.data(), kExampleCapacity,
-                           t.pronunciation.data(), kPronunciationCapacity, &t.attribute,
-                           nullptr, &position) == 0) {
+    while (t.ReadNext(reader, &position) == 0) {
       out += '{';
       AppendNumber(out, "indexEntry", position.indexEntry);
       AppendNumber(out, "block", position.block);

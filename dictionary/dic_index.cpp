@@ -9,8 +9,12 @@
 
 namespace kebu {
 
-int CompareBytes(const uint8_t* text, uint32_t textLength, const uint8_t* key,
-                 uint32_t keyLength) {
+namespace {
+
+// As strncmp and wcsncmp: unsigned units, at most keyLength of them, ending
+// early where both hold a zero; the text reads as zero behind its length.
+template <typename Unit>
+int CompareOverKey(const Unit* text, uint32_t textLength, const Unit* key, uint32_t keyLength) {
   for (uint32_t i = 0; i < keyLength; ++i) {
     const unsigned a = i < textLength ? text[i] : 0u;
     const unsigned b = key[i];
@@ -20,15 +24,16 @@ int CompareBytes(const uint8_t* text, uint32_t textLength, const uint8_t* key,
   return 0;
 }
 
+}  // namespace
+
+int CompareBytes(const uint8_t* text, uint32_t textLength, const uint8_t* key,
+                 uint32_t keyLength) {
+  return CompareOverKey(text, textLength, key, keyLength);
+}
+
 int CompareUnits(const char16_t* text, uint32_t textLength, const char16_t* key,
                  uint32_t keyLength) {
-  for (uint32_t i = 0; i < keyLength; ++i) {
-    const unsigned a = i < textLength ? text[i] : 0u;
-    const unsigned b = key[i];
-    if (a != b) return a < b ? -1 : 1;
-    if (a == 0) return 0;
-  }
-  return 0;
+  return CompareOverKey(text, textLength, key, keyLength);
 }
 
 DicIndex::DicIndex(const DicFile& file, const DicHeader& header)

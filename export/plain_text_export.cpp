@@ -9,16 +9,12 @@
 #include "codec/utf8.h"
 #include "dictionary/dic_file.h"
 #include "dictionary/dic_text.h"
+#include "dictionary/text_buffers.h"
 
 namespace kebu {
 
 namespace {
 
-// Capacities of the texts as the export reads them, in UTF-16 units.
-constexpr int kHeadwordCapacity = 1024;
-constexpr int kTranslationCapacity = 3000;
-constexpr int kExampleCapacity = 20000;
-constexpr int kPronunciationCapacity = 1000;
 constexpr int kProgressEvery = 1000;
 
 // An output buffer written out in large pieces. Texts are encoded straight
@@ -114,21 +110,15 @@ ExportResult ExportToStream(DicReader& reader, std::FILE* out, const ExportHooks
   *stats = ExportStats();
   if (reader.Rewind() != 0) return ExportResult::kNothingToRead;
 
-  std::vector<char16_t> headword(kHeadwordCapacity + 2);
-  std::vector<char16_t> translation(kTranslationCapacity + 2);
-  std::vector<char16_t> example(kExampleCapacity + 2);
+  TextBuffers texts;
   OutputBuffer buffer(out);
   const int32_t nword = reader.GetHeader().nword();
   uint32_t total = 0;
-  int attribute = 0;
   RecordPosition position;
 
   TextLengths lengths;
   // The pronunciation is not written, so it is not asked for.
-  while (reader.ReadNext(headword.data(), kHeadwordCapacity, translation.data(),
-                         kTranslationCapacity, example.data(), kExampleCapacity, nullptr,
-                         kPronunciationCapacity, &attribute, nullptr, &position,
-                         &lengths) == 0) {
+  while (texts.ReadNext(reader, &position, &lengths, false) == 0) {
     if (hooks.pump) hooks.pump();
     const uint32_t headwordUnits = lengths.headword;
     const uint32_t translationUnits = headwordUnits ? lengths.translation : 0;
@@ -144,13 +134,13 @@ ExportResult ExportToStream(DicReader& reader, std::FILE* out, const ExportHooks
     buffer.Append("]\n", 2);
     ++stats->written;
     if (headwordUnits == 0) continue;
-    AppendText(buffer, headword.data(), headwordUnits);
+    AppendText(buffer, texts.headword.data(), headwordUnits);
     buffer.Append("\n", 1);
     if (translationUnits == 0) continue;
-    AppendText(buffer, translation.data(), translationUnits);
+    AppendText(buffer, texts.translation.data(), translationUnits);
     if (exampleUnits != 0) {
       buffer.Append(" / ", 3);
-      AppendText(buffer, example.data(), exampleUnits);
+      AppendText(buffer, texts.example.data(), exampleUnits);
     }
     buffer.Append("\n", 1);
     if (options.stopAfterEntry >= 0 && position.indexEntry > options.stopAfterEntry) break;

@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <vector>
 
+#include "dictionary/text_buffers.h"
 #include "export/plain_text_export.h"
 #include "ui_viewer_dlg.h"
 #include "viewer/about_dlg.h"
@@ -28,12 +29,6 @@ namespace kebu::viewer {
 
 namespace {
 
-// Capacities handed to the reader for the texts of one hit, in UTF-16
-// units; each buffer has two units more.
-constexpr int kHeadwordCapacity = 1024;
-constexpr int kTranslationCapacity = 3000;
-constexpr int kExampleCapacity = 20000;
-constexpr int kPronunciationCapacity = 1000;
 // Size of the header report buffer.
 constexpr int kReportCapacity = 2048;
 // Column widths of the hit list, in pixels.
@@ -49,21 +44,6 @@ const QStringList& JapaneseFallbacks() {
   static const QStringList faces = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")};
   return faces;
 }
-
-// The texts of one hit, as the reader fills them.
-struct HitTexts {
-  std::vector<char16_t> headword = std::vector<char16_t>(kHeadwordCapacity + 2);
-  std::vector<char16_t> translation = std::vector<char16_t>(kTranslationCapacity + 2);
-  std::vector<char16_t> example = std::vector<char16_t>(kExampleCapacity + 2);
-  std::vector<char16_t> pronunciation = std::vector<char16_t>(kPronunciationCapacity + 2);
-  int attribute = 0;
-
-  int Fetch(DicReader& reader, int i) {
-    return reader.GetHit(i, headword.data(), kHeadwordCapacity, translation.data(),
-                         kTranslationCapacity, example.data(), kExampleCapacity,
-                         pronunciation.data(), kPronunciationCapacity, &attribute, nullptr);
-  }
-};
 
 const char16_t* Units(const QString& text) {
   return reinterpret_cast<const char16_t*>(text.utf16());
@@ -277,11 +257,11 @@ void CViewerDlg::OnSearch() {
   int truncated = 0;
   const uint32_t n = reader_->Lookup(Units(key), 0, kHitLimit, &truncated);
   if (n > 0) {
-    HitTexts texts;
+    TextBuffers texts;
     std::vector<HitListModel::Row> rows;
     rows.reserve(n);
     for (uint32_t i = 0; i < n; ++i) {
-      if (texts.Fetch(*reader_, static_cast<int>(i)) != 0) break;
+      if (texts.FetchHit(*reader_, static_cast<int>(i)) != 0) break;
       rows.push_back({DisplayHeadword(texts.headword.data()), texts.attribute});
     }
     hits_->SetRows(std::move(rows));
@@ -304,8 +284,8 @@ void CViewerDlg::ShowSelectedEntry() {
   int row = selected.first().row();
   for (const QModelIndex& index : selected) row = std::min(row, index.row());
 
-  HitTexts texts;
-  if (texts.Fetch(*reader_, row) == 0) {
+  TextBuffers texts;
+  if (texts.FetchHit(*reader_, row) == 0) {
     QString text = DisplayHeadword(texts.headword.data());
     text += QLatin1String("\r\n");
     text += QString::fromUtf16(texts.translation.data());
