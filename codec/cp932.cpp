@@ -2,13 +2,12 @@
 #include "codec/cp932.h"
 
 #include <cstring>
-#include <memory>
 
 namespace kebu {
 namespace cp932 {
 extern const uint16_t kDecode[60 * 189];
-extern const uint16_t kEncodeExtra[][2];
-extern const int32_t kEncodeExtraCount;
+extern const uint8_t kEncodeRow[256];
+extern const uint16_t kEncode[][256];
 }  // namespace cp932
 
 namespace {
@@ -21,31 +20,6 @@ constexpr int LeadRow(uint32_t b) {
   return b >= 0x81 && b <= 0x9F ? int(b - 0x81) : b >= 0xE0 && b <= 0xFC ? int(b - 0xE0 + 31) : -1;
 }
 inline bool IsTrail(uint32_t t) { return t >= 0x40 && t <= 0xFC && t != 0x7F; }
-
-// Code of each BMP character: a byte value below 0x100, lead << 8 | trail
-// above, 0 for a character the code page lacks (U+0000 is handled before).
-struct EncodeTable {
-  uint16_t code[0x10000] = {};
-  EncodeTable() {
-    for (uint32_t c = 1; c < 0x80; ++c) code[c] = static_cast<uint16_t>(c);
-    for (uint32_t b = 0xA1; b <= 0xDF; ++b) code[0xFF61 + b - 0xA1] = static_cast<uint16_t>(b);
-    for (uint32_t lead = 0x81; lead <= 0xFC; ++lead) {
-      const int row = LeadRow(lead);
-      if (row < 0) continue;
-      for (int j = 0; j < kTrails; ++j) {
-        const uint16_t u = cp932::kDecode[row * kTrails + j];
-        if (u != kReplacement && code[u] == 0) code[u] = static_cast<uint16_t>(lead << 8 | (0x40 + j));
-      }
-    }
-    for (int32_t i = 0; i < cp932::kEncodeExtraCount; ++i)
-      code[cp932::kEncodeExtra[i][0]] = cp932::kEncodeExtra[i][1];
-  }
-};
-
-const EncodeTable& Encoder() {
-  static const std::unique_ptr<const EncodeTable> table = std::make_unique<EncodeTable>();
-  return *table;
-}
 
 }  // namespace
 
@@ -85,7 +59,6 @@ int32_t Cp932ToUtf16(const uint8_t* bytes, int32_t length, char16_t* out,
 int32_t Utf16ToCp932(const char16_t* units, int32_t count, uint8_t* out,
                      int32_t capacity) {
   if (count <= 0 || capacity <= 0) return 0;
-  const uint16_t* code = nullptr;  // the table is built on the first non-ASCII unit
   int32_t n = 0;
   for (int32_t i = 0; i < count; ++i) {
     const uint32_t u = units[i];
@@ -100,8 +73,7 @@ int32_t Utf16ToCp932(const char16_t* units, int32_t count, uint8_t* out,
       if (u < 0xDC00 && i + 1 < count && (units[i + 1] & 0xFC00) == 0xDC00) ++i;
       c = '?';
     } else {
-      if (!code) code = Encoder().code;
-      c = code[u];
+      c = cp932::kEncode[cp932::kEncodeRow[u >> 8]][u & 0xFF];
       if (c == 0) c = '?';
     }
     if (c < 0x100) {

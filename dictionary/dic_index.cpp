@@ -44,14 +44,15 @@ DicIndex::~DicIndex() = default;
 namespace {
 
 // Grows `area` by reading the file behind what it holds, so that it holds at
-// least `needed` bytes of the index area if the file has them. Reads in
-// growing chunks: the index is read in a handful of calls, never byte by
-// byte, and never much further than its entries go.
+// least `needed` bytes of the index area if the file has them. The first
+// call reads the whole index area; later ones read on in chunks of at least
+// 16 KB (the vector grows geometrically), never byte by byte and never much
+// further than the entries go.
 bool Fill(const DicFile& file, int64_t start, std::vector<uint8_t>* area,
           size_t needed, bool* atEnd) {
   while (area->size() < needed && !*atEnd) {
     const size_t have = area->size();
-    const size_t chunk = std::max<size_t>({needed - have, have, 64 * 1024});
+    const size_t chunk = std::max<size_t>(needed - have, 16 * 1024);
     area->resize(have + chunk);
     const size_t got = file.ReadAt(start + static_cast<int64_t>(have),
                                    area->data() + have, chunk);
@@ -78,6 +79,19 @@ int DicIndex::Load() {
                           static_cast<uint16_t>(header_.block_size());
   bool atEnd = false;
   try {
+    // The entries normally fill the index area: read it in one go, as far
+    // as the budget and the file allow.
+    const uint64_t indexArea = static_cast<uint64_t>(std::max<int16_t>(header_.index_block(), 0)) *
+                               static_cast<uint16_t>(header_.block_size());
+    const uint64_t inFile = static_cast<uint64_t>(std::max<int64_t>(file_.Size() - start, 0));
+    const size_t first =
+        static_cast<size_t>(std::min({indexArea, budget + width + kMaxKeyLength + 1, inFile}));
+    // Room for the look-ahead of the last key, so that it needs no move.
+    area_.reserve(std::min<size_t>(first + 16 * 1024, static_cast<size_t>(inFile)));
+    Fill(file_, start, &area_, first, &atEnd);
+    // At most one entry per three bytes read (a block number and a zero);
+    // beyond a million entries the vector grows as it goes.
+    entries_.reserve(std::min<size_t>({entryCount_, area_.size() / (width + 1) + 1, 1u << 20}));
     uint64_t consumed = 0;
     for (uint32_t i = 0; i < entryCount_; ++i) {
       if (consumed >= budget) break;
@@ -115,8 +129,6 @@ int DicIndex::Load() {
     }
     if (used == 0 && !area_.empty()) used = 1;  // see ReadEntry: empty entries
     area_.resize(used);
-    area_.shrink_to_fit();
-    entries_.shrink_to_fit();
   } catch (const std::bad_alloc&) {
     // What was loaded stands; the rest of the index stays unread.
     if (brokenEntry_ < 0) brokenEntry_ = static_cast<int32_t>(entries_.size());
