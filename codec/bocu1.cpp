@@ -116,13 +116,38 @@ int32_t Bocu1DecodeUnits(const uint8_t* bytes, int32_t length, char16_t* out,
                          int32_t capacity) {
   if (capacity < 1) return 0;  // no room even for the terminator
   Bocu1Decoder decoder;
+  decoder.prev = kAsciiPrev;  // what the first byte would set
   const int32_t end = capacity - 1;  // index reserved for the terminator
   int32_t n = 0;
   for (int32_t i = 0; i < length && n < end; ++i) {
-    const int32_t c = decoder.Decode(bytes[i]);
-    if (c < 0) {
-      if (c == -1) continue;
-      break;  // illegal byte: the text ends here
+    if (decoder.prev == kAsciiPrev && decoder.count == 0) {
+      // ASCII from the ASCII reference point: bytes 50-CF are the code
+      // points 00-7F and leave prev where it is, the space stands for itself.
+      while (i < length && n < end) {
+        const uint32_t b = bytes[i];
+        if (b - kStartNeg2 < 0x80u) {
+          out[n++] = static_cast<char16_t>(b - kStartNeg2);
+        } else if (b == 0x20) {
+          out[n++] = u' ';
+        } else {
+          break;
+        }
+        ++i;
+      }
+      if (i == length || n == end) break;
+    }
+    const uint8_t b = bytes[i];
+    int32_t c;
+    if (decoder.count == 0 && b >= kStartNeg2 && b < kStartPos2) {
+      // The common case, a single-byte difference, without the call.
+      c = decoder.prev + (b - kMiddle);
+      decoder.prev = NextPrev(c);
+    } else {
+      c = decoder.Decode(b);
+      if (c < 0) {
+        if (c == -1) continue;
+        break;  // illegal byte: the text ends here
+      }
     }
     if (c <= 0xFFFF) {
       out[n++] = static_cast<char16_t>(c);

@@ -36,14 +36,29 @@ int DicBlockReader::LoadBlock(int32_t n) {
   position_ = 0;
   currentBlock_ = -1;
   areaSize_ = 0;
-  if (ReadBlock(n) != 0) return -1;
-  const uint32_t size = static_cast<uint32_t>(header_.block_size());
   const int64_t pos = BlockPosition(n);
+  const int size = header_.block_size();
+  if (pos < 0 || size < 1 || size > 1024) return -1;
+  const size_t blockBytes = static_cast<size_t>(size);
+
+  // Areas are mostly as long as the one before: read that many blocks in
+  // the first call (into the buffer, which has room for them), so that a
+  // load is one read. The first block must arrive whole.
+  const uint32_t guess = std::max<uint32_t>(1, std::min(lastCount_, capacity_));
+  uint8_t* first = capacity_ >= guess && guess > 1 ? data_.data() : blockArea_;
+  const size_t firstBytes = first == blockArea_ ? blockBytes : guess * blockBytes;
+  const size_t got = file_.ReadAt(pos, first, firstBytes);
+  if (got < blockBytes) return -1;
+  uint8_t word0[2] = {first[0], first[size < 2 ? 0 : 1]};
   if (size < 2) {
     // One-byte blocks: the area word runs on into the next block.
-    if (!file_.ReadExactAt(pos + 1, blockArea_ + 1, 1)) return -1;
+    if (got >= 2) {
+      word0[1] = first[1];
+    } else if (!file_.ReadExactAt(pos + 1, word0 + 1, 1)) {
+      return -1;
+    }
   }
-  const uint32_t word = DecodeFixed16(blockArea_);
+  const uint32_t word = DecodeFixed16(word0);
   const uint32_t count = word & 0x7FFF;
   if (count == 0) return -1;
 
@@ -54,24 +69,30 @@ int DicBlockReader::LoadBlock(int32_t n) {
       static_cast<uint32_t>(std::min<int64_t>(count, std::max<int64_t>(inFile, 1) + 1));
   try {
     if (capacity_ < blocks) {
-      data_.resize(static_cast<size_t>(blocks) * size);
+      data_.resize(static_cast<size_t>(blocks) * blockBytes);
       capacity_ = blocks;
     }
   } catch (const std::bad_alloc&) {
     return -1;
   }
-  const size_t bytes = static_cast<size_t>(blocks) * size;
-  std::memcpy(data_.data(), blockArea_, size);
-  if (blocks > 1) {
-    // The rest of the area in one read; a block that does not arrive whole,
-    // and every block behind it, stays zero.
-    const size_t rest = bytes - size;
-    const size_t got = file_.ReadAt(pos + size, data_.data() + size, rest);
-    const size_t whole = got / size * size;
-    std::memset(data_.data() + size + whole, 0, rest - whole);
+  const size_t bytes = static_cast<size_t>(blocks) * blockBytes;
+  // Whole blocks that have arrived; a block that does not arrive whole, and
+  // every block behind it, stays zero.
+  size_t have = std::min(got / blockBytes * blockBytes, bytes);
+  if (first == blockArea_) {
+    std::memcpy(data_.data(), blockArea_, blockBytes);
+    have = blockBytes;
   }
+  if (have < bytes && (first == blockArea_ || got == firstBytes)) {
+    // The rest of the area in one more read.
+    const size_t more = file_.ReadAt(pos + static_cast<int64_t>(have), data_.data() + have,
+                                     bytes - have);
+    have += more / blockBytes * blockBytes;
+  }
+  std::memset(data_.data() + have, 0, bytes - have);
   lengthWidth_ = (word & 0x8000) ? 4 : 2;
   blockCount_ = count;
+  lastCount_ = blocks;
   areaSize_ = static_cast<uint32_t>(bytes);
   currentBlock_ = n;
   position_ = 2;

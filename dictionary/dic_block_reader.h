@@ -72,6 +72,7 @@ class DicBlockReader {
   int lengthWidth_ = 2;
   uint32_t blockCount_ = 0;
   uint32_t capacity_ = 0;  // blocks that data_ has room for; never shrinks
+  uint32_t lastCount_ = 1;  // blocks of the area loaded last: the next read's guess
   uint32_t areaSize_ = 0;  // bytes of the loaded area held in data_
   std::vector<uint8_t> data_;
   uint8_t headword_[2052] = {};

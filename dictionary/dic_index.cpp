@@ -197,7 +197,10 @@ int32_t DicIndex::FindEntry(const char16_t* key) {
     if (bytes == nullptr) return 0;
     int c;
     if (bocu) {
-      const int32_t units = Bocu1DecodeUnits(bytes, static_cast<int32_t>(length), decoded, 1024);
+      // The key's length of units decides; the rest is not decoded.
+      const int32_t units = Bocu1DecodeUnits(
+          bytes, static_cast<int32_t>(length), decoded,
+          static_cast<int32_t>(std::min<uint32_t>(1024, cmp.unitCount + 3)));
       c = CompareUnits(decoded, static_cast<uint32_t>(units), cmp.units, cmp.unitCount);
     } else {
       c = CompareBytes(bytes, length, cmp.bytes, cmp.byteCount);

@@ -50,13 +50,16 @@ void DicReader::Close() {
   index_.reset();
   blocks_.reset();
   ClearHits();
+  std::vector<SearchHit>().swap(hits_);
+  std::vector<uint8_t>().swap(pool_);
   seqEnded_ = true;
   isOpen_ = 0;
 }
 
+// The hits are gone; the memory of the table and the pool is kept for the
+// next lookup (until Close), so a lookup does not allocate and clear them
+// anew. The capacities count from 0 again, as after a fresh allocation.
 void DicReader::ClearHits() {
-  std::vector<SearchHit>().swap(hits_);
-  std::vector<uint8_t>().swap(pool_);
   hitCount_ = 0;
   hitCapacity_ = 0;
   poolSize_ = 0;
@@ -76,14 +79,14 @@ bool DicReader::RecordHit(int32_t entry, uint32_t block, int32_t recordOffset,
                           const uint8_t* headword, const RecordFields& fields) {
   try {
     if (hitCount_ >= hitCapacity_) {
-      hits_.resize(hitCapacity_ + kHitTableStep);
+      if (hits_.size() < hitCapacity_ + kHitTableStep) hits_.resize(hitCapacity_ + kHitTableStep);
       hitCapacity_ += kHitTableStep;
     }
     const uint32_t length = fields.headwordLength;
     if (poolSize_ == 0 || poolUsed_ + length + 1 >= poolSize_) {
       uint32_t size = poolSize_ == 0 ? kHitPoolStep : poolSize_;
       while (poolUsed_ + length + 1 >= size) size += kHitPoolStep;
-      pool_.resize(size);
+      if (pool_.size() < size) pool_.resize(size);
       poolSize_ = size;
     }
   } catch (const std::bad_alloc&) {
@@ -135,11 +138,16 @@ uint32_t DicReader::Lookup(const char16_t* key, int wholeWord, int limit,
   uint8_t entryKey[kMaxKeyLength + 1];
   uint8_t headword[kMaxHeadwordLength + 1];
   char16_t decoded[1024];
+  // Only the key's length of units (and one more, to tell a longer text; two
+  // with room for a surrogate pair) decide a comparison: the rest of a
+  // text is not decoded.
+  const int32_t decodeCapacity =
+      static_cast<int32_t>(std::min<uint32_t>(1024, cmp.unitCount + 3));
   const auto compare = [&](const uint8_t* text, uint32_t length, bool cut,
                            uint32_t* comparedLength) {
     if (bocu) {
       uint32_t units = static_cast<uint32_t>(
-          Bocu1DecodeUnits(text, static_cast<int32_t>(length), decoded, 1024));
+          Bocu1DecodeUnits(text, static_cast<int32_t>(length), decoded, decodeCapacity));
       if (cut) {
         const char16_t* tab = std::char_traits<char16_t>::find(decoded, units, u'\t');
         if (tab != nullptr) units = static_cast<uint32_t>(tab - decoded);
@@ -225,31 +233,30 @@ int SubstituteBytes(const uint8_t* source, int count, char16_t* out, int capacit
   return Substitute(nullptr, source, count, out, capacity, table);
 }
 
-uint32_t DicReader::DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
-                               int capacity) const {
-  return DecodeDictionaryText(header_.IsBocu1(), bytes, length, out, capacity);
+void DicReader::DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
+                           int capacity, uint32_t* textLength) const {
+  DecodeDictionaryText(header_.IsBocu1(), bytes, length, out, capacity, textLength);
 }
 
-uint32_t DicReader::DecodePronunciation(const uint8_t* bytes, uint32_t length,
-                                        char16_t* out, int capacity,
-                                        const SubstitutionTable* table,
-                                        bool cp932Raw) const {
+void DicReader::DecodePronunciation(const uint8_t* bytes, uint32_t length, char16_t* out,
+                                    int capacity, const SubstitutionTable* table,
+                                    bool cp932Raw, uint32_t* textLength) const {
   if (capacity < 1) capacity = 1;
   const int count = static_cast<int>(std::min<uint32_t>(length, INT32_MAX));
   if (header_.IsBocu1()) {
-    if (table == nullptr) return DecodeText(bytes, length, out, capacity);
+    if (table == nullptr) return DecodeText(bytes, length, out, capacity, textLength);
     char16_t work[1003];
     const int32_t units = Bocu1DecodeUnits(bytes, count, work, std::min(capacity, 1002));
-    return static_cast<uint32_t>(SubstituteUnits(work, units, out, capacity, *table));
-  }
-  if (table != nullptr) {
-    return static_cast<uint32_t>(SubstituteBytes(bytes, count, out, capacity, *table));
-  }
-  if (cp932Raw) {
+    SubstituteUnits(work, units, out, capacity, *table);
+  } else if (table != nullptr) {
+    SubstituteBytes(bytes, count, out, capacity, *table);
+  } else if (cp932Raw) {
     static const SubstitutionTable kNone;
-    return static_cast<uint32_t>(SubstituteBytes(bytes, count, out, capacity, kNone));
+    SubstituteBytes(bytes, count, out, capacity, kNone);
+  } else {
+    return DecodeText(bytes, length, out, capacity, textLength);
   }
-  return DecodeText(bytes, length, out, capacity);
+  if (textLength != nullptr) *textLength = UnitLength(out);
 }
 
 int DicReader::GetHit(int i, char16_t* headword, int headwordCapacity,
@@ -257,7 +264,7 @@ int DicReader::GetHit(int i, char16_t* headword, int headwordCapacity,
                       char16_t* example, int exampleCapacity,
                       char16_t* pronunciation, int pronunciationCapacity,
                       int* attribute, const SubstitutionTable* table) {
-  if (i < 0 || static_cast<uint32_t>(i) >= hitCount_ || hits_.empty() || pool_.empty()) {
+  if (i < 0 || static_cast<uint32_t>(i) >= hitCount_ || hitCapacity_ == 0 || poolSize_ == 0) {
     return -1;
   }
   headword[0] = translation[0] = example[0] = pronunciation[0] = 0;

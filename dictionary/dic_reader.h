@@ -121,12 +121,12 @@ class DicReader {
                  const uint8_t* headword, const RecordFields& fields);
   // Converts `length` bytes of dictionary text into `out` (capacity units,
   // room for capacity + 1) and terminates it.
-  uint32_t DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
-                      int capacity) const;
-  uint32_t DecodePronunciation(const uint8_t* bytes, uint32_t length,
-                           char16_t* out, int capacity,
-                           const SubstitutionTable* table,
-                           bool cp932Raw) const;
+  // With `textLength`, also its length as a zero-terminated text.
+  void DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out, int capacity,
+                  uint32_t* textLength = nullptr) const;
+  void DecodePronunciation(const uint8_t* bytes, uint32_t length, char16_t* out,
+                           int capacity, const SubstitutionTable* table, bool cp932Raw,
+                           uint32_t* textLength = nullptr) const;
 
   DicFile file_;
   DicHeader header_;

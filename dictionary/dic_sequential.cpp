@@ -60,19 +60,19 @@ int DicReader::ReadNext(char16_t* headword, int headwordCapacity,
   if (position != nullptr) position->indexEntry = seqEntry_;
 
   const uint8_t* data = blocks_->GetData();
-  counted.headword = DecodeText(word, fields.headwordLength, headword, headwordCapacity);
+  DecodeText(word, fields.headwordLength, headword, headwordCapacity, &counted.headword);
   if (fields.translationLength > 0) {
-    counted.translation = DecodeText(data + fields.translationOffset, fields.translationLength,
-                                     translation, translationCapacity);
+    DecodeText(data + fields.translationOffset, fields.translationLength, translation,
+               translationCapacity, &counted.translation);
   }
   if (fields.exampleLength > 0) {
-    counted.example = DecodeText(data + fields.exampleOffset, fields.exampleLength, example,
-                                 exampleCapacity);
+    DecodeText(data + fields.exampleOffset, fields.exampleLength, example, exampleCapacity,
+               &counted.example);
   }
   if (fields.pronunciationLength > 0 && pronunciation != nullptr) {
-    counted.pronunciation =
-        DecodePronunciation(data + fields.pronunciationOffset, fields.pronunciationLength,
-                            pronunciation, pronunciationCapacity, table, true);
+    DecodePronunciation(data + fields.pronunciationOffset, fields.pronunciationLength,
+                        pronunciation, pronunciationCapacity, table, true,
+                        &counted.pronunciation);
   }
   if (attribute != nullptr) *attribute = fields.attribute;
   if (lengths != nullptr) *lengths = counted;

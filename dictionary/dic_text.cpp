@@ -74,27 +74,24 @@ void MakeComparisonKey(const char16_t* key, bool bocu, ComparisonKey* out) {
   out->bytes[n] = 0;
 }
 
-uint32_t DecodeDictionaryText(bool bocu, const uint8_t* bytes, uint32_t length,
-                              char16_t* out, int capacity) {
+void DecodeDictionaryText(bool bocu, const uint8_t* bytes, uint32_t length,
+                          char16_t* out, int capacity, uint32_t* textLength) {
   if (capacity < 1) capacity = 1;
+  int32_t n = 0;
   if (length == 0) {
     out[0] = 0;
-    return 0;
-  }
-  int32_t n;
-  bool mayHoldZero;
-  if (bocu) {
+  } else if (bocu) {
     n = Bocu1DecodeUnits(bytes, static_cast<int32_t>(length), out, capacity);
-    mayHoldZero = true;  // a sequence can decode to U+0000
   } else {
     n = Cp932ToUtf16(bytes, static_cast<int32_t>(length), out, capacity);
     if (n < 0) n = 0;
     out[n] = 0;
-    // Only a zero byte decodes to U+0000.
-    mayHoldZero = std::memchr(bytes, 0, length) != nullptr;
   }
-  if (mayHoldZero) return UnitLength(out);
-  return static_cast<uint32_t>(n);
+  if (textLength == nullptr) return;
+  // Code page 932 yields U+0000 only from a zero byte; a BOCU-1 sequence may
+  // decode to it from other bytes.
+  const bool mayHoldZero = n > 0 && (bocu || std::memchr(bytes, 0, length) != nullptr);
+  *textLength = mayHoldZero ? UnitLength(out) : static_cast<uint32_t>(n);
 }
 
 }  // namespace kebu

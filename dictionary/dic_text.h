@@ -37,9 +37,9 @@ uint32_t UnitLength(const char16_t* text);
 // Converts `length` bytes of dictionary text into `out`, which has room for
 // capacity + 1 units, and terminates it. BOCU-1 writes at most capacity - 1
 // units; code page 932 as many whole characters as fit in capacity.
-// Returns the length of the text as a zero-terminated text: the units
-// before the first zero unit.
-uint32_t DecodeDictionaryText(bool bocu, const uint8_t* bytes, uint32_t length,
-                          char16_t* out, int capacity);
+// With `textLength`, also tells the length of the text as a zero-terminated
+// text: the units before the first zero unit.
+void DecodeDictionaryText(bool bocu, const uint8_t* bytes, uint32_t length,
+                          char16_t* out, int capacity, uint32_t* textLength = nullptr);
 
 }  // namespace kebu
