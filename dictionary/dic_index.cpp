@@ -95,7 +95,12 @@ int DicIndex::Load() {
     uint64_t consumed = 0;
     for (uint32_t i = 0; i < entryCount_; ++i) {
       if (consumed >= budget) break;
-      if (!Fill(file_, start, &area_, consumed + width, &atEnd)) break;
+      // Read on only where the bytes held so far may not be enough for a
+      // block number and the longest key.
+      if (area_.size() < consumed + width + kMaxKeyLength + 1) {
+        Fill(file_, start, &area_, consumed + width + kMaxKeyLength + 1, &atEnd);
+        if (area_.size() < consumed + width) break;
+      }
       const uint32_t block = width == 4 ? DecodeFixed32(area_.data() + consumed)
                                         : DecodeFixed16(area_.data() + consumed);
       consumed += width;
@@ -104,7 +109,6 @@ int DicIndex::Load() {
       entry.keyOffset = static_cast<uint32_t>(consumed);
       entry.block = block;
       // The key ends at a zero byte within kMaxKeyLength + 1 bytes.
-      Fill(file_, start, &area_, consumed + kMaxKeyLength + 1, &atEnd);
       const size_t avail = std::min<size_t>(area_.size() - consumed, kMaxKeyLength + 1);
       const void* zero = std::memchr(area_.data() + consumed, 0, avail);
       if (zero == nullptr) {
