@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Export throughput against iconv and cat, measured in one run.
 
-    bench/export_compare.py OUTDIR     prints JSON
+    bench/export_compare.py OUTDIR [DICT [KEBU [RUNS]]]     prints JSON
 
-Three commands, each run 5 times, median wall time:
+DICT defaults to OUTDIR/real-cp932.dic, KEBU to build/bin/kebu, RUNS to 5.
+Three commands, each run RUNS times in turn (kebu, iconv, cat, kebu, ...),
+median wall time:
   kebu export   the code page 932 dictionary to a UTF-8 file;
   iconv         -f CP932 -t UTF-8 of a text file holding the same records
                 (the export's own text, converted to code page 932 first);
@@ -17,34 +19,45 @@ import sys
 import time
 
 
-def timed(cmd, runs=5, stdout=None):
-    times = []
-    for _ in range(runs):
+def timed(cmd, stdout=None):
+    with open(stdout, "wb") if stdout else open(os.devnull, "wb") as sink:
         start = time.perf_counter()
-        with open(stdout, "wb") if stdout else open(os.devnull, "wb") as sink:
-            subprocess.run(cmd, check=True, stdout=sink)
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        subprocess.run(cmd, check=True, stdout=sink)
+        return time.perf_counter() - start
+
+
+def interleaved(commands, runs):
+    """Runs each (cmd, stdout) once per round, in turn; median per command."""
+    times = [[] for _ in commands]
+    for _ in range(runs):
+        for i, (cmd, stdout) in enumerate(commands):
+            times[i].append(timed(cmd, stdout))
+    return [statistics.median(t) for t in times]
 
 
 def main():
     out = sys.argv[1]
-    dic = os.path.join(out, "real-cp932.dic")
+    dic = sys.argv[2] if len(sys.argv) > 2 else os.path.join(out, "real-cp932.dic")
+    kebu = sys.argv[3] if len(sys.argv) > 3 else "build/bin/kebu"
+    runs = int(sys.argv[4]) if len(sys.argv) > 4 else 5
     exported = os.path.join(out, "export.txt")
     sjis = os.path.join(out, "export-cp932.txt")
     iconv_out = os.path.join(out, "iconv.txt")
     cat_out = os.path.join(out, "cat.dic")
-    kebu = "build/bin/kebu"
 
     subprocess.run([kebu, "export", dic, exported], check=True)
     with open(sjis, "wb") as f:
         subprocess.run(["iconv", "-c", "-f", "UTF-8", "-t", "CP932", exported], check=True, stdout=f)
 
-    t_kebu = timed([kebu, "export", dic, exported])
-    t_iconv = timed(["iconv", "-f", "CP932", "-t", "UTF-8", sjis], stdout=iconv_out)
-    t_cat = timed(["cat", dic], stdout=cat_out)
+    t_kebu, t_iconv, t_cat = interleaved([
+        ([kebu, "export", dic, exported], None),
+        (["iconv", "-f", "CP932", "-t", "UTF-8", sjis], iconv_out),
+        (["cat", dic], cat_out),
+    ], runs)
     mb = 1e6
     result = {
+        "runs": runs,
+        "dictionary": os.path.basename(dic),
         "records": sum(1 for line in open(exported, "rb") if line.startswith(b"[index=")),
         "dictionary_bytes": os.path.getsize(dic),
         "export_bytes": os.path.getsize(exported),
