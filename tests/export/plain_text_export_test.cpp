@@ -366,7 +366,7 @@ std::map<int, int> RecordsPerEntry(const std::string& text) {
   std::map<int, int> out;
   size_t at = 0;
   while ((at = text.find("[index=", at)) != std::string::npos) {
-    if (at == 0 || text[at - 1] == '\n') ++out[std::stoi(text.substr(at + 7))];
+    if (at == 0 || text[at - 1] == '\n') ++out[std::stoi(text.substr(at + 7, 12))];
     at += 7;
   }
   return out;
