@@ -138,25 +138,6 @@ bool IsValidUtf8(const std::string& text) {
   return true;
 }
 
-// BOCU-1 bytes for one UTF-16 unit from 0x2A51 to 0xFFFF, surrogates
-// included, which no encoder writes alone: a reset, the three-byte
-// difference from the reset state (0x40), and a reset again, so that text
-// encoded on its own can follow.
-std::string Bocu1LoneUnit(char16_t unit) {
-  auto trail = [](int t) {
-    static const uint8_t kLow[20] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x10,
-                                     0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
-                                     0x18, 0x19, 0x1C, 0x1D, 0x1E, 0x1F};
-    return static_cast<char>(t < 20 ? kLow[t] : t + 13);
-  };
-  const int d = static_cast<int>(unit) - 0x40 - 10513;
-  std::string out = "\xFF";
-  out += static_cast<char>(0xFB + d / (243 * 243));
-  out += trail(d / 243 % 243);
-  out += trail(d % 243);
-  out += '\xFF';
-  return out;
-}
 
 std::string Repeat(const std::string& text, int n) {
   std::string out;

@@ -255,6 +255,11 @@ std::string EncodeBocu1(std::u16string_view units);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view units);
 std::u16string DecodeBocu1(std::string_view bytes);
+// BOCU-1 bytes for one UTF-16 unit from 0x2A51 to 0xFFFF, surrogates
+// included, which no encoder writes alone: a reset, the three-byte
+// difference from the reset state (0x40), and a reset again, so that text
+// encoded on its own can follow.
+std::string Bocu1LoneUnit(char16_t unit);
 
 // Version-6 keys: A-Z to lower case, '-' to a space, and the 37 voiced,
 // semi-voiced and small katakana to their plain forms, unit by unit.
