@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/same_text.h"
 #include "export/plain_text_export.h"
 #include "tests/dictionary/reader_fixture.h"
 
@@ -95,20 +96,6 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// Large texts: on a mismatch, the first difference and what surrounds it
-// (gtest's line diff of two large texts takes too much memory).
-::testing::AssertionResult SameText(const std::string& actual, const std::string& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  const size_t n = std::min(actual.size(), expected.size());
-  size_t at = 0;
-  while (at < n && actual[at] == expected[at]) ++at;
-  const size_t from = at < 80 ? 0 : at - 80;
-  return ::testing::AssertionFailure()
-         << "sizes " << actual.size() << " and " << expected.size()
-         << ", first difference at byte " << at << "\n  actual:   "
-         << ::testing::PrintToString(actual.substr(from, 160)) << "\n  expected: "
-         << ::testing::PrintToString(expected.substr(from, 160));
-}
 
 // A failure message: exactly one line, naming the path and the cause.
 void ExpectOneLineNaming(const std::string& err, const std::string& path,
