@@ -13,18 +13,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tests/support/dic_builder.h"
+#include "writer/dic_writer.h"
 
 namespace {
 
-using kebu::testing::Encoding;
-using kebu::testing::Options;
-using kebu::testing::Record;
+using kebu::writer::Encoding;
+using kebu::writer::Options;
+using kebu::writer::Record;
 
 constexpr const char* kUsage =
     "usage: mkdic [options] INPUT OUTPUT\n"
@@ -112,7 +114,7 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (arg == "--index32") {
       a.options.index32 = true;
     } else if (arg == "--wide-lengths") {
-      a.options.lengths = kebu::testing::LengthWidth::k4;
+      a.options.lengths = kebu::writer::LengthWidth::k4;
     } else if (arg == "--no-prefix") {
       a.options.prefix_compression = false;
     } else if (arg == "--signature-offset") {
@@ -145,8 +147,9 @@ Arguments ParseArguments(int argc, char** argv) {
 }
 
 std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = kebu::testing::ReadFile(path);
-  return {bytes.begin(), bytes.end()};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string EucJpToUtf8(const std::string& euc) {
@@ -269,15 +272,18 @@ int Run(const Arguments& a) {
     for (const Record& source : in.records) {
       Record r = source;
       if (k > 1) r.headword += " #" + std::to_string(k);
-      if (v6) r.headword = kebu::testing::V6Headword(r.headword);
+      if (v6) r.headword = kebu::writer::V6Headword(r.headword);
       records.push_back(std::move(r));
     }
   }
   in.records = {};
   const size_t count = records.size();
-  const kebu::testing::BuiltDictionary dic =
-      kebu::testing::BuildDictionary(std::move(records), a.options);
-  kebu::testing::WriteFile(a.output, dic.bytes);
+  const kebu::writer::BuiltDictionary dic =
+      kebu::writer::BuildDictionary(std::move(records), a.options);
+  std::ofstream out(a.output, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(dic.bytes.data()),
+            static_cast<std::streamsize>(dic.bytes.size()));
+  if (!out.flush()) throw std::runtime_error("cannot write " + a.output);
   const double seconds = std::chrono::duration<double>(
                              std::chrono::steady_clock::now() - start)
                              .count();

@@ -1,19 +1,14 @@
-// Laying out test dictionaries: records, record areas, index and header.
-#include "tests/support/dic_builder.h"
+// Laying out dictionaries: records, record areas, index and header.
+#include "writer/dic_writer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <numeric>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
-#include <unistd.h>
 
-namespace kebu::testing {
+namespace kebu::writer {
 namespace {
 
 constexpr uint8_t kExtendedBit = 0x10;
@@ -537,40 +532,4 @@ uint32_t GetLe32(std::span<const uint8_t> bytes, size_t offset) {
          (static_cast<uint32_t>(GetLe16(bytes, offset + 2)) << 16);
 }
 
-TempDir::TempDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "kebu-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  }
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-void WriteFile(const std::filesystem::path& path,
-               std::span<const uint8_t> bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) {
-    throw std::runtime_error("cannot write " + path.string());
-  }
-}
-
-void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
-  WriteFile(path, std::span<const uint8_t>(
-                      reinterpret_cast<const uint8_t*>(bytes.data()),
-                      bytes.size()));
-}
-
-std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace kebu::testing
+}  // namespace kebu::writer

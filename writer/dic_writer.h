@@ -1,8 +1,10 @@
-// Writer of test dictionaries: records in, file bytes and their layout out.
+// The dictionary writer: records in, file bytes and their layout out.
 //
-// Independent of the product code: text is encoded with ICU (BOCU-1, and the
+// Independent of the reader: text is encoded with ICU (BOCU-1, and the
 // Windows code page 932 converter "ibm-943_P15A-2003"), and records, areas,
-// index and header are laid out here from scratch.
+// index and header are laid out here from scratch. Besides whole
+// dictionaries it writes areas and files by hand (MakeRawArea,
+// AssembleFile), so that damaged files can be made on purpose.
 //
 // Typical use:
 //
@@ -12,8 +14,6 @@
 //       {{.headword = "cat", .translation = "neko", .attribute = 1},
 //        {.headword = "dog", .translation = "inu", .example = "wan"}},
 //       options);
-//   TempDir dir;
-//   WriteFile(dir.File("a.dic"), dic.bytes);
 //
 // Texts in Record and Field are UTF-8 and are encoded into the dictionary's
 // text encoding, unless Record::raw_text says they already are.
@@ -21,14 +21,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace kebu::testing {
+namespace kebu::writer {
 
 enum class Encoding { kCp932, kBocu1 };
 
@@ -277,28 +276,4 @@ void AppendLe32(std::vector<uint8_t>& bytes, uint32_t value);
 uint16_t GetLe16(std::span<const uint8_t> bytes, size_t offset);
 uint32_t GetLe32(std::span<const uint8_t> bytes, size_t offset);
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path File(std::string_view name) const {
-    return path_ / name;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Writes the bytes to `path` (replacing it); throws std::runtime_error.
-void WriteFile(const std::filesystem::path& path,
-               std::span<const uint8_t> bytes);
-void WriteFile(const std::filesystem::path& path, std::string_view bytes);
-std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
-
-}  // namespace kebu::testing
+}  // namespace kebu::writer

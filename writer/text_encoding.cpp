@@ -1,4 +1,4 @@
-// Text for test dictionaries: ICU conversions and the version-6 key folding.
+// Text for dictionaries: ICU conversions and the version-6 key folding.
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "tests/support/dic_builder.h"
+#include "writer/dic_writer.h"
 
-namespace kebu::testing {
+namespace kebu::writer {
 namespace {
 
 void Check(UErrorCode status, const char* what) {
@@ -187,4 +187,4 @@ std::string Bocu1LoneUnit(char16_t unit) {
   return out;
 }
 
-}  // namespace kebu::testing
+}  // namespace kebu::writer

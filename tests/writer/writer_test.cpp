@@ -1,5 +1,5 @@
 // The writer of test dictionaries checked against hand-made bytes.
-#include "tests/support/dic_builder.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

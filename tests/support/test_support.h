@@ -1,0 +1,49 @@
+// What the tests share: the writer's names, temporary folders and files, and
+// a comparison of large texts that shows where they differ.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "writer/dic_writer.h"
+
+namespace kebu::testing {
+
+using namespace kebu::writer;  // Record, Options, BuildDictionary, ...
+// The writer's ICU conversions, not the reader's own.
+using writer::Utf16ToUtf8;
+using writer::Utf8ToUtf16;
+
+// A fresh folder under the system's temporary folder, removed with
+// everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path File(std::string_view name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes the bytes to `path` (replacing it); throws std::runtime_error.
+void WriteFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
+std::string ReadText(const std::filesystem::path& path);
+
+// Large texts compared: on a mismatch, the first difference and what
+// surrounds it (gtest's line diff of two large texts takes too much memory).
+::testing::AssertionResult SameText(const std::string& actual, const std::string& expected);
+
+}  // namespace kebu::testing
