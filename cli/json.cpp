@@ -19,8 +19,10 @@ bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 }  // namespace
 
-void AppendJsonString(std::string& out, const char16_t* text) {
+void AppendJsonString(std::string& out, std::u16string_view view) {
   out += '"';
+  const char16_t* text = view.data();
+  const char16_t* const end = text + view.size();
   const char16_t* run = text;  // start of units that go out as UTF-8
   auto flush = [&](const char16_t* end) {
     if (end > run) {
@@ -32,10 +34,10 @@ void AppendJsonString(std::string& out, const char16_t* text) {
     }
   };
   const char16_t* p = text;
-  for (; *p != 0; ++p) {
+  for (; p < end; ++p) {
     const char16_t u = *p;
     if (u >= 0x20 && u != u'"' && u != u'\\' && !IsHigh(u) && !IsLow(u)) continue;
-    if (IsHigh(u) && IsLow(p[1])) {
+    if (IsHigh(u) && p + 1 < end && IsLow(p[1])) {
       ++p;  // a valid pair stays in the run
       continue;
     }

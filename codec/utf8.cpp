@@ -1,6 +1,7 @@
 // UTF-16 <-> UTF-8 for the export and the tools.
 #include "codec/utf8.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace kebu {
@@ -87,7 +88,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 // Ill-formed input gives one U+FFFD per maximal subpart of a sequence (the
 // longest prefix of a well-formed sequence, or else one byte); an encoded
 // surrogate ED A0-BF 80-BF is taken whole and gives one U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view text, bool* wellFormed) {
+  bool ignored = true;
+  bool& ok = wellFormed != nullptr ? *wellFormed : ignored;
+  ok = true;
   std::u16string s;
   s.reserve(text.size());
   const auto* p = reinterpret_cast<const uint8_t*>(text.data());
@@ -112,16 +116,19 @@ std::u16string Utf8ToUtf16(std::string_view text) {
       if (b == 0xF4) hi = 0x8F;
     } else {
       s.push_back(u'\uFFFD');
+      ok = false;
       continue;
     }
     if (p == end || *p < lo || *p > hi) {
       s.push_back(u'\uFFFD');
+      ok = false;
       continue;
     }
     int i = 0;
     for (; i < trail && cont(p); ++i) c = (c << 6) | (*p++ & 0x3F);
     if (i < trail || (c >= 0xD800 && c <= 0xDFFF)) {
       s.push_back(u'\uFFFD');
+      ok = false;
     } else if (c <= 0xFFFF) {
       s.push_back(static_cast<char16_t>(c));
     } else {
@@ -130,6 +137,22 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     }
   }
   return s;
+}
+
+void AppendVisibleUtf8(std::u16string_view text, std::string* out) {
+  size_t run = 0;  // start of units that go out as they are
+  for (size_t i = 0; i <= text.size(); ++i) {
+    const char16_t u = i < text.size() ? text[i] : u'\t';
+    const bool control = (u < 0x20 && u != u'\t' && u != u'\n') || (u >= 0x7F && u <= 0x9F);
+    if (!control && i < text.size()) continue;
+    *out += Utf16ToUtf8(text.substr(run, i - run));
+    if (control) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, u < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(u));
+      *out += escape;
+    }
+    run = i + 1;
+  }
 }
 
 }  // namespace kebu

@@ -19,6 +19,13 @@ uint32_t Utf16ToUtf8(const char16_t* units, uint32_t count, uint8_t* out);
 // each maximal subpart of a sequence (the longest start of a well-formed
 // sequence, else one byte), and one for a whole encoded surrogate ED A0-BF xx.
 std::string Utf16ToUtf8(std::u16string_view text);
-std::u16string Utf8ToUtf16(std::string_view text);
+// `wellFormed`, when given, tells whether the text was well-formed UTF-8
+// (no U+FFFD was put in for a bad sequence).
+std::u16string Utf8ToUtf16(std::string_view text, bool* wellFormed = nullptr);
+
+// Appends `text` as UTF-8 for a terminal: control characters (C0 but TAB and
+// line feed, DEL, C1) become visible escapes ("\x1b", "\u009b") instead of
+// reaching the terminal.
+void AppendVisibleUtf8(std::u16string_view text, std::string* out);
 
 }  // namespace kebu

@@ -7,42 +7,55 @@
 #include <cerrno>
 #include <cstring>
 
-#include "codec/utf8.h"
-
 namespace kebu {
 
-std::string PathToNative(const char16_t* path) {
-  std::u16string_view view(path);
-  return Utf16ToUtf8(view);
+namespace {
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "is a folder, not a dictionary file";
+  if (S_ISFIFO(mode)) return "is a FIFO, not a dictionary file";
+  if (S_ISSOCK(mode)) return "is a socket, not a dictionary file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a dictionary file";
+  return "is not a regular file";
 }
+
+}  // namespace
 
 DicFile::~DicFile() { Close(); }
 
-bool DicFile::Open(const char16_t* path) {
+bool DicFile::Open(const std::string& path) {
   Close();
   error_.clear();
-  const std::string native = PathToNative(path);
+  // Look before opening: opening a FIFO for reading waits for a writer, and
+  // opening a device may do something to it.
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error_ = KindOf(st.st_mode);
+    return false;
+  }
+  // Non-blocking, in case the name was replaced by a FIFO meanwhile; the
+  // check below is made on what was opened.
   int fd;
   do {
-    fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     error_ = std::strerror(errno);
     return false;
   }
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    error_ = std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error_ = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = S_ISREG(st.st_mode) ? std::strerror(errno) : KindOf(st.st_mode);
     ::close(fd);
     return false;
   }
   fd_ = fd;
   size_ = st.st_size;
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
   return true;
 }
 
@@ -50,6 +63,12 @@ void DicFile::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   size_ = 0;
+}
+
+bool DicFile::IsSameFile(const std::string& path) const {
+  struct stat st;
+  return fd_ >= 0 && ::stat(path.c_str(), &st) == 0 && st.st_dev == device_ &&
+         st.st_ino == inode_;
 }
 
 size_t DicFile::ReadAt(int64_t offset, void* out, size_t length) const {

@@ -1,7 +1,12 @@
 // The index table: one entry per record area, found by binary search.
+//
+// Thread safety: the table is read from the file once, on first use (any
+// thread may be the first); from then on it does not change, and every
+// operation may run on any number of threads at once.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "dictionary/dic_file.h"
@@ -9,9 +14,7 @@
 
 namespace kebu {
 
-// A key is at most this long without its zero byte; callers of ReadEntry
-// give a buffer of kMaxKeyLength + 1 bytes.
-inline constexpr int kMaxKeyLength = 1027;
+class ComparisonKey;
 
 struct IndexEntry {
   uint32_t keyOffset = 0;  // offset of the key from the start of the index area
@@ -22,51 +25,47 @@ struct IndexEntry {
 class DicIndex {
  public:
   DicIndex(const DicFile& file, const DicHeader& header);
-  virtual ~DicIndex();
 
-  // Builds the table: reads the index area once (in one read, bounded by the
-  // file's size and by nindex2 x block_size) and walks its entries. Returns
-  // -1 when the index area cannot be reached. Called on first use.
-  int Load();
+  // Entry n: its block number and its key (bytes held by the index, followed
+  // by a zero byte). False for n not below EntryLimit().
+  bool ReadEntry(uint32_t n, uint32_t* block, const uint8_t** key, uint32_t* keyLength) const;
 
-  // Entry n: its block number, its key followed by a zero byte (the buffer
-  // holds kMaxKeyLength + 1 bytes) and its key length. -1 for n not below
-  // nindex2 (negative counts as too large) and for a key that is not whole
-  // in the file (longer than kMaxKeyLength, or cut by the end of the file).
-  int ReadEntry(uint32_t n, uint32_t* block, uint8_t* key, uint32_t* keyLength);
+  // The entry at which a lookup for `key` starts: the last entry whose key
+  // compares below it, or 0.
+  int32_t FindEntry(const ComparisonKey& key) const;
 
-  // The entry at which a lookup for `key` starts (0 or more).
-  int32_t FindEntry(const char16_t* key);
+  // Entries that the index really holds, at most nindex2. Loading stops at
+  // the byte budget (nindex2 x block_size), at the end of the file, at a key
+  // that is not whole, and at an all-zero entry (block 0, empty key) behind
+  // another entry: that end mark is no entry of its own. Entry 0 is always
+  // an entry, so a first headword that is empty is read like any other.
+  int32_t EntryLimit() const;
 
-  // Entries that the index really holds: those read before the loading
-  // stopped (an all-zero entry, the byte budget, the end of the file or a
-  // broken key ends it), at most nindex2. Lookup and sequential reading go
-  // no further; entries behind it read as block 0 with an empty key.
-  int32_t EntryLimit();
+  // How many blocks entry n's area may span: up to the smallest first block
+  // of an entry above its own, so that areas never overlap; UINT32_MAX when
+  // no entry's area begins above it.
+  uint32_t AreaBlockLimit(uint32_t n) const;
 
-  // Loaded table, for tests and tools.
-  const std::vector<IndexEntry>& Entries() const { return entries_; }
-  bool IsLoaded() const { return loaded_; }
+  // Whether an entry from `passStart` up to n - 1 names the same first block
+  // as entry n: a lookup or a sequential pass that began at `passStart` has
+  // then read that area already and passes entry n over.
+  bool BlockReadBefore(uint32_t n, uint32_t passStart) const;
 
  private:
-  // Key bytes of entry n, nullptr when the key is not whole.
-  const uint8_t* KeyBytes(uint32_t n, uint32_t* keyLength) const;
+  void Load() const;
+  void LoadOnce() const { std::call_once(loadOnce_, [this] { Load(); }); }
 
   const DicFile& file_;
   const DicHeader& header_;
-  bool loaded_ = false;
-  uint32_t entryCount_ = 0;        // nindex2 as it stood at loading
-  std::vector<IndexEntry> entries_;  // entries read from the file
-  int32_t brokenEntry_ = -1;       // entry whose key is not whole, or -1
-  std::vector<uint8_t> area_;      // the index bytes read at loading
+  mutable std::once_flag loadOnce_;
+  mutable std::vector<IndexEntry> entries_;  // the entries, end mark excluded
+  mutable std::vector<uint8_t> area_;        // the index bytes read at loading
+  // Block numbers of the entries rise strictly, as a writer lays them out;
+  // otherwise the two tables behind it answer AreaBlockLimit and
+  // BlockReadBefore.
+  mutable bool ascending_ = true;
+  mutable std::vector<uint32_t> sortedBlocks_;   // distinct first blocks
+  mutable std::vector<int32_t> previousSame_;    // entry before n with n's block, or -1
 };
-
-// Comparison of a text with a comparison key over the key's length, as
-// strncmp and wcsncmp do (unsigned units, stopping early at a zero unit).
-// The text is taken as `textLength` units followed by a zero.
-int CompareBytes(const uint8_t* text, uint32_t textLength, const uint8_t* key,
-                 uint32_t keyLength);
-int CompareUnits(const char16_t* text, uint32_t textLength,
-                 const char16_t* key, uint32_t keyLength);
 
 }  // namespace kebu

@@ -4,299 +4,196 @@
 #include <cstring>
 #include <new>
 
-#include "codec/bocu1.h"
-#include "codec/cp932.h"
-#include "dictionary/dic_text.h"
 #include "dictionary/header_report.h"
 
 namespace kebu {
 
-DicReader::DicReader() = default;
-
-DicReader::~DicReader() { Close(); }
-
-int DicReader::Open(const char16_t* path) {
-  if (isOpen_) {
+bool DicReader::Open(const std::string& path) {
+  if (IsOpen()) {
     lastError_ = "a dictionary is open already";
-    return -1;
+    return false;
   }
   lastError_.clear();
-  if (!file_.Open(path)) {
-    lastError_ = file_.LastError();
-    return -1;
-  }
-  uint8_t raw[kHeaderBytes];
-  const size_t got = file_.ReadAt(0, raw, sizeof raw);
-  const HeaderStatus status = ReadHeader(raw, got, &header_, &versionMajor_);
-  if (status != HeaderStatus::kAccepted) {
-    lastError_ = DescribeHeaderStatus(status, header_, got);
-    Close();
-    return -1;
-  }
   try {
-    index_ = std::make_unique<DicIndex>(file_, header_);
-    blocks_ = std::make_unique<DicBlockReader>(file_, header_);
+    auto source = std::make_shared<DicSource>();
+    if (!source->file.Open(path)) {
+      lastError_ = source->file.LastError();
+      return false;
+    }
+    uint8_t raw[kHeaderBytes];
+    const size_t got = source->file.ReadAt(0, raw, sizeof raw);
+    const HeaderStatus status = ReadHeader(raw, got, &header_, &versionMajor_);
+    if (status != HeaderStatus::kAccepted) {
+      lastError_ = DescribeHeaderStatus(status, header_, got);
+      return false;
+    }
+    source->header = header_;
+    source->versionMajor = versionMajor_;
+    blocks_ = std::make_unique<DicBlockReader>(source->file, source->header);
+    cursor_ = std::make_unique<DicCursor>(source);
+    source_ = std::move(source);
   } catch (const std::bad_alloc&) {
     lastError_ = "out of memory";
     Close();
-    return -1;
+    return false;
   }
-  isOpen_ = 1;
-  return 0;
+  return true;
 }
 
 void DicReader::Close() {
-  file_.Close();
-  index_.reset();
+  cursor_.reset();
   blocks_.reset();
+  source_.reset();
   ClearHits();
   std::vector<SearchHit>().swap(hits_);
   std::vector<uint8_t>().swap(pool_);
-  seqEnded_ = true;
-  isOpen_ = 0;
+}
+
+bool DicReader::IsDictionaryFile(const std::string& path) const {
+  return source_ != nullptr && source_->file.IsSameFile(path);
 }
 
 // The hits are gone; the memory of the table and the pool is kept for the
-// next lookup (until Close), so a lookup does not allocate and clear them
-// anew. The capacities count from 0 again, as after a fresh allocation.
+// next lookup (until Close).
 void DicReader::ClearHits() {
-  hitCount_ = 0;
-  hitCapacity_ = 0;
-  poolSize_ = 0;
-  poolUsed_ = 0;
+  hits_.clear();
+  pool_.clear();
 }
 
 void DicReader::DumpHeaderInfo(char* buffer, int32_t capacity) const {
   kebu::DumpHeaderInfo(header_, buffer, capacity);
 }
 
-const SearchHit* DicReader::GetHitInfo(int i) const {
-  if (i < 0 || static_cast<uint32_t>(i) >= hitCount_) return nullptr;
-  return &hits_[i];
-}
-
-bool DicReader::RecordHit(int32_t entry, uint32_t block, int32_t recordOffset,
-                          const uint8_t* headword, const RecordFields& fields) {
+bool DicReader::RecordHit(const RecordPosition& position, const uint8_t* headword,
+                          const RecordFields& fields) {
   try {
-    if (hitCount_ >= hitCapacity_) {
-      if (hits_.size() < hitCapacity_ + kHitTableStep) hits_.resize(hitCapacity_ + kHitTableStep);
-      hitCapacity_ += kHitTableStep;
-    }
-    const uint32_t length = fields.headwordLength;
-    if (poolSize_ == 0 || poolUsed_ + length + 1 >= poolSize_) {
-      uint32_t size = poolSize_ == 0 ? kHitPoolStep : poolSize_;
-      while (poolUsed_ + length + 1 >= size) size += kHitPoolStep;
-      if (pool_.size() < size) pool_.resize(size);
-      poolSize_ = size;
-    }
+    SearchHit hit;
+    hit.position = position;
+    hit.fields = fields;
+    hit.headwordOffset = pool_.size();
+    pool_.insert(pool_.end(), headword, headword + fields.headwordLength);
+    pool_.push_back(0);
+    hits_.push_back(hit);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  SearchHit& hit = hits_[hitCount_];
-  hit = SearchHit();
-  hit.indexEntry = entry;
-  hit.block = static_cast<int32_t>(block);
-  hit.recordOffset = recordOffset;
-  hit.headwordOffset = poolUsed_;
-  hit.translationOffset = fields.translationOffset;
-  hit.exampleOffset = fields.exampleOffset;
-  hit.pronunciationOffset = fields.pronunciationOffset;
-  hit.headwordLength = fields.headwordLength;
-  hit.translationLength = fields.translationLength;
-  hit.exampleLength = fields.exampleLength;
-  hit.pronunciationLength = fields.pronunciationLength;
-  hit.attribute = fields.attribute;
-  std::memcpy(pool_.data() + poolUsed_, headword, fields.headwordLength);
-  pool_[poolUsed_ + fields.headwordLength] = 0;
-  poolUsed_ += fields.headwordLength + 1u;
-  ++hitCount_;
   return true;
 }
 
-uint32_t DicReader::Lookup(const char16_t* key, int wholeWord, int limit,
-                           int* truncated) {
-  int ignored = 0;
+uint32_t DicReader::Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated) {
+  bool ignored = false;
   if (truncated == nullptr) truncated = &ignored;
-  char16_t folded[kMaxFoldedKey + 1];
-  if (isOpen_ && versionMajor_ >= 6) {
-    FoldKey(key, folded);
+  *truncated = false;
+  outOfMemory_ = false;
+  ClearHits();
+  if (!IsOpen()) return 0;
+
+  std::u16string folded;
+  if (versionMajor_ >= 6) {
+    folded = FoldKey(key);
     key = folded;
   }
-  hitCount_ = 0;
-  *truncated = 0;
-  ClearHits();
-  if (!isOpen_) return 0;
+  const bool bocu = source_->IsBocu1();
+  const ComparisonKey cmp(key, bocu);
+  if (cmp.MatchesNothing()) return 0;
+  const DicIndex& index = source_->index;
+  const uint32_t keyLength = cmp.Length();
+  const bool tabCut = bocu && wholeWord && versionMajor_ >= 6;
+  const int32_t start = index.FindEntry(cmp);
+  const int32_t entries = index.EntryLimit();
 
-  const bool bocu = header_.IsBocu1();
-  const int32_t start = index_->FindEntry(key);
-  ComparisonKey cmp;
-  MakeComparisonKey(key, bocu, &cmp);
-  if (cmp.tooLong) return 0;
-  const uint32_t keyLength = bocu ? cmp.unitCount : cmp.byteCount;
-  const bool tabCut = bocu && wholeWord != 0 && versionMajor_ >= 6;
-
-  uint8_t entryKey[kMaxKeyLength + 1];
-  uint8_t headword[kMaxHeadwordLength + 1];
-  char16_t decoded[1024];
-  // Only the key's length of units (and one more, to tell a longer text; two
-  // with room for a surrogate pair) decide a comparison: the rest of a
-  // text is not decoded.
-  const int32_t decodeCapacity =
-      static_cast<int32_t>(std::min<uint32_t>(1024, cmp.unitCount + 3));
-  const auto compare = [&](const uint8_t* text, uint32_t length, bool cut,
-                           uint32_t* comparedLength) {
-    if (bocu) {
-      uint32_t units = static_cast<uint32_t>(
-          Bocu1DecodeUnits(text, static_cast<int32_t>(length), decoded, decodeCapacity));
-      if (cut) {
-        const char16_t* tab = std::char_traits<char16_t>::find(decoded, units, u'\t');
-        if (tab != nullptr) units = static_cast<uint32_t>(tab - decoded);
-      }
-      *comparedLength = units;
-      return CompareUnits(decoded, units, cmp.units, cmp.unitCount);
-    }
-    *comparedLength = length;
-    return CompareBytes(text, length, cmp.bytes, cmp.byteCount);
-  };
-
-  const int32_t entries = std::min(header_.nindex2(), index_->EntryLimit());
-  bool done = false;
-  for (int32_t n = start; n < entries && !done; ++n) {
+  for (int32_t n = start; n < entries; ++n) {
+    const uint32_t entry = static_cast<uint32_t>(n);
+    // An area is read once per lookup, whatever number of entries name it.
+    if (index.BlockReadBefore(entry, static_cast<uint32_t>(start))) continue;
     uint32_t block = 0;
+    const uint8_t* entryKey = nullptr;
     uint32_t entryKeyLength = 0;
-    if (index_->ReadEntry(static_cast<uint32_t>(n), &block, entryKey, &entryKeyLength) != 0) break;
-    uint32_t unused = 0;
-    if (compare(entryKey, entryKeyLength, false, &unused) > 0) break;
-    if (blocks_->LoadBlock(static_cast<int32_t>(block)) != 0) break;
+    if (!index.ReadEntry(entry, &block, &entryKey, &entryKeyLength)) break;
+    if (cmp.Compare(entryKey, entryKeyLength) > 0) break;
+    // An area that cannot be loaded is passed over, as sequential reading
+    // does.
+    if (!blocks_->LoadBlock(static_cast<int32_t>(block), index.AreaBlockLimit(entry))) continue;
     for (;;) {
-      const int32_t recordOffset = blocks_->GetPosition();
       RecordFields fields;
-      if (blocks_->ParseRecord(headword, &fields, nullptr) != 0) break;
+      RecordPosition position;
+      if (!blocks_->ParseRecord(&fields, &position)) break;
+      position.indexEntry = n;
       uint32_t comparedLength = 0;
-      const int c = compare(headword, fields.headwordLength, tabCut, &comparedLength);
-      if (c > 0) {
-        done = true;
-        break;
+      const int c = cmp.Compare(blocks_->Headword(), fields.headwordLength, tabCut, &comparedLength);
+      if (c > 0) return HitCount();
+      if (c == 0 && (!wholeWord || comparedLength == keyLength) &&
+          !RecordHit(position, blocks_->Headword(), fields)) {
+        outOfMemory_ = true;
+        *truncated = true;
+        return HitCount();
       }
-      if (c == 0) {
-        if (wholeWord == 0 || comparedLength == keyLength) {
-          if (!RecordHit(n, block, recordOffset, headword, fields)) {
-            done = true;
-            break;
-          }
-        }
-        if (wholeWord != 0 && comparedLength > keyLength) done = true;
+      if (limit > 0 && HitCount() >= static_cast<uint32_t>(limit)) {
+        *truncated = true;
+        return HitCount();
       }
-      if (limit > 0 && hitCount_ >= static_cast<uint32_t>(limit)) {
-        *truncated = 1;
-        done = true;
-      }
-      if (done) break;
+      // In whole-word mode a longer headword that begins with the key ends
+      // the lookup after it.
+      if (c == 0 && wholeWord && comparedLength > keyLength) return HitCount();
     }
   }
-  return hitCount_;
+  return HitCount();
 }
 
-namespace {
-
-int Substitute(const char16_t* units, const uint8_t* bytes, int count,
-               char16_t* out, int capacity, const SubstitutionTable& table) {
-  if (count <= 0) {
-    out[0] = 0;
-    return 0;
-  }
-  int n = 0;
-  for (int i = 0; i < count; ++i) {
-    const unsigned code = units != nullptr ? units[i] : bytes[i];
-    const bool looked = code >= 0x20 && code <= 0xFF && table.entries[code][0] != 0;
-    if (looked) {
-      out[n++] = table.entries[code][0];
-      if (table.entries[code][1] != 0) out[n++] = table.entries[code][1];
-    } else {
-      out[n++] = static_cast<char16_t>(code);
-    }
-    if (n >= capacity - 1) break;
-  }
-  out[n] = 0;
-  return n;
-}
-
-}  // namespace
-
-int SubstituteUnits(const char16_t* source, int count, char16_t* out, int capacity,
-                    const SubstitutionTable& table) {
-  return Substitute(source, nullptr, count, out, capacity, table);
-}
-
-int SubstituteBytes(const uint8_t* source, int count, char16_t* out, int capacity,
-                    const SubstitutionTable& table) {
-  return Substitute(nullptr, source, count, out, capacity, table);
-}
-
-void DicReader::DecodeText(const uint8_t* bytes, uint32_t length, char16_t* out,
-                           int capacity, uint32_t* textLength) const {
-  DecodeDictionaryText(header_.IsBocu1(), bytes, length, out, capacity, textLength);
-}
-
-void DicReader::DecodePronunciation(const uint8_t* bytes, uint32_t length, char16_t* out,
-                                    int capacity, const SubstitutionTable* table,
-                                    bool cp932Raw, uint32_t* textLength) const {
-  if (capacity < 1) capacity = 1;
-  const int count = static_cast<int>(std::min<uint32_t>(length, INT32_MAX));
-  if (header_.IsBocu1()) {
-    if (table == nullptr) return DecodeText(bytes, length, out, capacity, textLength);
-    char16_t work[1003];
-    const int32_t units = Bocu1DecodeUnits(bytes, count, work, std::min(capacity, 1002));
-    SubstituteUnits(work, units, out, capacity, *table);
-  } else if (table != nullptr) {
-    SubstituteBytes(bytes, count, out, capacity, *table);
-  } else if (cp932Raw) {
-    static const SubstitutionTable kNone;
-    SubstituteBytes(bytes, count, out, capacity, kNone);
-  } else {
-    return DecodeText(bytes, length, out, capacity, textLength);
-  }
-  if (textLength != nullptr) *textLength = UnitLength(out);
-}
-
-int DicReader::GetHit(int i, char16_t* headword, int headwordCapacity,
-                      char16_t* translation, int translationCapacity,
-                      char16_t* example, int exampleCapacity,
-                      char16_t* pronunciation, int pronunciationCapacity,
-                      int* attribute, const SubstitutionTable* table) {
-  if (i < 0 || static_cast<uint32_t>(i) >= hitCount_ || hitCapacity_ == 0 || poolSize_ == 0) {
-    return -1;
-  }
-  headword[0] = translation[0] = example[0] = pronunciation[0] = 0;
+bool DicReader::GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities,
+                       const SubstitutionTable* table) {
+  if (i >= hits_.size()) return false;
+  text->Clear();
   const SearchHit& hit = hits_[i];
-  if (blocks_ == nullptr || blocks_->LoadBlock(hit.block) != 0) return -1;
+  const RecordFields& f = hit.fields;
+  const DicIndex& index = source_->index;
+  if (!blocks_->LoadBlock(hit.position.block,
+                          index.AreaBlockLimit(static_cast<uint32_t>(hit.position.indexEntry)))) {
+    return false;
+  }
   const uint8_t* data = blocks_->GetData();
-  if (data == nullptr) return -1;
   // The area may have changed on disk since the lookup: every text must
   // still lie inside what was loaded.
   const auto inside = [&](int32_t offset, uint16_t length) {
-    return offset >= 0 &&
-           static_cast<uint64_t>(offset) + length <= blocks_->GetDataSize();
+    return offset >= 0 && static_cast<uint64_t>(offset) + length <= blocks_->GetDataSize();
   };
-  if (!inside(hit.translationOffset, hit.translationLength) ||
-      (hit.exampleLength != 0 && !inside(hit.exampleOffset, hit.exampleLength)) ||
-      (hit.pronunciationLength != 0 &&
-       !inside(hit.pronunciationOffset, hit.pronunciationLength))) {
-    return -1;
+  if (!inside(f.translationOffset, f.translationLength) ||
+      (f.exampleLength != 0 && !inside(f.exampleOffset, f.exampleLength)) ||
+      (f.pronunciationLength != 0 && !inside(f.pronunciationOffset, f.pronunciationLength))) {
+    return false;
   }
-  DecodeText(pool_.data() + hit.headwordOffset, hit.headwordLength, headword,
-             headwordCapacity);
-  DecodeText(data + hit.translationOffset, hit.translationLength, translation,
-             translationCapacity);
-  if (hit.exampleLength != 0) {
-    DecodeText(data + hit.exampleOffset, hit.exampleLength, example, exampleCapacity);
+  const bool bocu = source_->IsBocu1();
+  DecodeText(bocu, pool_.data() + hit.headwordOffset, f.headwordLength, capacities.headword,
+             &text->headword);
+  DecodeText(bocu, data + f.translationOffset, f.translationLength, capacities.translation,
+             &text->translation);
+  if (f.exampleLength != 0) {
+    DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
   }
-  if (hit.pronunciationLength != 0) {
-    DecodePronunciation(data + hit.pronunciationOffset, hit.pronunciationLength,
-                        pronunciation, pronunciationCapacity, table, false);
+  if (f.pronunciationLength != 0) {
+    DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
+                        capacities.pronunciation, table, false, &text->pronunciation);
   }
-  if (attribute != nullptr) *attribute = hit.attribute;
-  return 0;
+  text->attribute = f.attribute;
+  text->position = hit.position;
+  return true;
+}
+
+bool DicReader::Rewind() { return cursor_ != nullptr && cursor_->Rewind(); }
+
+bool DicReader::SeekIndexEntry(int32_t n) { return cursor_ != nullptr && cursor_->SeekIndexEntry(n); }
+
+ReadStatus DicReader::ReadNext(RecordText* text, const TextCapacities& capacities,
+                               const SubstitutionTable* table) {
+  if (cursor_ == nullptr) {
+    text->Clear();
+    return ReadStatus::kEnd;
+  }
+  return cursor_->ReadNext(text, capacities, table);
+}
+
+std::unique_ptr<DicCursor> DicReader::NewCursor() const {
+  return source_ == nullptr ? nullptr : std::make_unique<DicCursor>(source_);
 }
 
 }  // namespace kebu

@@ -26,33 +26,32 @@ uint16_t Length16(size_t length) {
 
 }  // namespace
 
-int DicBlockReader::ParseRecord(uint8_t* headword, RecordFields* fields,
-                                RecordPosition* position) {
+bool DicBlockReader::ParseRecord(RecordFields* fields, RecordPosition* position) {
   const ByteView area(data_.data(), areaSize_);
   const int w = lengthWidth_;
   const size_t p = static_cast<size_t>(position_);
   uint32_t length = 0;
-  if (position_ < 0 || !area.Uint(p, w, &length)) return -1;
+  if (position_ < 0 || !area.Uint(p, w, &length)) return false;
   position_ = static_cast<int32_t>(p + w);
-  if (length == 0) return -1;
+  if (length == 0) return false;
 
   size_t q = p + w;
   uint32_t prefix = 0;
-  if (!area.U8(q++, &prefix)) return -1;
+  if (!area.U8(q++, &prefix)) return false;
   uint32_t attributeByte = 0;
   const bool bocu = header_.IsBocu1();
-  if (bocu && !area.U8(q++, &attributeByte)) return -1;
+  if (bocu && !area.U8(q++, &attributeByte)) return false;
 
   const size_t tail = q;
   const size_t end = tail + length;  // the record ends L bytes behind the tail
   size_t zero = 0;
-  if (end > areaSize_ || !area.FindZero(tail, &zero)) return -1;
+  if (end > areaSize_ || !area.FindZero(tail, &zero)) return false;
   const size_t tailLength = zero - tail;
   // The tail, its zero byte and (code page 932) the attribute byte lie in
   // the record; the shared part is no longer than the headword before.
   const size_t translation = zero + 1 + (bocu ? 0 : 1);
-  if (translation > end) return -1;
-  if (prefix > previousLength_ || prefix + tailLength > kMaxHeadwordLength) return -1;
+  if (translation > end) return false;
+  if (prefix > previousLength_ || prefix + tailLength > kMaxHeadwordBytes) return false;
   if (!bocu) attributeByte = data_[zero + 1];
 
   std::memcpy(headword_ + prefix, data_.data() + tail, tailLength);
@@ -67,7 +66,7 @@ int DicBlockReader::ParseRecord(uint8_t* headword, RecordFields* fields,
     f.translationLength = Length16(end - translation);
   } else {
     size_t z = 0;
-    if (!area.FindZero(translation, &z)) return -1;
+    if (!area.FindZero(translation, &z)) return false;
     f.translationLength = Length16(z - translation);
     size_t r = z + 1;
     while (r < end) {
@@ -75,12 +74,12 @@ int DicBlockReader::ParseRecord(uint8_t* headword, RecordFields* fields,
       if (tag == kTagEnd) break;
       if (tag & kTagSized) {
         uint32_t skip = 0;
-        if (!area.Uint(r, w, &skip)) return -1;
+        if (!area.Uint(r, w, &skip)) return false;
         r += w + static_cast<size_t>(skip);
-        if (r > areaSize_) return -1;
+        if (r > areaSize_) return false;
         continue;
       }
-      if (!area.FindZero(r, &z)) return -1;
+      if (!area.FindZero(r, &z)) return false;
       if (tag == kTagExample) {
         f.exampleOffset = static_cast<int32_t>(r);
         f.exampleLength = Length16(z - r);
@@ -94,16 +93,13 @@ int DicBlockReader::ParseRecord(uint8_t* headword, RecordFields* fields,
 
   previousLength_ = headwordLength;
   position_ = static_cast<int32_t>(end);
-  if (headword != nullptr) {
-    std::memcpy(headword, headword_, headwordLength + 1);
-  }
   *fields = f;
   if (position != nullptr) {
     position->indexEntry = 0;
     position->block = currentBlock_;
     position->recordOffset = static_cast<int32_t>(p);
   }
-  return 0;
+  return true;
 }
 
 }  // namespace kebu

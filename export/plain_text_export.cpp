@@ -1,5 +1,7 @@
 #include "export/plain_text_export.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,9 +9,7 @@
 #include <vector>
 
 #include "codec/utf8.h"
-#include "dictionary/dic_file.h"
-#include "dictionary/dic_text.h"
-#include "dictionary/text_buffers.h"
+#include "export/atomic_output.h"
 
 namespace kebu {
 
@@ -21,7 +21,7 @@ constexpr int kProgressEvery = 1000;
 // into it; it is flushed when the next piece might not fit.
 class OutputBuffer {
  public:
-  explicit OutputBuffer(std::FILE* out) : out_(out), data_(kSize) {}
+  explicit OutputBuffer(int fd) : fd_(fd), data_(kSize) {}
 
   // Makes room for `bytes` more bytes; false after a write error.
   bool Reserve(size_t bytes) {
@@ -31,10 +31,24 @@ class OutputBuffer {
     return true;
   }
   uint8_t* End() { return data_.data() + used_; }
-  void Advance(size_t bytes) { used_ += bytes; total_ += bytes; }
+  void Advance(size_t bytes) {
+    used_ += bytes;
+    total_ += bytes;
+  }
   void Append(const char* text, size_t length) {
     std::memcpy(End(), text, length);
     Advance(length);
+  }
+  // UTF-8 of `text`; with `visible`, control characters as escapes (at
+  // most 6 bytes a unit, where plain UTF-8 needs 3).
+  void AppendText(const std::u16string& text, bool visible) {
+    if (!visible) {
+      Advance(Utf16ToUtf8(text.data(), static_cast<uint32_t>(text.size()), End()));
+      return;
+    }
+    scratch_.clear();
+    AppendVisibleUtf8(text, &scratch_);
+    Append(scratch_.data(), scratch_.size());
   }
   // A decimal number, two digits at a time from the right.
   void AppendInt(int32_t value) {
@@ -61,10 +75,16 @@ class OutputBuffer {
     Append(p, static_cast<size_t>(end - p));
   }
   bool Flush() {
-    if (failed_) return false;
-    if (used_ > 0 && std::fwrite(data_.data(), 1, used_, out_) != used_) {
-      error_ = errno;
-      failed_ = true;
+    size_t done = 0;
+    while (!failed_ && done < used_) {
+      const ssize_t n = ::write(fd_, data_.data() + done, used_ - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : ENOSPC;
+        failed_ = true;
+      } else {
+        done += static_cast<size_t>(n);
+      }
     }
     used_ = 0;
     return !failed_;
@@ -75,110 +95,125 @@ class OutputBuffer {
 
  private:
   static constexpr size_t kSize = 1 << 20;
-  std::FILE* out_;
+  int fd_;
   std::vector<uint8_t> data_;
+  std::string scratch_;
   size_t used_ = 0;
   uint64_t total_ = 0;
   bool failed_ = false;
   int error_ = 0;
 };
 
-// Encodes a zero-terminated text into the buffer; returns its byte count.
-size_t AppendText(OutputBuffer& buffer, const char16_t* text, uint32_t units) {
-  const uint32_t bytes = Utf16ToUtf8(text, units, buffer.End());
-  buffer.Advance(bytes);
-  return bytes;
-}
+}  // namespace
 
-std::string ProgressText(int32_t counted, int32_t nword, uint32_t total) {
-  char text[64];
-  if (nword == 0) {
-    std::snprintf(text, sizeof text, "%d / %d", counted, nword);
+std::string ProgressTitle(const ExportStats& stats) {
+  char text[80];
+  if (stats.nword == 0) {
+    std::snprintf(text, sizeof text, "%lld / %d", static_cast<long long>(stats.written), stats.nword);
   } else {
-    std::snprintf(text, sizeof text, "%d / %d (%u%%)", counted, nword,
-                  total / static_cast<uint32_t>(nword));
+    // As the window always showed it: 100 per record, divided by nword as
+    // an unsigned 32-bit number.
+    const uint32_t total = static_cast<uint32_t>(stats.written * 100);
+    std::snprintf(text, sizeof text, "%lld / %d (%u%%)", static_cast<long long>(stats.written),
+                  stats.nword, total / static_cast<uint32_t>(stats.nword));
   }
   return text;
 }
 
-}  // namespace
-
-ExportResult ExportToStream(DicReader& reader, std::FILE* out, const ExportHooks& hooks,
-                            const ExportOptions& options, ExportStats* stats) {
-  ExportStats local;
-  if (stats == nullptr) stats = &local;
+ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& hooks,
+                                const ExportOptions& options, ExportStats* stats) {
   *stats = ExportStats();
-  if (reader.Rewind() != 0) return ExportResult::kNothingToRead;
-
-  TextBuffers texts;
-  OutputBuffer buffer(out);
-  const int32_t nword = reader.GetHeader().nword();
-  uint32_t total = 0;
-  RecordPosition position;
-
-  TextLengths lengths;
-  // The pronunciation is not written, so it is not asked for.
-  while (texts.ReadNext(reader, &position, &lengths, false) == 0) {
-    if (hooks.pump) hooks.pump();
-    const uint32_t headwordUnits = lengths.headword;
-    const uint32_t translationUnits = headwordUnits ? lengths.translation : 0;
-    const uint32_t exampleUnits = translationUnits ? lengths.example : 0;
-    // Position line, then up to three UTF-8 texts of 3 bytes per unit at most.
-    if (!buffer.Reserve(64 + 3 * (headwordUnits + translationUnits + exampleUnits))) break;
-    buffer.Append("[index=", 7);
-    buffer.AppendInt(position.indexEntry);
-    buffer.Append(" data=", 6);
-    buffer.AppendInt(position.block);
-    buffer.Append(":", 1);
-    buffer.AppendInt(position.recordOffset);
-    buffer.Append("]\n", 2);
-    ++stats->written;
-    if (headwordUnits == 0) continue;
-    AppendText(buffer, texts.headword.data(), headwordUnits);
-    buffer.Append("\n", 1);
-    if (translationUnits == 0) continue;
-    AppendText(buffer, texts.translation.data(), translationUnits);
-    if (exampleUnits != 0) {
-      buffer.Append(" / ", 3);
-      AppendText(buffer, texts.example.data(), exampleUnits);
+  stats->nword = cursor.Source().header.nword();
+  OutputBuffer buffer(fd);
+  RecordText text;
+  ExportResult result = ExportResult::kDone;
+  for (;;) {
+    if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
+      result = ExportResult::kCancelled;
+      break;
     }
-    buffer.Append("\n", 1);
-    if (options.stopAfterEntry >= 0 && position.indexEntry > options.stopAfterEntry) break;
-    ++stats->counted;
-    total += 100;
-    if (stats->counted % kProgressEvery == 0 && hooks.setTitle) {
-      hooks.setTitle(ProgressText(stats->counted, nword, total));
+    // The pronunciation is not written, so it is not decoded.
+    const ReadStatus status = cursor.ReadNext(&text, kWindowCapacities, nullptr, false);
+    if (status == ReadStatus::kEnd) break;
+    if (status == ReadStatus::kSkippedArea) {
+      ++stats->skippedAreas;
+      continue;
+    }
+    const size_t headword = text.headword.size();
+    const size_t translation = headword != 0 ? text.translation.size() : 0;
+    const size_t example = translation != 0 ? text.example.size() : 0;
+    // Position line, then up to three UTF-8 texts of 3 bytes per unit at most.
+    const size_t perUnit = options.visibleControls ? 6 : 3;
+    if (!buffer.Reserve(64 + perUnit * (headword + translation + example))) break;
+    buffer.Append("[index=", 7);
+    buffer.AppendInt(text.position.indexEntry);
+    buffer.Append(" data=", 6);
+    buffer.AppendInt(text.position.block);
+    buffer.Append(":", 1);
+    buffer.AppendInt(text.position.recordOffset);
+    buffer.Append("]\n", 2);
+    if (headword != 0) {
+      buffer.AppendText(text.headword, options.visibleControls);
+      buffer.Append("\n", 1);
+    }
+    if (translation != 0) {
+      buffer.AppendText(text.translation, options.visibleControls);
+      if (example != 0) {
+        buffer.Append(" / ", 3);
+        buffer.AppendText(text.example, options.visibleControls);
+      }
+      buffer.Append("\n", 1);
+    }
+    if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
+    // Only records with a translation take part in the stop rule.
+    if (translation != 0 && options.stopAfterEntry >= 0 &&
+        text.position.indexEntry > options.stopAfterEntry) {
+      stats->stoppedByRule = true;
+      break;
     }
   }
   buffer.Flush();
   stats->bytes = buffer.Total();
-  if (buffer.Failed() || std::fflush(out) != 0 || std::ferror(out)) {
-    stats->error = std::strerror(buffer.Error() != 0 ? buffer.Error() : errno);
+  if (buffer.Failed()) {
+    stats->error = std::string("write failed: ") + std::strerror(buffer.Error());
     return ExportResult::kWriteError;
   }
-  return ExportResult::kDone;
+  if (hooks.progress) hooks.progress(*stats);
+  if (result == ExportResult::kDone && stats->written == 0 && stats->nword > 0) {
+    stats->error = "no record could be read, though the header counts " +
+                   std::to_string(stats->nword);
+    return ExportResult::kNoRecords;
+  }
+  return result;
 }
 
-ExportResult ExportPlainText(DicReader& reader, const char16_t* path,
+ExportResult ExportPlainText(const DicReader& reader, const std::string& path,
                              const ExportHooks& hooks, const ExportOptions& options,
                              ExportStats* stats) {
   ExportStats local;
   if (stats == nullptr) stats = &local;
-  const std::string native = PathToNative(path);
-  std::FILE* out = std::fopen(native.c_str(), "wb");
-  if (out == nullptr) {
-    *stats = ExportStats();
-    stats->error = std::strerror(errno);
+  *stats = ExportStats();
+  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
+  if (cursor == nullptr) {
+    stats->error = "no dictionary is open";
+    return ExportResult::kNoDictionary;
+  }
+  if (reader.IsDictionaryFile(path)) {
+    stats->error = "is the dictionary being read; choose another file";
+    return ExportResult::kSameFile;
+  }
+  AtomicOutput output;
+  if (!output.Create(path)) {
+    stats->error = output.Error();
     return ExportResult::kCannotCreate;
   }
-  std::setvbuf(out, nullptr, _IONBF, 0);  // the export buffers by itself
-  ExportResult result = ExportToStream(reader, out, hooks, options, stats);
-  if (std::fclose(out) != 0 && result == ExportResult::kDone) {
-    stats->error = std::strerror(errno);
+  cursor->Rewind();
+  ExportResult result = ExportToDescriptor(*cursor, output.fd(), hooks, options, stats);
+  if (result == ExportResult::kDone && !output.Commit()) {
+    stats->error = output.Error();
     result = ExportResult::kWriteError;
   }
-  if (result != ExportResult::kNothingToRead && hooks.restoreTitle) hooks.restoreTitle();
-  return result;
+  return result;  // anything else: the output is abandoned, the target untouched
 }
 
 }  // namespace kebu

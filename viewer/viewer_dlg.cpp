@@ -14,7 +14,6 @@
 #include <QTextCursor>
 #include <vector>
 
-#include "dictionary/text_buffers.h"
 #include "export/plain_text_export.h"
 #include "ui_viewer_dlg.h"
 #include "viewer/about_dlg.h"
@@ -37,7 +36,6 @@ constexpr int kTitleWidth = 240;
 constexpr int kAttributeWidth = 30;
 // During an export, waiting events are served at most this often.
 constexpr qint64 kPumpIntervalMs = 30;
-constexpr unsigned kPumpCheckEvery = 256;
 
 // Japanese faces behind the requested one.
 const QStringList& JapaneseFallbacks() {
@@ -45,8 +43,12 @@ const QStringList& JapaneseFallbacks() {
   return faces;
 }
 
-const char16_t* Units(const QString& text) {
-  return reinterpret_cast<const char16_t*>(text.utf16());
+// A path as the file system spells it (Qt's local 8-bit encoding of file
+// names).
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString FromUtf16(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Text with CR LF (or a lone CR) line ends as the pane shows it.
@@ -156,13 +158,13 @@ void CViewerDlg::OnInitDialog() {
   rows->setMinimumSectionSize(1);
   rows->setDefaultSectionSize(list->fontMetrics().height() + 4);
 
-  ui_->searchBox->lineEdit()->setMaxLength(kMaxKeyLength);
+  ui_->searchBox->lineEdit()->setMaxLength(kSearchBoxMaxChars);
   // The history is offered in the drop-down list only: no completion while
   // typing (a typed "abc" stays "abc" when "ABC" is in the history).
   ui_->searchBox->setCompleter(nullptr);
 
   if (!open_ && !path_.isEmpty()) {
-    if (reader_->Open(Units(path_)) != 0) {
+    if (!reader_->Open(NativePath(path_))) {
       path_.clear();
     } else {
       open_ = true;
@@ -230,13 +232,8 @@ void CViewerDlg::UpdateTitle() {
   setWindowTitle(QLatin1String(kTitlePrefix) + FileNameOfPath(path_));
 }
 
-QString CViewerDlg::DisplayHeadword(const char16_t* headword) const {
-  if (reader_->GetVersionMajor() >= 6) {
-    for (const char16_t* p = headword; *p != 0; ++p) {
-      if (*p == u'\t') return QString::fromUtf16(p + 1);
-    }
-  }
-  return QString::fromUtf16(headword);
+QString CViewerDlg::DisplayHeadword(const std::u16string& headword) const {
+  return FromUtf16(kebu::DisplayHeadword(headword, reader_->GetVersionMajor()));
 }
 
 void CViewerDlg::SetPaneText(const QString& text, bool caretAtEnd) {
@@ -251,18 +248,18 @@ void CViewerDlg::OnSearch() {
   if (exporting_) return;
   if (path_.isEmpty() || !open_) return;
 
-  const QString key = ui_->searchBox->currentText().left(kMaxKeyLength);
+  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
   hits_->Clear();
 
-  int truncated = 0;
-  const uint32_t n = reader_->Lookup(Units(key), 0, kHitLimit, &truncated);
+  bool truncated = false;
+  const uint32_t n = reader_->Lookup(key.toStdU16String(), false, kWindowHitLimit, &truncated);
   if (n > 0) {
-    TextBuffers texts;
+    RecordText texts;
     std::vector<HitListModel::Row> rows;
     rows.reserve(n);
     for (uint32_t i = 0; i < n; ++i) {
-      if (texts.FetchHit(*reader_, static_cast<int>(i)) != 0) break;
-      rows.push_back({DisplayHeadword(texts.headword.data()), texts.attribute});
+      if (!reader_->GetHit(i, &texts)) break;
+      rows.push_back({DisplayHeadword(texts.headword), texts.attribute});
     }
     hits_->SetRows(std::move(rows));
 
@@ -284,14 +281,14 @@ void CViewerDlg::ShowSelectedEntry() {
   int row = selected.first().row();
   for (const QModelIndex& index : selected) row = std::min(row, index.row());
 
-  TextBuffers texts;
-  if (texts.FetchHit(*reader_, row) == 0) {
-    QString text = DisplayHeadword(texts.headword.data());
+  RecordText texts;
+  if (reader_->GetHit(static_cast<uint32_t>(row), &texts)) {
+    QString text = DisplayHeadword(texts.headword);
     text += QLatin1String("\r\n");
-    text += QString::fromUtf16(texts.translation.data());
+    text += FromUtf16(texts.translation);
     text += QLatin1String("\r\n");
-    if (texts.example[0] != 0) {
-      text += QString::fromUtf16(texts.example.data());
+    if (!texts.example.empty()) {
+      text += FromUtf16(texts.example);
       text += QLatin1String("\r\n");
     }
     SetPaneText(text, false);
@@ -349,7 +346,7 @@ void CViewerDlg::OnFileOpen() {
   const QString chosen = chooser_->Choose(this, request);
   if (chosen.isEmpty()) return;
   path_ = chosen;
-  if (reader_->Open(Units(path_)) != 0) {
+  if (!reader_->Open(NativePath(path_))) {
     path_.clear();
     return;
   }
@@ -388,21 +385,17 @@ void CViewerDlg::OnExportFile() {
 
   QElapsedTimer sincePump;
   sincePump.start();
-  unsigned calls = 0;
   ExportHooks hooks;
-  hooks.setTitle = [this](const std::string& text) {
-    setWindowTitle(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-  };
-  hooks.restoreTitle = [this] { UpdateTitle(); };
-  // Called once per record: looks at the clock every 256th call and serves
-  // waiting events when enough time has passed.
-  hooks.pump = [&sincePump, &calls] {
-    if (++calls % kPumpCheckEvery != 0) return;
+  // Every 1,000 records: the progress in the title, and waiting events
+  // served when enough time has passed.
+  hooks.progress = [this, &sincePump](const ExportStats& stats) {
+    setWindowTitle(QString::fromStdString(ProgressTitle(stats)));
     if (sincePump.elapsed() < kPumpIntervalMs) return;
     QCoreApplication::processEvents();
     sincePump.restart();
   };
-  ExportPlainText(*reader_, Units(target), hooks);
+  ExportPlainText(*reader_, NativePath(target), hooks);
+  UpdateTitle();
 
   exporting_ = false;
   SetCommandsEnabled(true);

@@ -33,8 +33,6 @@ inline constexpr char kCaption[] = "KEBU mini";
 inline constexpr char kTitlePrefix[] = "KEBU mini - ";
 // Defaults and limits of the window.
 inline constexpr char kDefaultFontName[] = "MS UI Gothic";
-inline constexpr int kMaxKeyLength = 255;
-inline constexpr int kHitLimit = 10000;
 // Id of the about item (the low four bits are not looked at).
 inline constexpr unsigned kAboutCommand = 0x10;
 
@@ -119,7 +117,7 @@ class CViewerDlg : public QDialog {
   void SetPaneText(const QString& text, bool caretAtEnd);
   // The headword as shown: for version 6 and later, the part after the
   // first TAB when there is one.
-  QString DisplayHeadword(const char16_t* headword) const;
+  QString DisplayHeadword(const std::u16string& headword) const;
 
   std::unique_ptr<Ui::CViewerDlg> ui_;
   std::unique_ptr<DicReader> reader_;

@@ -1,0 +1,166 @@
+#include "cli/cli.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "codec/utf8.h"
+
+namespace kebu::cli {
+
+bool Args::Parse(const std::vector<const char*>& args, const std::vector<OptionSpec>& specs,
+                 std::string* problem) {
+  options_.clear();
+  operands_.clear();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string arg = args[i];
+    if (arg == "--") {
+      operands_.insert(operands_.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      return true;
+    }
+    if (arg.size() < 2 || arg[0] != '-') {
+      operands_.push_back(args[i]);
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : specs) {
+      if (name == s.name) spec = &s;
+    }
+    if (spec == nullptr) {
+      *problem = "unknown option " + name + " (use -- before an operand that begins with '-')";
+      return false;
+    }
+    const char* value = nullptr;
+    if (spec->takesValue) {
+      if (equals != std::string::npos) {
+        value = args[i] + equals + 1;
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        *problem = name + " needs a value";
+        return false;
+      }
+    } else if (equals != std::string::npos) {
+      *problem = name + " takes no value";
+      return false;
+    }
+    options_.emplace_back(spec->name, value);
+  }
+  return true;
+}
+
+bool Args::Has(const char* name) const {
+  for (const auto& option : options_) {
+    if (option.first == name) return true;
+  }
+  return false;
+}
+
+const char* Args::Value(const char* name) const {
+  const char* value = nullptr;
+  for (const auto& option : options_) {
+    if (option.first == name) value = option.second;
+  }
+  return value;
+}
+
+int Usage(const Command& command, const std::string& problem) {
+  std::fprintf(stderr, "kebu: %s\nusage: %s\n(kebu %s --help tells more)\n", problem.c_str(),
+               command.usage, command.name);
+  return kExitUsage;
+}
+
+bool ParseNumber(const char* text, long long min, long long max, long long* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < min || v > max) return false;
+  *value = v;
+  return true;
+}
+
+bool DecodeArgument(const char* text, std::u16string* out) {
+  bool wellFormed = false;
+  *out = Utf8ToUtf16(text, &wellFormed);
+  return wellFormed;
+}
+
+bool OpenDictionary(DicReader& reader, const char* path) {
+  if (reader.Open(path)) return true;
+  std::fprintf(stderr, "kebu: %s: %s\n", path, reader.LastError().c_str());
+  return false;
+}
+
+bool WriteOut(const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+}
+
+int FinishStdout() {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "kebu: standard output: %s\n", std::strerror(errno));
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+void AppendForPeople(std::u16string_view text, bool terminal, std::string* out) {
+  if (terminal) {
+    AppendVisibleUtf8(text, out);
+  } else {
+    *out += Utf16ToUtf8(text);
+  }
+}
+
+namespace {
+
+std::atomic<bool> gCancelled{false};
+
+void OnSignal(int) { gCancelled.store(true); }
+
+}  // namespace
+
+const std::atomic<bool>* InstallCancelHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  return &gCancelled;
+}
+
+ProgressLine::ProgressLine(const char* what, int64_t total)
+    : what_(what), total_(total), enabled_(StderrIsTerminal()), start_(Clock::now()), last_(start_) {}
+
+void ProgressLine::Update(int64_t done) {
+  if (!enabled_) return;
+  const auto now = Clock::now();
+  if (now - last_ < std::chrono::milliseconds(100)) return;
+  last_ = now;
+  Show(done, false);
+}
+
+void ProgressLine::Finish(int64_t done) {
+  if (enabled_) Show(done, true);
+}
+
+void ProgressLine::Show(int64_t done, bool final) {
+  const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+  char percent[16] = "";
+  if (total_ > 0) {
+    std::snprintf(percent, sizeof percent, " %3lld%%", static_cast<long long>(done * 100 / total_));
+  }
+  std::fprintf(stderr, "\r%lld / %lld %s%s  %.0f/s%s", static_cast<long long>(done),
+               static_cast<long long>(total_), what_, percent, seconds > 0 ? done / seconds : 0.0,
+               final ? "\n" : "");
+}
+
+}  // namespace kebu::cli

@@ -1,0 +1,265 @@
+// kebu header, lookup, dump and export: reading a dictionary.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "export/plain_text_export.h"
+
+namespace kebu::cli {
+
+namespace {
+
+void AppendField(std::string& out, const char* name, const std::u16string& text) {
+  out += '"';
+  out += name;
+  out += "\": ";
+  AppendJsonString(out, text);
+  out += ", ";
+}
+
+void AppendNumber(std::string& out, const char* name, long long value, bool last = false) {
+  out += '"';
+  out += name;
+  out += "\": ";
+  out += std::to_string(value);
+  if (!last) out += ", ";
+}
+
+// A dictionary operand and nothing else.
+bool OneDictionary(const Command& command, const Args& args, int* exit) {
+  if (args.Operands().size() == 1) return true;
+  *exit = Usage(command, std::string(command.name) + " takes one dictionary");
+  return false;
+}
+
+int RunHeader(const std::vector<const char*>& argv) {
+  Args args;
+  std::string problem;
+  if (!args.Parse(argv, {}, &problem)) return Usage(kHeaderCommand, problem);
+  int exit = kExitOk;
+  if (!OneDictionary(kHeaderCommand, args, &exit)) return exit;
+  DicReader reader;
+  if (!OpenDictionary(reader, args.Operands()[0])) return kExitFailure;
+  char report[2048];
+  reader.DumpHeaderInfo(report, sizeof report);
+  WriteOut(report);
+  return FinishStdout();
+}
+
+int RunLookup(const std::vector<const char*>& argv) {
+  Args args;
+  std::string problem;
+  if (!args.Parse(argv, {{"--whole-word", false}, {"--limit", true}, {"--json", false}}, &problem)) {
+    return Usage(kLookupCommand, problem);
+  }
+  if (args.Operands().size() != 2) return Usage(kLookupCommand, "lookup takes a dictionary and a key");
+  const char* dict = args.Operands()[0];
+  long long limit = kWindowHitLimit;
+  if (args.Has("--limit") && !ParseNumber(args.Value("--limit"), INT64_MIN, INT64_MAX, &limit)) {
+    return Usage(kLookupCommand, "--limit takes a whole number");
+  }
+  limit = std::clamp<long long>(limit, 0, INT32_MAX);
+  std::u16string key;
+  if (!DecodeArgument(args.Operands()[1], &key)) {
+    return Usage(kLookupCommand, "the key is not valid UTF-8");
+  }
+  const bool json = args.Has("--json");
+
+  DicReader reader;
+  if (!OpenDictionary(reader, dict)) return kExitFailure;
+  bool truncated = false;
+  const uint32_t count = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit), &truncated);
+  if (reader.LookupRanOutOfMemory()) {
+    std::fprintf(stderr, "kebu: %s: out of memory after %u hits\n", dict, count);
+    return kExitFailure;
+  }
+
+  const bool terminal = !json && StdoutIsTerminal();
+  RecordText t;
+  std::string out;
+  if (json) {
+    out = "{\"count\": " + std::to_string(count) +
+          ", \"truncated\": " + (truncated ? "true" : "false") + ", \"hits\": [";
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!reader.GetHit(i, &t)) {
+      std::fprintf(stderr, "kebu: %s: hit %u could not be read\n", dict, i + 1);
+      break;
+    }
+    if (json) {
+      out += i == 0 ? "\n  {" : ",\n  {";
+      AppendField(out, "headword", t.headword);
+      AppendField(out, "translation", t.translation);
+      AppendField(out, "example", t.example);
+      AppendField(out, "pronunciation", t.pronunciation);
+      AppendNumber(out, "attribute", t.attribute);
+      AppendNumber(out, "indexEntry", t.position.indexEntry);
+      AppendNumber(out, "block", t.position.block);
+      AppendNumber(out, "recordOffset", t.position.recordOffset, true);
+      out += '}';
+    } else {
+      char number[32];
+      std::snprintf(number, sizeof number, "%6u  ", i + 1);
+      out += number;
+      AppendForPeople(DisplayHeadword(t.headword, reader.GetVersionMajor()), terminal, &out);
+      if (!t.pronunciation.empty()) {
+        out += "  [";
+        AppendForPeople(t.pronunciation, terminal, &out);
+        out += "]";
+      }
+      if (t.attribute > 0) out += "  (attribute " + std::to_string(t.attribute) + ")";
+      out += "\n        ";
+      AppendForPeople(t.translation, terminal, &out);
+      out += "\n";
+      if (!t.example.empty()) {
+        out += "        / ";
+        AppendForPeople(t.example, terminal, &out);
+        out += "\n";
+      }
+    }
+    if (out.size() > (1 << 16)) {
+      if (!WriteOut(out)) break;
+      out.clear();
+    }
+  }
+  if (json) {
+    out += count > 0 ? "\n]}\n" : "]}\n";
+  } else if (count == 0) {
+    out += "no hits\n";
+  } else if (truncated) {
+    out += "(list cut at " + std::to_string(count) + " hits; --limit 0 lists all)\n";
+  }
+  WriteOut(out);
+  return FinishStdout();
+}
+
+int RunDump(const std::vector<const char*>& argv) {
+  Args args;
+  std::string problem;
+  if (!args.Parse(argv, {{"--json", false}}, &problem)) return Usage(kDumpCommand, problem);
+  int exit = kExitOk;
+  if (!OneDictionary(kDumpCommand, args, &exit)) return exit;
+  if (!args.Has("--json")) return Usage(kDumpCommand, "dump writes JSON only: give --json");
+  DicReader reader;
+  if (!OpenDictionary(reader, args.Operands()[0])) return kExitFailure;
+  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
+  RecordText t;
+  std::string out;
+  cursor->Rewind();
+  for (ReadStatus status; (status = cursor->ReadNext(&t, kWindowCapacities)) != ReadStatus::kEnd;) {
+    if (status != ReadStatus::kRecord) continue;
+    out += '{';
+    AppendNumber(out, "indexEntry", t.position.indexEntry);
+    AppendNumber(out, "block", t.position.block);
+    AppendNumber(out, "recordOffset", t.position.recordOffset);
+    AppendField(out, "headword", t.headword);
+    AppendField(out, "translation", t.translation);
+    AppendField(out, "example", t.example);
+    AppendField(out, "pronunciation", t.pronunciation);
+    AppendNumber(out, "attribute", t.attribute, true);
+    out += "}\n";
+    if (out.size() > (1 << 20)) {
+      if (!WriteOut(out)) break;
+      out.clear();
+    }
+  }
+  WriteOut(out);
+  return FinishStdout();
+}
+
+int RunExport(const std::vector<const char*>& argv) {
+  Args args;
+  std::string problem;
+  if (!args.Parse(argv, {{"--stop-after-entry", true}}, &problem)) return Usage(kExportCommand, problem);
+  const auto& operands = args.Operands();
+  if (operands.empty() || operands.size() > 2) {
+    return Usage(kExportCommand, "export takes a dictionary and an output");
+  }
+  long long stop = -1;
+  if (args.Has("--stop-after-entry") &&
+      !ParseNumber(args.Value("--stop-after-entry"), 0, INT32_MAX, &stop)) {
+    return Usage(kExportCommand, "--stop-after-entry takes an index entry number (0 or more)");
+  }
+  const char* dict = operands[0];
+  const std::string target = operands.size() == 2 ? operands[1] : "-";
+  DicReader reader;
+  if (!OpenDictionary(reader, dict)) return kExitFailure;
+
+  ExportOptions options;
+  options.stopAfterEntry = static_cast<int32_t>(stop);
+  ExportHooks hooks;
+  hooks.cancel = InstallCancelHandlers();
+  ProgressLine progress("records", reader.GetHeader().nword());
+  hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
+  ExportStats stats;
+  ExportResult result;
+  const bool toStdout = target == "-";
+  if (toStdout) {
+    options.visibleControls = StdoutIsTerminal();
+    std::unique_ptr<DicCursor> cursor = reader.NewCursor();
+    cursor->Rewind();
+    result = ExportToDescriptor(*cursor, STDOUT_FILENO, hooks, options, &stats);
+  } else {
+    result = ExportPlainText(reader, target, hooks, options, &stats);
+  }
+  progress.Finish(stats.written);
+  const char* name = toStdout ? "standard output" : target.c_str();
+  switch (result) {
+    case ExportResult::kDone:
+      if (stats.skippedAreas > 0) {
+        std::fprintf(stderr, "kebu: %s: %lld damaged record areas passed over\n", dict,
+                     static_cast<long long>(stats.skippedAreas));
+      }
+      return kExitOk;
+    case ExportResult::kCancelled:
+      std::fprintf(stderr, "kebu: %s: export cancelled%s\n", name,
+                   toStdout ? "" : "; nothing was written");
+      return kExitFailure;
+    case ExportResult::kNoRecords:
+      std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, stats.error.c_str(), name);
+      return kExitFailure;
+    default:
+      std::fprintf(stderr, "kebu: %s: %s\n", name, stats.error.c_str());
+      return kExitFailure;
+  }
+}
+
+}  // namespace
+
+const Command kHeaderCommand = {
+    "header", "kebu header DICT",
+    "Prints the fifteen-line header report of DICT (CR LF line ends, as the\n"
+    "window shows it).\n",
+    RunHeader};
+
+const Command kLookupCommand = {
+    "lookup", "kebu lookup DICT KEY [--whole-word] [--limit N] [--json]",
+    "Lists every headword that begins with KEY (UTF-8), or equals it with\n"
+    "--whole-word, in file order.\n"
+    "  --limit N     at most N hits (default 10000; 0: no limit)\n"
+    "  --json        {\"count\", \"truncated\", \"hits\": [{\"headword\", \"translation\",\n"
+    "                \"example\", \"pronunciation\", \"attribute\", \"indexEntry\",\n"
+    "                \"block\", \"recordOffset\"}]}\n"
+    "  --            ends the options: a key may begin with '-'\n",
+    RunLookup};
+
+const Command kDumpCommand = {
+    "dump", "kebu dump DICT --json",
+    "Prints every record in file order, one JSON object per line: indexEntry,\n"
+    "block, recordOffset, headword, translation, example, pronunciation,\n"
+    "attribute.\n",
+    RunDump};
+
+const Command kExportCommand = {
+    "export", "kebu export DICT [OUT|-] [--stop-after-entry N]",
+    "Writes every record as UTF-8 text (the window's export format) to OUT or\n"
+    "standard output. OUT is written under a temporary name and renamed when\n"
+    "complete; it may not be the dictionary itself.\n"
+    "  --stop-after-entry N   end after the first record of an index entry\n"
+    "                         beyond N, as the window's export does with 10000\n",
+    RunExport};
+
+}  // namespace kebu::cli
