@@ -1,34 +1,25 @@
 // The one object through which a dictionary is opened, searched and read.
 //
 // Thread safety: a DicReader is used by one thread (the window's, or the
-// command's). Work on other threads takes a cursor of its own (NewCursor),
-// which shares the open file, header and index and nothing else; Close and
-// Open on the reader do not disturb such a cursor.
+// command's). Work on other threads takes a cursor or a lookup of its own
+// (NewCursor, NewLookup), which shares the open file, header and index and
+// nothing else; Close and Open on the reader do not disturb it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "dictionary/dic_block_reader.h"
 #include "dictionary/dic_cursor.h"
 #include "dictionary/dic_header.h"
+#include "dictionary/dic_lookup.h"
 #include "dictionary/dic_record.h"
 #include "dictionary/dic_source.h"
 #include "dictionary/dic_text.h"
 #include "dictionary/limits.h"
 
 namespace kebu {
-
-// One hit of a lookup: where its record stands and where its texts lie in
-// the record's area; the headword itself is kept in the hit string pool.
-struct SearchHit {
-  RecordPosition position;
-  RecordFields fields;
-  uint64_t headwordOffset = 0;  // into the hit string pool
-};
 
 class DicReader {
  public:
@@ -53,16 +44,10 @@ class DicReader {
   // Whether `path` names the open dictionary file (links count).
   bool IsDictionaryFile(const std::string& path) const;
 
-  // Finds the records whose headword begins with `key` or, with
-  // `wholeWord`, equals it; at most `limit` of them when limit > 0. Sets
-  // *truncated when the count reached the limit, or when memory ran out
-  // (then LookupRanOutOfMemory() is true as well). Returns the number of
-  // hits.
+  // Lookup on the reader's own DicLookup (see there); no hits while closed.
   uint32_t Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated);
-  bool LookupRanOutOfMemory() const { return outOfMemory_; }
-  uint32_t HitCount() const { return static_cast<uint32_t>(hits_.size()); }
-  // Hit i with its texts cut at `capacities`. False when i is out of range
-  // or the hit's record area cannot be loaded (the texts are then empty).
+  bool LookupRanOutOfMemory() const { return lookup_ != nullptr && lookup_->RanOutOfMemory(); }
+  uint32_t HitCount() const { return lookup_ != nullptr ? lookup_->HitCount() : 0; }
   bool GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities = kWindowCapacities,
               const SubstitutionTable* table = nullptr);
   void ClearHits();
@@ -75,24 +60,19 @@ class DicReader {
   ReadStatus ReadNext(RecordText* text, const TextCapacities& capacities = kWindowCapacities,
                       const SubstitutionTable* table = nullptr);
 
-  // A cursor of its own over the open dictionary, for work on another
-  // thread; null while closed.
+  // A cursor or a lookup of its own over the open dictionary, for work on
+  // another thread; null while closed.
   std::unique_ptr<DicCursor> NewCursor() const;
-  // The open dictionary itself, for readers of their own; null while closed.
+  std::unique_ptr<DicLookup> NewLookup() const;
+  // The open dictionary itself; null while closed.
   std::shared_ptr<const DicSource> Source() const { return source_; }
 
  private:
-  bool RecordHit(const RecordPosition& position, const uint8_t* headword,
-                 const RecordFields& fields);
-
   std::shared_ptr<DicSource> source_;
   DicHeader header_;  // kept after Close and after a refused header
   int32_t versionMajor_ = 0;
-  std::unique_ptr<DicBlockReader> blocks_;  // lookup and hit fetching
-  std::unique_ptr<DicCursor> cursor_;       // sequential reading
-  std::vector<SearchHit> hits_;
-  std::vector<uint8_t> pool_;  // headwords of the hits, each with a zero byte
-  bool outOfMemory_ = false;
+  std::unique_ptr<DicLookup> lookup_;  // lookup and hit fetching
+  std::unique_ptr<DicCursor> cursor_;  // sequential reading
   std::string lastError_;
 };
 

@@ -1,0 +1,144 @@
+#include "dictionary/dic_lookup.h"
+
+#include <new>
+#include <string>
+#include <utility>
+
+namespace kebu {
+
+DicLookup::DicLookup(std::shared_ptr<const DicSource> source)
+    : source_(std::move(source)), blocks_(source_->file, source_->header) {}
+
+// The hits are gone; the memory of the table and the pool is kept for the
+// next lookup.
+void DicLookup::ClearHits() {
+  hits_.clear();
+  pool_.clear();
+}
+
+template <typename OnMatch>
+void DicLookup::Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch) {
+  std::u16string folded;
+  if (source_->versionMajor >= 6) {
+    folded = FoldKey(key);
+    key = folded;
+  }
+  const bool bocu = source_->IsBocu1();
+  const ComparisonKey cmp(key, bocu);
+  if (cmp.MatchesNothing()) return;
+  const DicIndex& index = source_->index;
+  const uint32_t keyLength = cmp.Length();
+  const bool tabCut = bocu && wholeWord && source_->versionMajor >= 6;
+  const int32_t start = index.FindEntry(cmp);
+  const int32_t entries = index.EntryLimit();
+
+  for (int32_t n = start; n < entries; ++n) {
+    const uint32_t entry = static_cast<uint32_t>(n);
+    // An area is read once per lookup, whatever number of entries name it.
+    if (index.BlockReadBefore(entry, static_cast<uint32_t>(start))) continue;
+    uint32_t block = 0;
+    const uint8_t* entryKey = nullptr;
+    uint32_t entryKeyLength = 0;
+    if (!index.ReadEntry(entry, &block, &entryKey, &entryKeyLength)) return;
+    if (cmp.Compare(entryKey, entryKeyLength) > 0) return;
+    // An area that cannot be loaded is passed over, as sequential reading
+    // does.
+    if (!blocks_.LoadBlock(static_cast<int32_t>(block), index.AreaBlockLimit(entry))) continue;
+    RecordFields fields;
+    RecordPosition position;
+    while (blocks_.ParseRecord(&fields, &position)) {
+      position.indexEntry = n;
+      uint32_t comparedLength = 0;
+      const int c = cmp.Compare(blocks_.Headword(), fields.headwordLength, tabCut, &comparedLength);
+      if (c > 0) return;
+      if (!onMatch(c == 0 && (!wholeWord || comparedLength == keyLength), position, fields)) return;
+      // In whole-word mode a longer headword that begins with the key ends
+      // the lookup after it.
+      if (c == 0 && wholeWord && comparedLength > keyLength) return;
+    }
+  }
+}
+
+uint32_t DicLookup::Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated) {
+  bool ignored = false;
+  if (truncated == nullptr) truncated = &ignored;
+  *truncated = false;
+  outOfMemory_ = false;
+  ClearHits();
+  // Called for every record that does not compare greater: a match is kept,
+  // and the walk ends at the limit.
+  Walk(key, wholeWord, [&](bool match, const RecordPosition& position, const RecordFields& fields) {
+    if (match) {
+      try {
+        SearchHit hit;
+        hit.position = position;
+        hit.fields = fields;
+        hit.headwordOffset = pool_.size();
+        const uint8_t* headword = blocks_.Headword();
+        pool_.insert(pool_.end(), headword, headword + fields.headwordLength);
+        pool_.push_back(0);
+        hits_.push_back(hit);
+      } catch (const std::bad_alloc&) {
+        outOfMemory_ = *truncated = true;
+        return false;
+      }
+    }
+    if (limit > 0 && HitCount() >= static_cast<uint32_t>(limit)) {
+      *truncated = true;
+      return false;
+    }
+    return true;
+  });
+  return HitCount();
+}
+
+uint64_t DicLookup::Count(std::u16string_view key, bool wholeWord,
+                          const std::atomic<bool>* cancel) {
+  uint64_t count = 0;
+  Walk(key, wholeWord, [&](bool match, const RecordPosition&, const RecordFields&) {
+    count += match ? 1 : 0;
+    return cancel == nullptr || !cancel->load(std::memory_order_relaxed);
+  });
+  return count;
+}
+
+bool DicLookup::GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities,
+                       const SubstitutionTable* table) {
+  if (i >= hits_.size()) return false;
+  text->Clear();
+  const SearchHit& hit = hits_[i];
+  const RecordFields& f = hit.fields;
+  const DicIndex& index = source_->index;
+  if (!blocks_.LoadBlock(hit.position.block,
+                         index.AreaBlockLimit(static_cast<uint32_t>(hit.position.indexEntry)))) {
+    return false;
+  }
+  const uint8_t* data = blocks_.GetData();
+  // The area may have changed on disk since the lookup: every text must
+  // still lie inside what was loaded.
+  const auto inside = [&](int32_t offset, uint16_t length) {
+    return offset >= 0 && static_cast<uint64_t>(offset) + length <= blocks_.GetDataSize();
+  };
+  if (!inside(f.translationOffset, f.translationLength) ||
+      (f.exampleLength != 0 && !inside(f.exampleOffset, f.exampleLength)) ||
+      (f.pronunciationLength != 0 && !inside(f.pronunciationOffset, f.pronunciationLength))) {
+    return false;
+  }
+  const bool bocu = source_->IsBocu1();
+  DecodeText(bocu, pool_.data() + hit.headwordOffset, f.headwordLength, capacities.headword,
+             &text->headword);
+  DecodeText(bocu, data + f.translationOffset, f.translationLength, capacities.translation,
+             &text->translation);
+  if (f.exampleLength != 0) {
+    DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
+  }
+  if (f.pronunciationLength != 0) {
+    DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
+                        capacities.pronunciation, table, false, &text->pronunciation);
+  }
+  text->attribute = f.attribute;
+  text->position = hit.position;
+  return true;
+}
+
+}  // namespace kebu

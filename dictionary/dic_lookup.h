@@ -1,0 +1,69 @@
+// Lookup: every record whose headword begins with a key (or equals it), and
+// the texts of each hit.
+//
+// Thread safety: a DicLookup holds its own area buffer and hit table over the
+// shared, read-only DicSource. One thread uses one DicLookup; lookups on
+// other threads (a count of all hits, say) take one of their own.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "dictionary/dic_block_reader.h"
+#include "dictionary/dic_record.h"
+#include "dictionary/dic_source.h"
+#include "dictionary/dic_text.h"
+#include "dictionary/limits.h"
+
+namespace kebu {
+
+// One hit of a lookup: where its record stands and where its texts lie in
+// the record's area; the headword itself is kept in the hit string pool.
+struct SearchHit {
+  RecordPosition position;
+  RecordFields fields;
+  uint64_t headwordOffset = 0;  // into the hit string pool
+};
+
+class DicLookup {
+ public:
+  explicit DicLookup(std::shared_ptr<const DicSource> source);
+
+  // Finds the records whose headword begins with `key` or, with
+  // `wholeWord`, equals it; at most `limit` of them when limit > 0. In a
+  // dictionary of version major 6 or more the key is folded first (A-Z to
+  // lower case, '-' to a space, kana by FoldKana). Sets *truncated when the
+  // count reached the limit, or when memory ran out (then RanOutOfMemory()
+  // is true as well). Returns the number of hits.
+  uint32_t Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated);
+  bool RanOutOfMemory() const { return outOfMemory_; }
+  // The number of records Lookup would find without a limit, without
+  // keeping them; stops early (returning what it counted) once *cancel is
+  // true.
+  uint64_t Count(std::u16string_view key, bool wholeWord,
+                 const std::atomic<bool>* cancel = nullptr);
+
+  uint32_t HitCount() const { return static_cast<uint32_t>(hits_.size()); }
+  // Hit i with its texts cut at `capacities`. False when i is out of range
+  // or the hit's record area cannot be loaded (the texts are then empty).
+  bool GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities = kWindowCapacities,
+              const SubstitutionTable* table = nullptr);
+  void ClearHits();
+
+ private:
+  // The walk of Lookup and Count: calls onMatch for every match until it
+  // returns false.
+  template <typename OnMatch>
+  void Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch);
+
+  std::shared_ptr<const DicSource> source_;
+  DicBlockReader blocks_;
+  std::vector<SearchHit> hits_;
+  std::vector<uint8_t> pool_;  // headwords of the hits, each with a zero byte
+  bool outOfMemory_ = false;
+};
+
+}  // namespace kebu
