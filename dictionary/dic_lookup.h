@@ -43,7 +43,7 @@ class DicLookup {
   // The number of records Lookup would find without a limit, without
   // keeping them; stops early (returning what it counted) once *cancel is
   // true.
-  uint64_t Count(std::u16string_view key, bool wholeWord,
+  uint64_t Count(std::u16string_view key, bool wholeWord = false,
                  const std::atomic<bool>* cancel = nullptr);
 
   uint32_t HitCount() const { return static_cast<uint32_t>(hits_.size()); }
