@@ -67,6 +67,10 @@ QIcon ProgramIcon() {
   QIcon icon;
   icon.addFile(QStringLiteral(":/kebumini/icon-32.png"), QSize(32, 32));
   icon.addFile(QStringLiteral(":/kebumini/icon-16.png"), QSize(16, 16));
+  // Larger sizes keep the icon crisp on scaled screens and in task switchers.
+  for (const int side : {48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/kebumini/icon-%1.png").arg(side), QSize(side, side));
+  }
   return icon;
 }
 
