@@ -130,6 +130,7 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
   for (;;) {
     if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
       result = ExportResult::kCancelled;
+      stats->error = "cancelled";
       break;
     }
     // The pronunciation is not written, so it is not decoded.

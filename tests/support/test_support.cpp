@@ -1,5 +1,10 @@
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +60,64 @@ std::string ReadText(const std::filesystem::path& path) {
          << "sizes " << actual.size() << " and " << expected.size() << ", first difference at byte "
          << at << "\n  actual:   " << ::testing::PrintToString(actual.substr(from, 160))
          << "\n  expected: " << ::testing::PrintToString(expected.substr(from, 160));
+}
+
+namespace {
+
+// Reads both descriptors to their end.
+void Drain(int out, int err, RunResult* result) {
+  pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+  char buffer[65536];
+  for (int open = err >= 0 ? 2 : 1; open > 0;) {
+    if (::poll(fds, err >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? result->out : result->err).append(buffer, static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              const RunOptions& options) {
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int out[2], err[2];
+  int terminal = -1;
+  if (::pipe(err) != 0 || (!options.terminal && ::pipe(out) != 0)) throw std::runtime_error("pipe");
+  const pid_t pid = options.terminal ? ::forkpty(&terminal, nullptr, nullptr, nullptr) : ::fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDONLY);
+    ::dup2(null, 0);
+    if (!options.terminal) ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    if (options.memoryKb > 0) {
+      const rlimit limit{static_cast<rlim_t>(options.memoryKb) * 1024, static_cast<rlim_t>(options.memoryKb) * 1024};
+      ::setrlimit(RLIMIT_AS, &limit);
+    }
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  if (!options.terminal) ::close(out[1]);
+  RunResult result;
+  Drain(options.terminal ? terminal : out[0], err[0], &result);
+  ::close(options.terminal ? terminal : out[0]);
+  ::close(err[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
 }
 
 }  // namespace kebu::testing

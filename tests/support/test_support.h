@@ -47,3 +47,26 @@ std::string ReadText(const std::filesystem::path& path);
 ::testing::AssertionResult SameText(const std::string& actual, const std::string& expected);
 
 }  // namespace kebu::testing
+
+namespace kebu::testing {
+
+// A program run to its end: its exit status (128 + signal when killed) and
+// what it wrote.
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+struct RunOptions {
+  bool terminal = false;   // standard output on a terminal (a pseudo-terminal)
+  long memoryKb = 0;       // > 0: its address space limited to this
+};
+
+// Runs `program` with `args`; standard input is /dev/null, standard output
+// and error are pipes (or the terminal, where they come back together in
+// `out`).
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              const RunOptions& options = {});
+
+}  // namespace kebu::testing

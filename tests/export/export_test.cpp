@@ -1,0 +1,167 @@
+// The plain-text export: its format byte for byte, its progress and stop
+// rule, and output that never destroys data.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "export/plain_text_export.h"
+#include "tests/dictionary/reader_support.h"
+
+namespace kebu::testing {
+namespace {
+
+// The export's lines for records as the reader returns them.
+std::string Render(const std::vector<Texts>& records) {
+  std::string out;
+  for (const Texts& t : records) {
+    out += "[index=" + std::to_string(t.position.indexEntry) + " data=" +
+           std::to_string(t.position.block) + ":" + std::to_string(t.position.recordOffset) + "]\n";
+    if (t.headword.empty()) continue;
+    out += t.headword + "\n";
+    if (t.translation.empty()) continue;
+    out += t.translation + (t.example.empty() ? "" : " / " + t.example) + "\n";
+  }
+  return out;
+}
+
+TEST(Export, WritesEveryRecordInTheFormatOfItsLines) {
+  std::mt19937 random(11);
+  for (const Encoding e : {Encoding::kCp932, Encoding::kBocu1}) {
+    std::vector<Record> records = RandomRecords(random, 400, e == Encoding::kBocu1, false);
+    records.push_back({.headword = "", .translation = "no headword"});
+    records.push_back({.headword = "x\ny", .translation = "line\nbreak / kept", .example = e == Encoding::kBocu1 ? "😀" : "例"});
+    Options o;
+    o.encoding = e;
+    o.block_size = 256;
+    const BuiltDictionary built = BuildDictionary(records, o);
+    Opened d(built.bytes);
+    const std::string target = d.dir.File("out.txt").string();
+    ExportStats stats;
+    ASSERT_EQ(ExportPlainText(d.reader, target, {}, {-1}, &stats), ExportResult::kDone);
+    EXPECT_TRUE(SameText(ReadText(target), Render(Expected(built, records))));
+    EXPECT_EQ(stats.written, static_cast<int64_t>(records.size()));
+    EXPECT_EQ(stats.bytes, ReadText(target).size());
+  }
+}
+
+TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
+  std::vector<Record> records;
+  for (int i = 0; i < 10003; ++i) {
+    records.push_back({.headword = "w" + std::to_string(100000 + i), .translation = i == 5 ? "" : "t"});
+  }
+  Options o;
+  o.records_per_area = 1;
+  Opened d(BuildDictionary(records, o).bytes);
+  std::vector<std::string> titles;
+  ExportHooks hooks;
+  hooks.progress = [&](const ExportStats& s) { titles.push_back(ProgressTitle(s)); };
+  ExportStats stats;
+  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("a.txt"), hooks, {}, &stats), ExportResult::kDone);
+  // Entries 0 to 10,000 whole, then the first record of entry 10,001.
+  EXPECT_EQ(stats.written, 10002);
+  EXPECT_TRUE(stats.stoppedByRule);
+  ASSERT_EQ(titles.size(), 11u);
+  EXPECT_EQ(titles[0], "1000 / 10003 (9%)");
+  EXPECT_EQ(titles[9], "10000 / 10003 (99%)");
+  EXPECT_EQ(titles[10], "10002 / 10003 (99%)");
+  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("b.txt"), {}, {-1}, &stats), ExportResult::kDone);
+  EXPECT_EQ(stats.written, 10003);
+  EXPECT_FALSE(stats.stoppedByRule);
+  ExportStats none;
+  none.written = 1000;
+  EXPECT_EQ(ProgressTitle(none), "1000 / 0");
+}
+
+TEST(Export, OutputNeverDestroysData) {
+  std::mt19937 random(2);
+  const BuiltDictionary built = BuildDictionary(RandomRecords(random, 3000, false, false));
+  struct Case {
+    const char* name;
+    // Prepares the folder and returns the target; `flag` is the cancel flag.
+    std::function<std::string(Opened&, std::atomic<bool>& flag)> prepare;
+    ExportResult result;
+    size_t files = 2;  // in the folder afterwards: the dictionary, old.txt, and links made
+  };
+  const Case cases[] = {
+      {"the dictionary itself", [](Opened& d, auto&) { return d.path; }, ExportResult::kSameFile},
+      {"a link to it",
+       [](Opened& d, auto&) {
+         std::filesystem::create_symlink(d.path, d.dir.File("link"));
+         return d.dir.File("link").string();
+       }, ExportResult::kSameFile, 3},
+      {"another name of it",
+       [](Opened& d, auto&) {
+         std::filesystem::create_hard_link(d.path, d.dir.File("hard"));
+         return d.dir.File("hard").string();
+       }, ExportResult::kSameFile, 3},
+      {"cancelled", [](Opened& d, auto& flag) { flag = true; return d.dir.File("old.txt").string(); },
+       ExportResult::kCancelled},
+      {"a file size limit", [](Opened& d, auto&) { return d.dir.File("old.txt").string(); },
+       ExportResult::kWriteError},
+      {"a folder", [](Opened& d, auto&) { return d.dir.path().string(); }, ExportResult::kCannotCreate},
+      {"a device that is full", [](Opened&, auto&) { return std::string("/dev/full"); },
+       ExportResult::kWriteError},
+  };
+  for (const Case& c : cases) {
+    Opened d(built.bytes);
+    WriteFile(d.dir.File("old.txt"), "old contents");
+    std::atomic<bool> flag{false};
+    const std::string target = c.prepare(d, flag);
+    ExportHooks hooks;
+    hooks.cancel = &flag;
+    rlimit old{};
+    const bool limited = c.result == ExportResult::kWriteError && target != "/dev/full";
+    if (limited) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      getrlimit(RLIMIT_FSIZE, &old);
+      rlimit small = old;
+      small.rlim_cur = 4096;
+      setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ExportStats stats;
+    EXPECT_EQ(ExportPlainText(d.reader, target, hooks, {-1}, &stats), c.result) << c.name;
+    if (limited) setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(stats.error.empty()) << c.name;
+    // Nothing replaced, nothing left behind.
+    EXPECT_EQ(ReadFile(d.path), built.bytes) << c.name;
+    EXPECT_EQ(ReadText(d.dir.File("old.txt")), "old contents") << c.name;
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(d.dir.path())) files += entry.exists();
+    EXPECT_EQ(files, c.files) << c.name;
+  }
+}
+
+TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
+  Opened d(BuildDictionary({{.headword = "a", .translation = "b"}}).bytes);
+  const std::string target = d.dir.File("out.txt").string();
+  WriteFile(target, "old");
+  ::chmod(target.c_str(), 0640);
+  ASSERT_EQ(ExportPlainText(d.reader, target, {}), ExportResult::kDone);
+  struct stat st;
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  const mode_t mask = ::umask(022);
+  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("new.txt"), {}), ExportResult::kDone);
+  ::umask(mask);
+  ASSERT_EQ(::stat(d.dir.File("new.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  // The header counts records, but none can be read: said, and the target
+  // stays as it was.
+  std::vector<uint8_t> bytes = BuildDictionary({{.headword = "a", .translation = "b"}}).bytes;
+  bytes.resize(bytes.size() - 1024);
+  Opened broken(bytes);
+  WriteFile(broken.dir.File("keep.txt"), "kept");
+  ExportStats stats;
+  EXPECT_EQ(ExportPlainText(broken.reader, broken.dir.File("keep.txt"), {}, {}, &stats),
+            ExportResult::kNoRecords);
+  EXPECT_EQ(ReadText(broken.dir.File("keep.txt")), "kept");
+  DicReader closed;
+  EXPECT_EQ(ExportPlainText(closed, target, {}), ExportResult::kNoDictionary);
+}
+
+}  // namespace
+}  // namespace kebu::testing
