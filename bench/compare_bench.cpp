@@ -49,10 +49,7 @@ using Bytes = std::string;  // a BLOB as SQLite holds it
 constexpr int kLimit = 10000;  // as the window and `kebu lookup` cap a list
 constexpr size_t kKeyCount = 1000;
 
-struct Texts {
-  char16_t headword[1026], translation[3002], example[20002], pronunciation[1002];
-  int attribute = 0;
-};
+using Texts = kebu::RecordText;
 
 [[noreturn]] void Fail(const std::string& message) {
   std::fprintf(stderr, "compare_bench: %s\n", message.c_str());
@@ -60,8 +57,8 @@ struct Texts {
 }
 
 // The headword as the SQLite BLOB that sorts and compares as our lookup does.
-Bytes SortBytes(const char16_t* text, bool bocu) {
-  const uint32_t length = kebu::UnitLength(text);
+Bytes SortBytes(const std::u16string& text, bool bocu) {
+  const uint32_t length = static_cast<uint32_t>(text.size());
   Bytes out;
   if (bocu) {
     out.reserve(length * 2);
@@ -72,7 +69,7 @@ Bytes SortBytes(const char16_t* text, bool bocu) {
     return out;
   }
   out.resize(length * 2 + 1);
-  const int32_t n = kebu::Utf16ToCp932(text, static_cast<int32_t>(length),
+  const int32_t n = kebu::Utf16ToCp932(text.data(), static_cast<int32_t>(length),
                                        reinterpret_cast<uint8_t*>(out.data()),
                                        static_cast<int32_t>(out.size()));
   out.resize(static_cast<size_t>(n));
@@ -82,12 +79,7 @@ Bytes SortBytes(const char16_t* text, bool bocu) {
 // The key as SQLite's range compares it: version-6 keys are folded first, as
 // Lookup folds them.
 Bytes KeyBytes(const std::u16string& key, bool bocu, int version) {
-  if (version >= 6) {
-    char16_t folded[kebu::kMaxFoldedKey + 1];
-    kebu::FoldKey(key.c_str(), folded);
-    return SortBytes(folded, bocu);
-  }
-  return SortBytes(key.c_str(), bocu);
+  return SortBytes(version >= 6 ? kebu::FoldKey(key) : key, bocu);
 }
 
 // The least byte string above every string that begins with `key`; empty
@@ -108,13 +100,10 @@ std::string Hex(const Bytes& bytes) {
   return out;
 }
 
-std::string Utf8(const char16_t* text) { return kebu::Utf16ToUtf8(std::u16string_view(text)); }
+std::string Utf8(const std::u16string& text) { return kebu::Utf16ToUtf8(text); }
 
-std::u16string DisplayHeadword(const char16_t* headword, int version) {
-  std::u16string h(headword);
-  const size_t tab = h.find(u'\t');
-  if (version >= 6 && tab != std::u16string::npos) h = h.substr(tab + 1);
-  return h;
+std::u16string DisplayHeadword(const std::u16string& headword, int version) {
+  return std::u16string(kebu::DisplayHeadword(headword, version));
 }
 
 bool NewerThan(const std::string& a, const std::string& b) {
@@ -153,9 +142,8 @@ class Pass {
     auto t = std::make_unique<Texts>();
     const bool bocu = reader.GetHeader().IsBocu1();
     const int version = reader.GetVersionMajor();
-    if (reader.Rewind() != 0) Fail("cannot rewind");
-    while (reader.ReadNext(t->headword, 1024, t->translation, 3000, t->example, 20000,
-                           t->pronunciation, 1000, &t->attribute, nullptr, nullptr) == 0) {
+    if (!reader.Rewind()) Fail("cannot rewind");
+    while (reader.ReadNext(t.get()) == kebu::ReadStatus::kRecord) {
       if (picked.size() < count_) {
         picked.emplace_back(t->headword);
       } else {
@@ -176,7 +164,7 @@ class Pass {
         sqlite3_reset(insert);
       }
       if (look != nullptr) {
-        std::string line = Utf8(DisplayHeadword(t->headword, version).c_str());
+        std::string line = Utf8(DisplayHeadword(t->headword, version));
         line += '\t';
         line += Utf8(t->translation);
         for (char& c : line) {
@@ -221,7 +209,7 @@ std::vector<std::string> Split(const char* list) {
 std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 void OpenDictionary(DicReader& reader, const std::string& path) {
-  if (reader.Open(kebu::Utf8ToUtf16(path).c_str()) != 0) {
+  if (!reader.Open(path)) {
     Fail(path + ": " + reader.LastError());
   }
 }
@@ -297,7 +285,7 @@ std::unique_ptr<Comparison> Prepare(const std::string& path) {
   std::ofstream keyFile(path + ".keys.tsv", std::ios::binary | std::ios::trunc);
   auto t = std::make_unique<Texts>();
   for (const std::u16string& headword : pass.picked) {
-    std::u16string h = DisplayHeadword(headword.c_str(), version);
+    std::u16string h = DisplayHeadword(headword, version);
     const size_t length = 3 + random() % 3;
     h = h.substr(0, std::min(length, h.size()));
     const Bytes low = KeyBytes(h, c->bocu, version);
@@ -306,15 +294,10 @@ std::unique_ptr<Comparison> Prepare(const std::string& path) {
     c->high.push_back(Successor(low));
 
     // Both must give the same headwords in the same order.
-    int truncated = 0;
-    const uint32_t n = c->reader.Lookup(h.c_str(), 0, kLimit, &truncated);
+    const uint32_t n = c->reader.Lookup(h, false, kLimit, nullptr);
     std::vector<Bytes> ours;
     for (uint32_t i = 0; i < n; ++i) {
-      if (c->reader.GetHit(static_cast<int>(i), t->headword, 1024, t->translation, 3000,
-                           t->example, 20000, t->pronunciation, 1000, &t->attribute,
-                           nullptr) != 0) {
-        Fail(c->name + ": GetHit failed");
-      }
+      if (!c->reader.GetHit(i, t.get())) Fail(c->name + ": GetHit failed");
       ours.push_back(SortBytes(t->headword, c->bocu));
     }
     sqlite3_stmt* q = c->high.back().empty() ? c->from : c->range;
@@ -332,14 +315,14 @@ std::unique_ptr<Comparison> Prepare(const std::string& path) {
     if (ours != theirs) {
       size_t at = 0;
       while (at < ours.size() && at < theirs.size() && ours[at] == theirs[at]) ++at;
-      Fail(c->name + ": key \"" + Utf8(h.c_str()) + "\" (" + Hex(low) + "): ours " +
+      Fail(c->name + ": key \"" + Utf8(h) + "\" (" + Hex(low) + "): ours " +
            std::to_string(ours.size()) + " rows, SQLite " + std::to_string(theirs.size()) +
            ", first difference at row " + std::to_string(at) + ": ours " +
            (at < ours.size() ? Hex(ours[at]) : "-") + ", SQLite " +
            (at < theirs.size() ? Hex(theirs[at]) : "-"));
     }
     c->expected.push_back(n);
-    const std::string line = Utf8(h.c_str()) + "\t" + Hex(low) + "\t" + Hex(c->high.back()) +
+    const std::string line = Utf8(h) + "\t" + Hex(low) + "\t" + Hex(c->high.back()) +
                              "\t" + std::to_string(n) + "\n";
     keyFile.write(line.data(), static_cast<std::streamsize>(line.size()));
   }
@@ -363,17 +346,13 @@ size_t CopyColumn(sqlite3_stmt* q, int column, char* out, size_t capacity) {
 
 void OursLookup(benchmark::State& state, Comparison* c) {
   auto t = std::make_unique<Texts>();
-  int truncated = 0;
-  c->reader.Lookup(u"a", 0, 10, &truncated);  // index loaded before timing
+  c->reader.Lookup(u"a", false, 10, nullptr);  // index loaded before timing
   int64_t hits = 0;
   for (auto _ : state) {
     for (size_t k = 0; k < c->keys.size(); ++k) {
-      const uint32_t n = c->reader.Lookup(c->keys[k].c_str(), 0, kLimit, &truncated);
-      for (uint32_t i = 0; i < n; ++i) {
-        c->reader.GetHit(static_cast<int>(i), t->headword, 1024, t->translation, 3000,
-                         t->example, 20000, t->pronunciation, 1000, &t->attribute, nullptr);
-      }
-      benchmark::DoNotOptimize(t->headword[0]);
+      const uint32_t n = c->reader.Lookup(c->keys[k], false, kLimit, nullptr);
+      for (uint32_t i = 0; i < n; ++i) c->reader.GetHit(i, t.get());
+      benchmark::DoNotOptimize(t->headword.data());
       hits += n;
     }
   }
@@ -426,24 +405,20 @@ std::unique_ptr<Growth> PrepareGrowth(const std::string& path) {
   pass.Run(g->reader, nullptr, nullptr);
   g->records = pass.records;
   for (const std::u16string& h : pass.picked) {
-    g->keys.push_back(DisplayHeadword(h.c_str(), g->reader.GetVersionMajor()));
+    g->keys.push_back(DisplayHeadword(h, g->reader.GetVersionMajor()));
   }
   return g;
 }
 
 void WholeWordLookup(benchmark::State& state, Growth* g) {
   auto t = std::make_unique<Texts>();
-  int truncated = 0;
-  g->reader.Lookup(u"a", 0, 10, &truncated);  // index loaded before timing
+  g->reader.Lookup(u"a", false, 10, nullptr);  // index loaded before timing
   int64_t hits = 0;
   for (auto _ : state) {
     for (const std::u16string& key : g->keys) {
-      const uint32_t n = g->reader.Lookup(key.c_str(), 1, kLimit, &truncated);
-      for (uint32_t i = 0; i < n; ++i) {
-        g->reader.GetHit(static_cast<int>(i), t->headword, 1024, t->translation, 3000,
-                         t->example, 20000, t->pronunciation, 1000, &t->attribute, nullptr);
-      }
-      benchmark::DoNotOptimize(t->headword[0]);
+      const uint32_t n = g->reader.Lookup(key, true, kLimit, nullptr);
+      for (uint32_t i = 0; i < n; ++i) g->reader.GetHit(i, t.get());
+      benchmark::DoNotOptimize(t->headword.data());
       hits += n;
     }
   }

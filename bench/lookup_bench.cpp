@@ -13,39 +13,27 @@
 #include <string>
 #include <vector>
 
-#include "codec/utf8.h"
 #include "dictionary/dic_reader.h"
 
 namespace {
 
 using kebu::DicReader;
 
-struct Buffers {
-  char16_t headword[1026], translation[3002], example[20002], pronunciation[1002];
-  int attribute = 0;
-};
-
-int FetchAll(DicReader& reader, uint32_t count, Buffers& b) {
+int FetchAll(DicReader& reader, uint32_t count, kebu::RecordText& text) {
   int fetched = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (reader.GetHit(static_cast<int>(i), b.headword, 1024, b.translation, 3000, b.example,
-                      20000, b.pronunciation, 1000, &b.attribute, nullptr) == 0) {
-      ++fetched;
-    }
-  }
+  for (uint32_t i = 0; i < count; ++i) fetched += reader.GetHit(i, &text) ? 1 : 0;
   return fetched;
 }
 
 // Keys a user might type: 3 to 5 leading characters of headwords spread over
 // the whole dictionary (the display form of version-6 headwords).
-std::vector<std::u16string> SampleKeys(const std::u16string& path, size_t count) {
+std::vector<std::u16string> SampleKeys(const std::string& path, size_t count) {
   DicReader reader;
   std::vector<std::u16string> headwords;
-  if (reader.Open(path.c_str()) != 0 || reader.Rewind() != 0) return {};
-  auto b = std::make_unique<Buffers>();
-  while (reader.ReadNext(b->headword, 1024, b->translation, 3000, b->example, 20000,
-                         b->pronunciation, 1000, &b->attribute, nullptr, nullptr) == 0) {
-    headwords.emplace_back(b->headword);
+  if (!reader.Open(path) || !reader.Rewind()) return {};
+  kebu::RecordText text;
+  for (kebu::ReadStatus s; (s = reader.ReadNext(&text)) != kebu::ReadStatus::kEnd;) {
+    if (s == kebu::ReadStatus::kRecord) headwords.push_back(text.headword);
   }
   std::mt19937 random(42);
   std::vector<std::u16string> keys;
@@ -59,67 +47,60 @@ std::vector<std::u16string> SampleKeys(const std::u16string& path, size_t count)
   return keys;
 }
 
-void Open(benchmark::State& state, std::u16string path) {
+void Open(benchmark::State& state, std::string path) {
   for (auto _ : state) {
     DicReader reader;
-    if (reader.Open(path.c_str()) != 0) state.SkipWithError("cannot open");
+    if (!reader.Open(path)) state.SkipWithError("cannot open");
     benchmark::DoNotOptimize(reader.GetVersionMajor());
   }
 }
 
-void OpenAndFirstLookup(benchmark::State& state, std::u16string path,
+void OpenAndFirstLookup(benchmark::State& state, std::string path,
                         std::vector<std::u16string> keys) {
-  auto b = std::make_unique<Buffers>();
+  kebu::RecordText text;
   size_t k = 0;
   for (auto _ : state) {
     DicReader reader;
-    reader.Open(path.c_str());
-    int truncated = 0;
-    const uint32_t n = reader.Lookup(keys[k++ % keys.size()].c_str(), 0, 10000, &truncated);
-    benchmark::DoNotOptimize(FetchAll(reader, n, *b));
+    reader.Open(path);
+    const uint32_t n = reader.Lookup(keys[k++ % keys.size()], false, 10000, nullptr);
+    benchmark::DoNotOptimize(FetchAll(reader, n, text));
   }
 }
 
-void PrefixLookup(benchmark::State& state, std::u16string path,
+void PrefixLookup(benchmark::State& state, std::string path,
                   std::vector<std::u16string> keys) {
   DicReader reader;
-  reader.Open(path.c_str());
-  auto b = std::make_unique<Buffers>();
-  int truncated = 0;
-  reader.Lookup(u"a", 0, 10, &truncated);  // index loaded before timing
+  reader.Open(path);
+  kebu::RecordText text;
+  reader.Lookup(u"a", false, 10, nullptr);  // index loaded before timing
   size_t k = 0;
   int64_t hits = 0;
   for (auto _ : state) {
-    const uint32_t n = reader.Lookup(keys[k++ % keys.size()].c_str(), 0, 10000, &truncated);
-    hits += FetchAll(reader, n, *b);
+    const uint32_t n = reader.Lookup(keys[k++ % keys.size()], false, 10000, nullptr);
+    hits += FetchAll(reader, n, text);
   }
   state.counters["hits/lookup"] =
       benchmark::Counter(static_cast<double>(hits) / static_cast<double>(state.iterations()));
 }
 
-void EmptyKey10000(benchmark::State& state, std::u16string path) {
+void EmptyKey10000(benchmark::State& state, std::string path) {
   DicReader reader;
-  reader.Open(path.c_str());
-  auto b = std::make_unique<Buffers>();
-  int truncated = 0;
+  reader.Open(path);
+  kebu::RecordText text;
   for (auto _ : state) {
-    const uint32_t n = reader.Lookup(u"", 0, 10000, &truncated);
-    if (FetchAll(reader, n, *b) != 10000) state.SkipWithError("fewer than 10000 hits");
+    const uint32_t n = reader.Lookup(u"", false, 10000, nullptr);
+    if (FetchAll(reader, n, text) != 10000) state.SkipWithError("fewer than 10000 hits");
   }
 }
 
-void FullDump(benchmark::State& state, std::u16string path) {
+void FullDump(benchmark::State& state, std::string path) {
   DicReader reader;
-  reader.Open(path.c_str());
-  auto b = std::make_unique<Buffers>();
+  reader.Open(path);
+  kebu::RecordText text;
   int64_t records = 0;
   for (auto _ : state) {
-    kebu::RecordPosition position;
     reader.Rewind();
-    while (reader.ReadNext(b->headword, 1024, b->translation, 3000, b->example, 20000,
-                           b->pronunciation, 1000, &b->attribute, nullptr, &position) == 0) {
-      ++records;
-    }
+    while (reader.ReadNext(&text) == kebu::ReadStatus::kRecord) ++records;
   }
   state.counters["records/s"] =
       benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
@@ -137,21 +118,20 @@ int main(int argc, char** argv) {
   std::string path;
   while (std::getline(paths, path, ':')) {
     if (path.empty()) continue;
-    const std::u16string wide = kebu::Utf8ToUtf16(path);
     const std::string name = path.substr(path.find_last_of('/') + 1);
-    std::vector<std::u16string> keys = SampleKeys(wide, 1000);
+    std::vector<std::u16string> keys = SampleKeys(path, 1000);
     if (keys.empty()) {
       std::fprintf(stderr, "lookup_bench: %s: cannot read\n", path.c_str());
       return 1;
     }
-    benchmark::RegisterBenchmark(("open/" + name).c_str(), Open, wide);
-    benchmark::RegisterBenchmark(("open_first_lookup/" + name).c_str(), OpenAndFirstLookup, wide, keys)
+    benchmark::RegisterBenchmark(("open/" + name).c_str(), Open, path);
+    benchmark::RegisterBenchmark(("open_first_lookup/" + name).c_str(), OpenAndFirstLookup, path, keys)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("prefix_lookup/" + name).c_str(), PrefixLookup, wide, keys)
+    benchmark::RegisterBenchmark(("prefix_lookup/" + name).c_str(), PrefixLookup, path, keys)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("empty_key_10000/" + name).c_str(), EmptyKey10000, wide)
+    benchmark::RegisterBenchmark(("empty_key_10000/" + name).c_str(), EmptyKey10000, path)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("full_dump/" + name).c_str(), FullDump, wide)
+    benchmark::RegisterBenchmark(("full_dump/" + name).c_str(), FullDump, path)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3);
   }

@@ -86,5 +86,5 @@ int main(int argc, char** argv) {
               shown, searched, rows, times.c_str());
   window->close();
   window.reset();
-  return rows == kebu::viewer::kHitLimit ? 0 : 1;
+  return rows == kebu::kWindowHitLimit ? 0 : 1;
 }
