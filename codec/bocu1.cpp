@@ -142,6 +142,30 @@ int32_t Bocu1DecodeUnits(const uint8_t* bytes, int32_t length, char16_t* out,
       // The common case, a single-byte difference, without the call.
       c = decoder.prev + (b - kMiddle);
       decoder.prev = NextPrev(c);
+    } else if (decoder.count == 0 && b > 0x21 && b < kStartPos4 && i + 2 < length &&
+               bytes[i + 1] > 0x20 && ((b >= kStartNeg3 && b < kStartPos3) || bytes[i + 2] > 0x20)) {
+      // Two- and three-byte differences (kana and kanji, and the first of
+      // them in a text) whose trail bytes need no table, also without the
+      // call; the last two bytes of a text take the long way.
+      int32_t diff;
+      if (b >= kStartPos3) {
+        diff = (b - kStartPos3) * kTrailCount * kTrailCount + kReachPos2 + 1;
+      } else if (b >= kStartPos2) {
+        diff = (b - kStartPos2) * kTrailCount + kReachPos1 + 1;
+      } else if (b >= kStartNeg3) {
+        diff = (b - kStartNeg2) * kTrailCount + kReachNeg1;
+      } else {
+        diff = (b - kStartNeg3) * kTrailCount * kTrailCount + kReachNeg2;
+      }
+      if (b >= kStartNeg3 && b < kStartPos3) {
+        diff += bytes[++i] - kTrailOffset;
+      } else {
+        diff += (bytes[i + 1] - kTrailOffset) * kTrailCount + (bytes[i + 2] - kTrailOffset);
+        i += 2;
+      }
+      c = decoder.prev + diff;
+      if (c < 0 || c > 0x10FFFF) break;  // illegal: the text ends here
+      decoder.prev = NextPrev(c);
     } else {
       c = decoder.Decode(b);
       if (c < 0) {

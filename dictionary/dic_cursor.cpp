@@ -59,23 +59,25 @@ ReadStatus DicCursor::NextRecord(RawRecord* record) {
 
 ReadStatus DicCursor::ReadNext(RecordText* text, const TextCapacities& capacities,
                                const SubstitutionTable* table, bool withPronunciation) {
-  text->Clear();
   RawRecord r;
   const ReadStatus status = NextRecord(&r);
-  if (status != ReadStatus::kRecord) return status;
+  if (status != ReadStatus::kRecord) {
+    text->Clear();
+    return status;
+  }
+  // Each text is decoded over the one before (resizing a string down costs
+  // nothing) or emptied.
   const bool bocu = source_->IsBocu1();
   const RecordFields& f = r.fields;
   DecodeText(bocu, r.headword, f.headwordLength, capacities.headword, &text->headword);
-  if (f.translationLength > 0) {
-    DecodeText(bocu, r.area + f.translationOffset, f.translationLength, capacities.translation,
-               &text->translation);
-  }
-  if (f.exampleLength > 0) {
-    DecodeText(bocu, r.area + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
-  }
-  if (f.pronunciationLength > 0 && withPronunciation) {
+  DecodeText(bocu, r.area + f.translationOffset, f.translationLength, capacities.translation,
+             &text->translation);
+  DecodeText(bocu, r.area + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
+  if (withPronunciation) {
     DecodePronunciation(bocu, r.area + f.pronunciationOffset, f.pronunciationLength,
                         capacities.pronunciation, table, true, &text->pronunciation);
+  } else {
+    text->pronunciation.clear();
   }
   text->attribute = f.attribute;
   text->position = r.position;

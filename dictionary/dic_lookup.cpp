@@ -105,37 +105,31 @@ uint64_t DicLookup::Count(std::u16string_view key, bool wholeWord,
 bool DicLookup::GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities,
                        const SubstitutionTable* table) {
   if (i >= hits_.size()) return false;
-  text->Clear();
   const SearchHit& hit = hits_[i];
   const RecordFields& f = hit.fields;
   const DicIndex& index = source_->index;
-  if (!blocks_.LoadBlock(hit.position.block,
-                         index.AreaBlockLimit(static_cast<uint32_t>(hit.position.indexEntry)))) {
-    return false;
-  }
-  const uint8_t* data = blocks_.GetData();
-  // The area may have changed on disk since the lookup: every text must
-  // still lie inside what was loaded.
   const auto inside = [&](int32_t offset, uint16_t length) {
     return offset >= 0 && static_cast<uint64_t>(offset) + length <= blocks_.GetDataSize();
   };
-  if (!inside(f.translationOffset, f.translationLength) ||
-      (f.exampleLength != 0 && !inside(f.exampleOffset, f.exampleLength)) ||
-      (f.pronunciationLength != 0 && !inside(f.pronunciationOffset, f.pronunciationLength))) {
+  // The area may have changed on disk since the lookup: every text must
+  // still lie inside what was loaded.
+  if (!blocks_.LoadBlock(hit.position.block,
+                         index.AreaBlockLimit(static_cast<uint32_t>(hit.position.indexEntry))) ||
+      !inside(f.translationOffset, f.translationLength) ||
+      !inside(f.exampleOffset, f.exampleLength) ||
+      !inside(f.pronunciationOffset, f.pronunciationLength)) {
+    text->Clear();
     return false;
   }
+  const uint8_t* data = blocks_.GetData();
   const bool bocu = source_->IsBocu1();
   DecodeText(bocu, pool_.data() + hit.headwordOffset, f.headwordLength, capacities.headword,
              &text->headword);
   DecodeText(bocu, data + f.translationOffset, f.translationLength, capacities.translation,
              &text->translation);
-  if (f.exampleLength != 0) {
-    DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
-  }
-  if (f.pronunciationLength != 0) {
-    DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
-                        capacities.pronunciation, table, false, &text->pronunciation);
-  }
+  DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
+  DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
+                      capacities.pronunciation, table, false, &text->pronunciation);
   text->attribute = f.attribute;
   text->position = hit.position;
   return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "codec/bocu1.h"
 #include "codec/cp932.h"
@@ -41,10 +42,17 @@ int32_t ClampLength(uint32_t length) {
   return static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX));
 }
 
-// The units of `text` before its first zero unit.
-void EndAtZero(std::u16string* text) {
-  const size_t zero = text->find(u'\0');
-  if (zero != std::u16string::npos) text->resize(zero);
+// The units before the first zero unit of `text`. Four units at a time: a
+// word holds a zero unit exactly when the subtraction borrows into a unit
+// whose top bit was clear.
+uint32_t UnitsBeforeZero(const char16_t* text, uint32_t n) {
+  uint32_t i = 0;
+  for (uint64_t v; i + 4 <= n; i += 4) {
+    std::memcpy(&v, text + i, sizeof v);
+    if ((v - 0x0001000100010001ull) & ~v & 0x8000800080008000ull) break;
+  }
+  while (i < n && text[i] != 0) ++i;
+  return i;
 }
 
 }  // namespace
@@ -106,24 +114,36 @@ int ComparisonKey::Compare(const uint8_t* text, uint32_t length, bool cutAtTab,
   return CompareOverKey(decoded_, units, units_.data(), static_cast<uint32_t>(units_.size()));
 }
 
+uint32_t DecodeTextInto(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
+                        char16_t* out) {
+  if (capacity < 1) capacity = 1;
+  int32_t n = 0;
+  if (length > 0) {
+    n = bocu ? Bocu1DecodeUnits(bytes, ClampLength(length), out, capacity)
+             : Cp932ToUtf16(bytes, ClampLength(length), out, capacity);
+    if (n < 0) n = 0;
+  }
+  out[n] = 0;
+  // Code page 932 yields U+0000 only from a zero byte; a BOCU-1 sequence may
+  // decode to it from other bytes.
+  if (n > 0 && (bocu || std::memchr(bytes, 0, length) != nullptr)) {
+    return UnitsBeforeZero(out, static_cast<uint32_t>(n));
+  }
+  return static_cast<uint32_t>(n);
+}
+
 void DecodeText(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
                 std::u16string* out) {
+  if (length == 0) return out->clear();
   if (capacity < 1) capacity = 1;
   // A code page 932 byte yields at most one unit, a BOCU-1 byte at most two
-  // (a supplementary character close to the one before it).
+  // (a supplementary character close to the one before it): no more room
+  // than that is needed.
   const uint64_t most = bocu ? 2ull * length : length;
   const int32_t room = static_cast<int32_t>(std::min<uint64_t>(most, static_cast<uint64_t>(capacity)));
   out->resize(static_cast<size_t>(room) + 1);
-  int32_t n = 0;
-  if (length > 0) {
-    n = bocu ? Bocu1DecodeUnits(bytes, ClampLength(length), out->data(), std::min(capacity, room + 1))
-             : Cp932ToUtf16(bytes, ClampLength(length), out->data(), std::min(capacity, room));
-    if (n < 0) n = 0;
-  }
-  out->resize(static_cast<size_t>(n));
-  // Code page 932 yields U+0000 only from a zero byte; a BOCU-1 sequence may
-  // decode to it from other bytes.
-  if (n > 0 && (bocu || std::memchr(bytes, 0, length) != nullptr)) EndAtZero(out);
+  out->resize(DecodeTextInto(bocu, bytes, length, bocu ? std::min(capacity, room + 1) : room,
+                             out->data()));
 }
 
 namespace {
@@ -160,6 +180,7 @@ int SubstituteBytes(const uint8_t* source, int count, char16_t* out, int capacit
 void DecodePronunciation(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
                          const SubstitutionTable* table, bool rawBytes, std::u16string* out) {
   static const SubstitutionTable kNone;
+  if (length == 0) return out->clear();
   if (table == nullptr && (bocu || !rawBytes)) return DecodeText(bocu, bytes, length, capacity, out);
   if (table == nullptr) table = &kNone;  // one unit per byte
   if (capacity < 2) capacity = 2;
@@ -175,8 +196,7 @@ void DecodePronunciation(bool bocu, const uint8_t* bytes, uint32_t length, int c
   } else {
     n = SubstituteBytes(bytes, count, out->data(), capacity, *table);
   }
-  out->resize(static_cast<size_t>(n));
-  EndAtZero(out);
+  out->resize(UnitsBeforeZero(out->data(), static_cast<uint32_t>(n)));
 }
 
 std::u16string_view DisplayHeadword(std::u16string_view headword, int32_t versionMajor) {

@@ -41,13 +41,13 @@ class OutputBuffer {
   }
   // UTF-8 of `text`; with `visible`, control characters as escapes (at
   // most 6 bytes a unit, where plain UTF-8 needs 3).
-  void AppendText(const std::u16string& text, bool visible) {
+  void AppendText(const char16_t* text, uint32_t units, bool visible) {
     if (!visible) {
-      Advance(Utf16ToUtf8(text.data(), static_cast<uint32_t>(text.size()), End()));
+      Advance(Utf16ToUtf8(text, units, End()));
       return;
     }
     scratch_.clear();
-    AppendVisibleUtf8(text, &scratch_);
+    AppendVisibleUtf8(std::u16string_view(text, units), &scratch_);
     Append(scratch_.data(), scratch_.size());
   }
   // A decimal number, two digits at a time from the right.
@@ -125,7 +125,12 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
   *stats = ExportStats();
   stats->nword = cursor.Source().header.nword();
   OutputBuffer buffer(fd);
-  RecordText text;
+  // The texts as the window would show them, decoded into buffers made once
+  // (the pronunciation is not written, so it is not decoded).
+  const bool bocu = cursor.Source().IsBocu1();
+  std::vector<char16_t> headword(kWindowCapacities.headword + 1),
+      translation(kWindowCapacities.translation + 1), example(kWindowCapacities.example + 1);
+  RawRecord r;
   ExportResult result = ExportResult::kDone;
   for (;;) {
     if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
@@ -133,42 +138,51 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
       stats->error = "cancelled";
       break;
     }
-    // The pronunciation is not written, so it is not decoded.
-    const ReadStatus status = cursor.ReadNext(&text, kWindowCapacities, nullptr, false);
+    const ReadStatus status = cursor.NextRecord(&r);
     if (status == ReadStatus::kEnd) break;
     if (status == ReadStatus::kSkippedArea) {
       ++stats->skippedAreas;
       continue;
     }
-    const size_t headword = text.headword.size();
-    const size_t translation = headword != 0 ? text.translation.size() : 0;
-    const size_t example = translation != 0 ? text.example.size() : 0;
-    // Position line, then up to three UTF-8 texts of 3 bytes per unit at most.
+    const RecordFields& f = r.fields;
+    const uint32_t headwordUnits = DecodeTextInto(bocu, r.headword, f.headwordLength,
+                                                  kWindowCapacities.headword, headword.data());
+    const uint32_t translationUnits =
+        headwordUnits != 0 && f.translationLength != 0
+            ? DecodeTextInto(bocu, r.area + f.translationOffset, f.translationLength,
+                             kWindowCapacities.translation, translation.data())
+            : 0;
+    const uint32_t exampleUnits =
+        translationUnits != 0 && f.exampleLength != 0
+            ? DecodeTextInto(bocu, r.area + f.exampleOffset, f.exampleLength,
+                             kWindowCapacities.example, example.data())
+            : 0;
+    // Position line, then up to three UTF-8 texts.
     const size_t perUnit = options.visibleControls ? 6 : 3;
-    if (!buffer.Reserve(64 + perUnit * (headword + translation + example))) break;
+    if (!buffer.Reserve(64 + perUnit * (headwordUnits + translationUnits + exampleUnits))) break;
     buffer.Append("[index=", 7);
-    buffer.AppendInt(text.position.indexEntry);
+    buffer.AppendInt(r.position.indexEntry);
     buffer.Append(" data=", 6);
-    buffer.AppendInt(text.position.block);
+    buffer.AppendInt(r.position.block);
     buffer.Append(":", 1);
-    buffer.AppendInt(text.position.recordOffset);
+    buffer.AppendInt(r.position.recordOffset);
     buffer.Append("]\n", 2);
-    if (headword != 0) {
-      buffer.AppendText(text.headword, options.visibleControls);
+    if (headwordUnits != 0) {
+      buffer.AppendText(headword.data(), headwordUnits, options.visibleControls);
       buffer.Append("\n", 1);
     }
-    if (translation != 0) {
-      buffer.AppendText(text.translation, options.visibleControls);
-      if (example != 0) {
+    if (translationUnits != 0) {
+      buffer.AppendText(translation.data(), translationUnits, options.visibleControls);
+      if (exampleUnits != 0) {
         buffer.Append(" / ", 3);
-        buffer.AppendText(text.example, options.visibleControls);
+        buffer.AppendText(example.data(), exampleUnits, options.visibleControls);
       }
       buffer.Append("\n", 1);
     }
     if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
     // Only records with a translation take part in the stop rule.
-    if (translation != 0 && options.stopAfterEntry >= 0 &&
-        text.position.indexEntry > options.stopAfterEntry) {
+    if (translationUnits != 0 && options.stopAfterEntry >= 0 &&
+        r.position.indexEntry > options.stopAfterEntry) {
       stats->stoppedByRule = true;
       break;
     }

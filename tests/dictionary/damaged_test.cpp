@@ -213,7 +213,9 @@ TEST(Damaged, FileChangingUnderAnOpenReader) {
     change(d.path);
     RecordText t;
     for (uint32_t i = 0; i < 10; ++i) {
-      if (d.reader.GetHit(i, &t)) EXPECT_FALSE(t.headword.empty());
+      if (d.reader.GetHit(i, &t)) {
+        EXPECT_FALSE(t.headword.empty());
+      }
     }
     EXPECT_LE(LookupAll(d.reader, "", false, 0).size(), 40u);
     EXPECT_LE(ReadAll(d.reader).size(), 40u);
