@@ -81,7 +81,9 @@ TEST(Kebu, UsageAndRefusalsGiveTheirExitCodes) {
     EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.args) << r.err;
     EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.says), std::string::npos)
         << ::testing::PrintToString(c.args) << "\n" << r.out << r.err;
-    if (c.status == 1) EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    if (c.status == 1) {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
   }
   EXPECT_EQ(ReadFile(f.dic), before);
 }
