@@ -360,7 +360,13 @@ BuiltDictionary BuildDictionary(std::vector<Record> records,
   std::vector<EncodedRecord> encoded;
   encoded.reserve(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
-    encoded.push_back(Encode(records[i], i, o.encoding, &out.substitutions));
+    const size_t before = out.substitutions;
+    const EncodedRecord& e = encoded.emplace_back(Encode(records[i], i, o.encoding, &out.substitutions));
+    if (out.substitutions != before && !out.first_substituted) out.first_substituted = i;
+    if (o.max_headword_bytes > 0 && e.headword.size() > o.max_headword_bytes &&
+        !out.first_long_headword) {
+      out.first_long_headword = i;
+    }
   }
   records = {};
 
