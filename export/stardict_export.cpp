@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -128,11 +127,19 @@ std::string IfoValue(const std::string& text) {
 // The folder of the files being made, removed with them unless Keep.
 class WorkFolder {
  public:
+  // Only files are made in it (std::filesystem would cost the tool's
+  // start for every command).
   ~WorkFolder() {
-    if (!path_.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(path_, ignored);
+    if (path_.empty()) return;
+    if (DIR* dir = ::opendir(path_.c_str())) {
+      while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+          ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+      }
+      ::closedir(dir);
     }
+    ::rmdir(path_.c_str());
   }
   bool Make(const std::string& target) {
     const size_t slash = target.find_last_of('/');
