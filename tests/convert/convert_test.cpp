@@ -272,5 +272,58 @@ TEST(ConvertStarDict, SdcvReadsAnEdictSample) {
   }
 }
 
+// convert --to jsonl writes what dump --json prints, whole texts beyond the
+// window's cuts included, and make --from jsonl reads it back.
+TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
+  std::vector<Record> records = VariantRecords(true);
+  records.push_back({.headword = V6Headword("long"), .translation = std::string(4000, 't'),
+                     .example = std::string(25000, 'e')});
+  TempDir dir;
+  WriteFile(dir.File("d.dic"), BuildDictionary(records, kVariants[3].options).bytes);
+  const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});
+  EXPECT_TRUE(SameText(Kebu({"dump", dir.File("d.dic"), "--json"}), jsonl));
+  EXPECT_NE(jsonl.find(std::string(25000, 'e')), std::string::npos);
+  WriteFile(dir.File("d.jsonl"), jsonl);
+  Kebu({"make", dir.File("d.jsonl"), dir.File("again.dic"), "--version", "6"});
+  EXPECT_TRUE(SameText(Kebu({"convert", dir.File("again.dic"), "--to", "tsv", "-"}),
+                       Kebu({"convert", dir.File("d.dic"), "--to", "tsv", "-"})));
+}
+
+// Every file under `folder` with its bytes, and every folder.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    files[e.path()] = e.is_regular_file() && !e.is_symlink() ? ReadText(e.path()) : "(folder or link)";
+  }
+  return files;
+}
+
+// A refused or failed conversion changes nothing and leaves nothing behind.
+TEST(ConvertOutputs, RefusedOrFailedLeaveEverythingAsItWas) {
+  TempDir dir;
+  WriteFile(dir.File("d.dic"), BuildDictionary(VariantRecords(false)).bytes);
+  // The header counts three records, but there are none to read.
+  WriteFile(dir.File("bad.dic"), BuildDictionary({}, {.nword = 3}).bytes);
+  WriteFile(dir.File("old.tsv"), "precious\n");
+  fs::create_directories(dir.File("full"));
+  WriteFile(dir.File("full/keep"), "kept\n");
+  fs::create_directories(dir.File("empty"));
+  fs::create_symlink(dir.File("d.dic"), dir.File("link"));
+  const std::vector<std::vector<std::string>> cases = {
+      {"d.dic", "tsv", "d.dic"},       {"d.dic", "jsonl", "link"},
+      {"d.dic", "stardict", "d.dic"},  {"d.dic", "stardict", "link"},
+      {"d.dic", "stardict", "full"},   {"d.dic", "stardict", "old.tsv"},
+      {"bad.dic", "tsv", "old.tsv"},   {"bad.dic", "stardict", "empty"},
+  };
+  const auto before = Snapshot(dir.path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c[0] + " --to " + c[1] + " " + c[2]);
+    const Result run = Start({"kebu", "convert", dir.File(c[0]), "--to", c[1], dir.File(c[2])});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(Snapshot(dir.path()), before);
+  }
+}
+
 }  // namespace
 }  // namespace kebu::testing
