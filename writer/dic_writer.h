@@ -259,6 +259,7 @@ std::string EncodeCp932(std::string_view utf8, size_t* substitutions = nullptr);
 std::string EncodeBocu1(std::string_view utf8);
 std::string EncodeBocu1(std::u16string_view units);
 std::u16string Utf8ToUtf16(std::string_view utf8);
+void AppendUtf16(std::string_view utf8, std::u16string* out);
 std::string Utf16ToUtf8(std::u16string_view units);
 std::u16string DecodeBocu1(std::string_view bytes);
 // BOCU-1 bytes for one UTF-16 unit from 0x2A51 to 0xFFFF, surrogates
