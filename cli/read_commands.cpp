@@ -147,11 +147,9 @@ int RunDump(const std::vector<const char*>& argv) {
   DicReader reader;
   if (!OpenDictionary(reader, args.Operands()[0])) return kExitFailure;
   // The same lines as `kebu convert --to jsonl`: whole texts.
-  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-  cursor->Rewind();
   std::fflush(stdout);
   ExportStats stats;
-  if (WriteRecordLines(*cursor, STDOUT_FILENO, LineFormat::kJsonl, ExportHooks(), &stats) ==
+  if (WriteRecordLines(reader.Source(), STDOUT_FILENO, LineFormat::kJsonl, ExportHooks(), &stats) ==
       ExportResult::kWriteError) {
     std::fprintf(stderr, "kebu: standard output: %s\n", stats.error.c_str());
     return kExitFailure;

@@ -8,8 +8,8 @@ namespace kebu {
 
 namespace {
 
-bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHigh(char16_t u) { return (u & 0xFC00) == 0xD800; }
+bool IsLow(char16_t u) { return (u & 0xFC00) == 0xDC00; }
 
 }  // namespace
 
@@ -26,7 +26,7 @@ char* WriteJsonString(char* out, std::u16string_view view) {
   const char16_t* p = view.data();
   for (; p < end; ++p) {
     const char16_t u = *p;
-    if (u >= 0x20 && u != u'"' && u != u'\\' && !IsHigh(u) && !IsLow(u)) continue;
+    if (u >= 0x20 && u != u'"' && u != u'\\' && (u & 0xF800) != 0xD800) continue;
     if (IsHigh(u) && p + 1 < end && IsLow(p[1])) {
       ++p;  // a valid pair stays in the run
       continue;

@@ -9,18 +9,20 @@ namespace kebu {
 
 namespace {
 
-char* WriteName(char* out, const char* name) {
-  const size_t length = std::strlen(name);
-  std::memcpy(out, name, length);
-  return out + length;
+template <size_t N>
+char* WriteName(char* out, const char (&name)[N]) {
+  std::memcpy(out, name, N - 1);
+  return out + N - 1;
 }
 
-char* WriteNumber(char* out, const char* name, long long value) {
+template <size_t N>
+char* WriteNumber(char* out, const char (&name)[N], int32_t value) {
   out = WriteName(out, name);
-  return std::to_chars(out, out + 24, value).ptr;
+  return std::to_chars(out, out + 12, value).ptr;
 }
 
-char* WriteText(char* out, const char* name, const std::u16string& text) {
+template <size_t N>
+char* WriteText(char* out, const char (&name)[N], const std::u16string& text) {
   return WriteJsonString(WriteName(out, name), text);
 }
 

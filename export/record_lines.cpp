@@ -2,9 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "dictionary/dic_text.h"
@@ -16,48 +21,75 @@ namespace kebu {
 
 namespace {
 
-constexpr int kProgressEvery = 1000;
+// Index entries formatted as one piece of work, and pieces in flight.
+constexpr int32_t kEntriesPerRun = 64;
+constexpr size_t kRunsInFlight = 8;
 
-// Lines are written straight into a large buffer, which goes out whenever
-// the next line might not fit.
-class LineBuffer {
+// Bytes that grow without being cleared first.
+class Bytes {
  public:
-  explicit LineBuffer(int fd) : fd_(fd), data_(kSize) {}
-
-  char* Reserve(size_t bytes) {
-    if (used_ + bytes > data_.size()) {
-      Flush();
-      if (bytes > data_.size()) data_.resize(bytes);
+  char* Reserve(size_t more) {
+    if (size_ + more > capacity_) {
+      capacity_ = std::max(2 * capacity_, size_ + more + (1 << 16));
+      auto grown = std::make_unique<char[]>(capacity_);
+      std::memcpy(grown.get(), data_.get(), size_);
+      data_ = std::move(grown);
     }
-    return failed_ ? nullptr : data_.data() + used_;
+    return data_.get() + size_;
   }
-  void Advance(const char* end) { used_ = static_cast<size_t>(end - data_.data()); }
-  bool Flush() {
-    size_t done = 0;
-    while (!failed_ && done < used_) {
-      const ssize_t n = ::write(fd_, data_.data() + done, used_ - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 ? errno : ENOSPC;
-        failed_ = true;
-      } else {
-        done += static_cast<size_t>(n);
-      }
-    }
-    used_ = 0;
-    return !failed_;
-  }
-  bool Failed() const { return failed_; }
-  int Error() const { return error_; }
+  void Advance(const char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+  void Clear() { size_ = 0; }
+  const char* Data() const { return data_.get(); }
+  size_t Size() const { return size_; }
 
  private:
-  static constexpr size_t kSize = 1 << 20;
-  int fd_;
-  std::vector<char> data_;
-  size_t used_ = 0;
-  bool failed_ = false;
-  int error_ = 0;
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
 };
+
+// The lines of the records of index entries [first, stop).
+struct Run {
+  int32_t first = 0;
+  int32_t stop = 0;
+  Bytes lines;
+  int64_t records = 0;
+  int64_t skippedAreas = 0;
+  bool done = false;
+};
+
+void FormatRun(DicCursor& cursor, LineFormat format, const std::atomic<bool>* cancel, Run* run) {
+  const int32_t versionMajor = cursor.Source().versionMajor;
+  // Part of one pass from entry 0: an area that an earlier entry named is
+  // passed over here too.
+  cursor.SeekRun(run->first, run->stop, 0);
+  RecordText text;
+  for (ReadStatus status; (status = ReadWholeRecord(cursor, &text)) != ReadStatus::kEnd;) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return;
+    if (status == ReadStatus::kSkippedArea) {
+      ++run->skippedAreas;
+      continue;
+    }
+    char* const out = run->lines.Reserve(LineBound(format, text));
+    run->lines.Advance(format == LineFormat::kTsv ? WriteTsvLine(out, text, versionMajor)
+                                                  : WriteJsonLine(out, text));
+    ++run->records;
+  }
+}
+
+bool WriteAll(int fd, const char* data, size_t length, int* error) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    data += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -102,39 +134,84 @@ void AppendLine(std::string& out, LineFormat format, const RecordText& text,
   out.resize(static_cast<size_t>(end - out.data()));
 }
 
-ExportResult WriteRecordLines(DicCursor& cursor, int fd, LineFormat format,
-                              const ExportHooks& hooks, ExportStats* stats) {
+ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, LineFormat format,
+                              const ExportHooks& hooks, ExportStats* stats, int threads) {
   *stats = ExportStats();
-  stats->nword = cursor.Source().header.nword();
-  const int32_t versionMajor = cursor.Source().versionMajor;
-  LineBuffer buffer(fd);
-  RecordText text;
+  stats->nword = source->header.nword();
+  const int32_t entries = source->index.EntryLimit();
+  // Runs of entries are formatted on worker threads and written here in
+  // their order, so the output is what one pass would write.
+  std::deque<Run> runs;
+  for (int32_t first = 0; first < entries; first += kEntriesPerRun) {
+    runs.push_back({.first = first, .stop = std::min(entries, first + kEntriesPerRun)});
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t next = 0;     // the first run no worker has taken
+  size_t written = 0;  // runs written out
+  bool stop = false;
+  // Buffers of runs written out, used again: fresh ones would cost a page
+  // fault for every 4 KiB.
+  std::vector<Bytes> spare;
+  auto work = [&] {
+    DicCursor cursor(source);
+    std::unique_lock lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stop || (next < runs.size() && next < written + kRunsInFlight); });
+      if (stop) return;
+      Run& run = runs[next++];
+      if (!spare.empty()) {
+        run.lines = std::move(spare.back());
+        spare.pop_back();
+      }
+      lock.unlock();
+      FormatRun(cursor, format, hooks.cancel, &run);
+      lock.lock();
+      run.done = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int i = 0; i < std::max(threads, 1) && static_cast<size_t>(i) < runs.size(); ++i) {
+    workers.emplace_back(work);
+  }
   ExportResult result = ExportResult::kDone;
-  for (;;) {
+  int error = 0;
+  for (Run& run : runs) {
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return run.done; });
+    }
     if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
       result = ExportResult::kCancelled;
       break;
     }
-    const ReadStatus status = ReadWholeRecord(cursor, &text);
-    if (status == ReadStatus::kEnd) break;
-    if (status == ReadStatus::kSkippedArea) {
-      ++stats->skippedAreas;
-      continue;
+    if (!WriteAll(fd, run.lines.Data(), run.lines.Size(), &error)) {
+      result = ExportResult::kWriteError;
+      break;
     }
-    char* const out = buffer.Reserve(LineBound(format, text));
-    if (out == nullptr) break;
-    char* const end = format == LineFormat::kTsv ? WriteTsvLine(out, text, versionMajor)
-                                                 : WriteJsonLine(out, text);
-    buffer.Advance(end);
-    stats->bytes += static_cast<uint64_t>(end - out);
-    if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
+    stats->bytes += run.lines.Size();
+    stats->written += run.records;
+    stats->skippedAreas += run.skippedAreas;
+    {
+      std::lock_guard lock(mutex);
+      run.lines.Clear();
+      spare.push_back(std::move(run.lines));
+      ++written;
+    }
+    changed.notify_all();
+    if (hooks.progress) hooks.progress(*stats);
   }
-  buffer.Flush();
-  if (buffer.Failed()) {
-    stats->error = std::string("write failed: ") + std::strerror(buffer.Error());
-    return ExportResult::kWriteError;
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
   }
-  if (hooks.progress) hooks.progress(*stats);
+  changed.notify_all();
+  for (std::thread& worker : workers) worker.join();
+  if (result == ExportResult::kWriteError) {
+    stats->error = std::string("write failed: ") + std::strerror(error);
+    return result;
+  }
   if (result == ExportResult::kDone && stats->written == 0 && stats->nword > 0) {
     stats->error = "no record could be read, though the header counts " +
                    std::to_string(stats->nword);
@@ -146,13 +223,11 @@ ExportResult WriteRecordLines(DicCursor& cursor, int fd, LineFormat format,
 ExportResult ConvertToLines(const DicReader& reader, const std::string& path, LineFormat format,
                             const ExportHooks& hooks, ExportStats* stats) {
   *stats = ExportStats();
-  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-  if (cursor == nullptr) {
+  if (!reader.IsOpen()) {
     stats->error = "no dictionary is open";
     return ExportResult::kNoDictionary;
   }
-  cursor->Rewind();
-  if (path == "-") return WriteRecordLines(*cursor, STDOUT_FILENO, format, hooks, stats);
+  if (path == "-") return WriteRecordLines(reader.Source(), STDOUT_FILENO, format, hooks, stats);
   if (reader.IsDictionaryFile(path)) {
     stats->error = "is the dictionary being read; choose another file";
     return ExportResult::kSameFile;
@@ -162,7 +237,7 @@ ExportResult ConvertToLines(const DicReader& reader, const std::string& path, Li
     stats->error = output.Error();
     return ExportResult::kCannotCreate;
   }
-  ExportResult result = WriteRecordLines(*cursor, output.fd(), format, hooks, stats);
+  ExportResult result = WriteRecordLines(reader.Source(), output.fd(), format, hooks, stats);
   if (result == ExportResult::kDone && !output.Commit()) {
     stats->error = output.Error();
     result = ExportResult::kWriteError;

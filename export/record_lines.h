@@ -16,11 +16,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dictionary/dic_cursor.h"
 #include "dictionary/dic_reader.h"
 #include "dictionary/dic_record.h"
+#include "dictionary/dic_source.h"
 #include "export/plain_text_export.h"
 
 namespace kebu {
@@ -40,10 +42,12 @@ char* WriteJsonLine(char* out, const RecordText& text);
 void AppendLine(std::string& out, LineFormat format, const RecordText& text,
                 int32_t versionMajor);
 
-// The records from where `cursor` stands to the end, into the descriptor
-// `fd`. Only kDone, kCancelled, kNoRecords and kWriteError come back.
-ExportResult WriteRecordLines(DicCursor& cursor, int fd, LineFormat format,
-                              const ExportHooks& hooks, ExportStats* stats);
+// Every record of the dictionary, into the descriptor `fd`. Runs of index
+// entries are formatted on `threads` threads of their own and written in
+// order; progress comes on the calling thread. Only kDone, kCancelled,
+// kNoRecords and kWriteError come back.
+ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, LineFormat format,
+                              const ExportHooks& hooks, ExportStats* stats, int threads = 2);
 
 // The whole dictionary into the file at `path` ("-": standard output),
 // through a temporary file renamed when complete; a target that is the

@@ -10,25 +10,21 @@ namespace kebu {
 
 namespace {
 
-// The text as UTF-8 with TAB, LF, CR and backslash escaped.
+// The text as UTF-8 with TAB, LF, CR and backslash escaped: runs of units
+// that need no escape go to the UTF-8 encoder whole.
 char* WriteEscaped(char* out, std::u16string_view text) {
-  const char16_t* run = text.data();
-  const char16_t* const end = run + text.size();
-  for (const char16_t* p = run; p < end; ++p) {
-    char escape;
-    switch (*p) {
-      case u'\t': escape = 't'; break;
-      case u'\n': escape = 'n'; break;
-      case u'\r': escape = 'r'; break;
-      case u'\\': escape = '\\'; break;
-      default: continue;
-    }
+  const char16_t* p = text.data();
+  const char16_t* const end = p + text.size();
+  while (p < end) {
+    const char16_t* const run = p;
+    while (p < end && (*p >= 0x20 ? *p != u'\\' : *p != u'\t' && *p != u'\n' && *p != u'\r')) ++p;
     out += Utf16ToUtf8(run, static_cast<uint32_t>(p - run), reinterpret_cast<uint8_t*>(out));
+    if (p == end) break;
     *out++ = '\\';
-    *out++ = escape;
-    run = p + 1;
+    *out++ = *p == u'\t' ? 't' : *p == u'\n' ? 'n' : *p == u'\r' ? 'r' : '\\';
+    ++p;
   }
-  return out + Utf16ToUtf8(run, static_cast<uint32_t>(end - run), reinterpret_cast<uint8_t*>(out));
+  return out;
 }
 
 // The headword as `kebu make` takes it back: in a version-6 dictionary the
