@@ -17,13 +17,15 @@ struct Chunk {
   std::string input;
   std::string output;
   uint32_t crc = 0;
-  bool last = false;
   bool done = false;
 };
 
-// One chunk as a deflate stream of its own: ended by a full flush (byte
-// aligned, no back reference into it), the last by the final block, so the
-// chunks one after the other are one valid deflate stream.
+// One chunk as a deflate stream of its own, ended by a full flush: byte
+// aligned, and no later chunk refers back into it. The chunks one after the
+// other and a final empty block are one deflate stream. Readers inflate
+// chunk after chunk with one stream and take anything but Z_OK as an
+// error, so the final block stands behind the last chunk, outside the
+// chunk table.
 void Compress(Chunk& chunk, int level) {
   z_stream z{};
   deflateInit2(&z, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
@@ -32,7 +34,7 @@ void Compress(Chunk& chunk, int level) {
   z.avail_in = static_cast<uInt>(chunk.input.size());
   z.next_out = reinterpret_cast<Bytef*>(chunk.output.data());
   z.avail_out = static_cast<uInt>(chunk.output.size());
-  deflate(&z, chunk.last ? Z_FINISH : Z_FULL_FLUSH);
+  deflate(&z, Z_FULL_FLUSH);
   chunk.output.resize(z.total_out);
   deflateEnd(&z);
   chunk.crc = static_cast<uint32_t>(
@@ -98,14 +100,13 @@ DictzipWriter::~DictzipWriter() {
   delete work_;
 }
 
-void DictzipWriter::Submit(bool last) {
+void DictzipWriter::Submit() {
   std::unique_lock lock(work_->mutex);
   // Bounded memory: the appender waits while the workers are well behind.
   const size_t limit = 4 * work_->threads.size();
   work_->settled.wait(lock, [&] { return work_->pending < limit; });
   Chunk& chunk = work_->chunks.emplace_back();
   chunk.input = std::move(current_);
-  chunk.last = last;
   ++work_->pending;
   lock.unlock();
   work_->wake.notify_one();
@@ -116,17 +117,15 @@ void DictzipWriter::Submit(bool last) {
 void DictzipWriter::Append(std::string_view data) {
   size_ += data.size();
   while (!data.empty()) {
-    // A full chunk goes out only once more data follows: the last chunk
-    // must end the stream.
-    if (current_.size() == kChunkLength) Submit(false);
     const size_t n = std::min(data.size(), kChunkLength - current_.size());
     current_.append(data.data(), n);
     data.remove_prefix(n);
+    if (current_.size() == kChunkLength) Submit();
   }
 }
 
 bool DictzipWriter::Finish(AtomicOutput& out, std::string* error) {
-  Submit(true);
+  if (!current_.empty() || work_->chunks.empty()) Submit();
   {
     std::unique_lock lock(work_->mutex);
     work_->settled.wait(lock, [&] { return work_->pending == 0; });
@@ -159,7 +158,7 @@ bool DictzipWriter::Finish(AtomicOutput& out, std::string* error) {
   for (const Chunk& chunk : chunks) {
     written = written && out.Write(chunk.output.data(), chunk.output.size());
   }
-  std::string trailer;
+  std::string trailer = {'\x03', '\0'};  // the final block, empty
   PutLe32(trailer, crc);
   PutLe32(trailer, static_cast<uint32_t>(size_));
   written = written && out.Write(trailer.data(), trailer.size());

@@ -42,7 +42,7 @@ class DictzipWriter {
 
  private:
   struct Work;
-  void Submit(bool last);
+  void Submit();
 
   Work* work_;
   std::string current_;  // the chunk being filled

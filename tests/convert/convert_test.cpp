@@ -208,6 +208,7 @@ void CheckWithSdcv(const fs::path& dic, const std::vector<std::string>& words,
   TempDir dir;
   ASSERT_EQ(Start({"kebu", "convert", dic, "--to", "stardict", dir.File("sd"), "--name", "t"}).status, 0);
   EXPECT_EQ(Start({"dictzip", "-t", dir.File("sd/t.dict.dz")}).status, 0);
+  EXPECT_EQ(Start({"dictzip", "-d", "-c", dir.File("sd/t.dict.dz")}).status, 0);
   std::vector<std::string> sdcv = {"sdcv", "--non-interactive", "--json-output", "--exact-search",
                                    "--only-data-dir", "--data-dir", dir.File("sd")};
   sdcv.insert(sdcv.end(), words.begin(), words.end());
