@@ -97,18 +97,19 @@ def commands():
         rows += [
             (f"kebu convert {dic} --to stardict OUT", [KEBU, "convert", d, "--to", "stardict", out],
              None, remove(out)),
-            (f"kebu convert {dic} --to tsv OUT", [KEBU, "convert", d, "--to", "tsv", out], None, None),
+            (f"kebu convert {dic} --to tsv OUT", [KEBU, "convert", d, "--to", "tsv", out], None,
+             remove(out)),
             (f"kebu convert {dic} --to jsonl OUT", [KEBU, "convert", d, "--to", "jsonl", out],
-             None, None),
-            (f"kebu export {dic} OUT", [KEBU, "export", d, out], None, None),
+             None, remove(out)),
+            (f"kebu export {dic} OUT", [KEBU, "export", d, out], None, remove(out)),
         ]
     rows += [
         ("dictzip -k real-1m.dict (the StarDict texts of real-1m.dic)",
          ["dictzip", "-k", "-f", path("real-1m.dict")], None, remove(path("real-1m.dict.dz"))),
         ("kebu make edict-enamdict.euc OUT --replace",
-         [KEBU, "make", source, out, "--replace"], None, None),
+         [KEBU, "make", source, out, "--replace"], None, remove(out)),
         ("kebu make edict-enamdict.euc OUT --encoding bocu1",
-         [KEBU, "make", source, out, "--encoding", "bocu1"], None, None),
+         [KEBU, "make", source, out, "--encoding", "bocu1"], None, remove(out)),
         ("iconv -f EUC-JP -t UTF-8 edict-enamdict.euc", ["iconv", "-c", "-f", "EUC-JP", "-t",
                                                          "UTF-8", source], path("iconv.txt"), None),
     ]
