@@ -32,7 +32,7 @@ class Bytes {
     if (size_ + more > capacity_) {
       capacity_ = std::max(2 * capacity_, size_ + more + (1 << 16));
       auto grown = std::make_unique<char[]>(capacity_);
-      std::memcpy(grown.get(), data_.get(), size_);
+      if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
       data_ = std::move(grown);
     }
     return data_.get() + size_;
