@@ -188,8 +188,8 @@ int RunMake(const std::vector<const char*>& argv) {
 
 const Command kMakeCommand = {
     "make",
-    "kebu make IN OUT [--from tsv|edict|jsonl] [--encoding cp932|bocu1] [--version 5|6]\n"
-    "          [--replace]",
+    "kebu make IN OUT [--from tsv|edict|jsonl] [--encoding cp932|bocu1] [--version 5|6] "
+    "[--replace]",
     "Makes the dictionary file OUT from the word list IN: records sorted as lookup\n"
     "compares them, headwords prefix-compressed, 1,024-byte blocks.\n"
     "  --from FORMAT   tsv: headword, translation[, example[, pronunciation[,\n"
