@@ -277,13 +277,21 @@ TEST(ConvertStarDict, SdcvReadsAnEdictSample) {
 // window's cuts included, and make --from jsonl reads it back.
 TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
   std::vector<Record> records = VariantRecords(true);
+  const std::string controls = "tab\t \x01\x1f \"q\" \\ 😀 ü";
   records.push_back({.headword = V6Headword("long"), .translation = std::string(4000, 't'),
                      .example = std::string(25000, 'e')});
+  records.push_back({.headword = V6Headword("ctl"), .translation = controls});
   TempDir dir;
   WriteFile(dir.File("d.dic"), BuildDictionary(records, kVariants[3].options).bytes);
   const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});
   EXPECT_TRUE(SameText(Kebu({"dump", dir.File("d.dic"), "--json"}), jsonl));
   EXPECT_NE(jsonl.find(std::string(25000, 'e')), std::string::npos);
+  int found = 0;  // every line is JSON, and the escapes read back
+  for (size_t at = 0; at < jsonl.size(); at = jsonl.find('\n', at) + 1) {
+    const json line = json::parse(jsonl.substr(at, jsonl.find('\n', at) - at));
+    found += line["headword"] == "ctl\tctl" && line["translation"] == controls;
+  }
+  EXPECT_EQ(found, 1);
   WriteFile(dir.File("d.jsonl"), jsonl);
   Kebu({"make", dir.File("d.jsonl"), dir.File("again.dic"), "--version", "6"});
   EXPECT_TRUE(SameText(Kebu({"convert", dir.File("again.dic"), "--to", "tsv", "-"}),
