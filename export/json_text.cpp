@@ -37,7 +37,11 @@ char* WriteJsonString(char* out, std::u16string_view view) {
     // Plain ASCII, four units at a time, then one at a time.
     uint64_t four;
     while (end - p >= 4 && (std::memcpy(&four, p, 8), FourPlain(four))) {
-      for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(p[i]);
+      // The low byte of each unit, stored at once (little-endian lanes).
+      const uint32_t bytes = static_cast<uint32_t>((four & 0xFF) | ((four >> 8) & 0xFF00) |
+                                                   ((four >> 16) & 0xFF0000) |
+                                                   ((four >> 24) & 0xFF000000));
+      std::memcpy(out, &bytes, 4);
       out += 4;
       p += 4;
     }

@@ -1,9 +1,11 @@
 // One record as a line of tab-separated values (see record_lines.h).
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
 #include "codec/utf8.h"
 #include "dictionary/dic_text.h"
+#include "dictionary/limits.h"
 #include "export/record_lines.h"
 
 namespace kebu {
@@ -27,13 +29,32 @@ char* WriteEscaped(char* out, std::u16string_view text) {
   return out;
 }
 
+// Whether `search` is FoldKey(display), unit by unit without making it (the
+// kana that fold lie in U+30A1..U+30F6).
+bool SearchFormOf(std::u16string_view display, std::u16string_view search) {
+  const size_t n = std::min<size_t>(display.size(), kMaxFoldedKeyUnits);
+  if (search.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char16_t u = display[i];
+    if (u >= u'A' && u <= u'Z') {
+      u = static_cast<char16_t>(u + 0x20);
+    } else if (u == u'-') {
+      u = u' ';
+    } else if (u >= 0x30A1 && u <= 0x30F6 && FoldKana(u) != 0) {
+      u = FoldKana(u);
+    }
+    if (search[i] != u) return false;
+  }
+  return true;
+}
+
 // The headword as `kebu make` takes it back: in a version-6 dictionary the
 // display form alone when the search form is that form folded.
 std::u16string_view TsvHeadword(std::u16string_view headword, int32_t versionMajor) {
   const std::u16string_view display = DisplayHeadword(headword, versionMajor);
   if (display.size() == headword.size()) return headword;
   const std::u16string_view search = headword.substr(0, headword.size() - display.size() - 1);
-  return FoldKey(display) == search ? display : headword;
+  return SearchFormOf(display, search) ? display : headword;
 }
 
 }  // namespace
