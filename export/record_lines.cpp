@@ -144,7 +144,9 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
   // their order, so the output is what one pass would write.
   std::deque<Run> runs;
   for (int32_t first = 0; first < entries; first += kEntriesPerRun) {
-    runs.push_back({.first = first, .stop = std::min(entries, first + kEntriesPerRun)});
+    Run& run = runs.emplace_back();
+    run.first = first;
+    run.stop = std::min(entries, first + kEntriesPerRun);
   }
   std::mutex mutex;
   std::condition_variable changed;
