@@ -1,6 +1,7 @@
 // kebu convert: a dictionary in another format (StarDict, TSV, JSON Lines).
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -47,12 +48,17 @@ int RunConvert(const std::vector<const char*>& argv) {
   hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
   ExportStats stats;
   ExportResult result;
-  if (stardict) {
-    StarDictOptions options;
-    options.name = args.Has("--name") ? args.Value("--name") : StarDictNameFromPath(dict);
-    result = ExportStarDict(reader, target, options, hooks, &stats);
-  } else {
-    result = ConvertToLines(reader, target, lines, hooks, &stats);
+  try {
+    if (stardict) {
+      StarDictOptions options;
+      options.name = args.Has("--name") ? args.Value("--name") : StarDictNameFromPath(dict);
+      result = ExportStarDict(reader, target, options, hooks, &stats);
+    } else {
+      result = ConvertToLines(reader, target, lines, hooks, &stats);
+    }
+  } catch (const std::bad_alloc&) {  // what was made so far is gone with the unwinding
+    result = ExportResult::kWriteError;
+    stats.error = "out of memory";
   }
   progress.Finish(stats.written);
   const char* name = target == "-" ? "standard output" : target.c_str();

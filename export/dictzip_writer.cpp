@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct Chunk {
   std::string output;
   uint32_t crc = 0;
   bool done = false;
+  bool outOfMemory = false;
 };
 
 // One chunk as a deflate stream of its own, ended by a full flush: byte
@@ -72,7 +74,11 @@ struct DictzipWriter::Work {
       if (next >= chunks.size()) return;
       Chunk& chunk = chunks[next++];  // a deque keeps its elements in place
       lock.unlock();
-      Compress(chunk, level);
+      try {
+        Compress(chunk, level);
+      } catch (const std::bad_alloc&) {
+        chunk.outOfMemory = true;
+      }
       lock.lock();
       chunk.done = true;
       --pending;
@@ -131,6 +137,12 @@ bool DictzipWriter::Finish(AtomicOutput& out, std::string* error) {
     work_->settled.wait(lock, [&] { return work_->pending == 0; });
   }
   const std::deque<Chunk>& chunks = work_->chunks;
+  for (const Chunk& chunk : chunks) {
+    if (chunk.outOfMemory) {
+      *error = "out of memory";
+      return false;
+    }
+  }
   if (chunks.size() > kMaxChunks) {
     *error = "too much text for one dictzip file (" + std::to_string(size_) + " bytes)";
     return false;

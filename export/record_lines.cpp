@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -57,6 +58,7 @@ struct Run {
   int64_t records = 0;
   int64_t skippedAreas = 0;
   bool done = false;
+  bool outOfMemory = false;
 };
 
 void FormatRun(DicCursor& cursor, LineFormat format, const std::atomic<bool>* cancel, Run* run) {
@@ -168,7 +170,11 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
         spare.pop_back();
       }
       lock.unlock();
-      FormatRun(cursor, format, hooks.cancel, &run);
+      try {
+        FormatRun(cursor, format, hooks.cancel, &run);
+      } catch (const std::bad_alloc&) {
+        run.outOfMemory = true;
+      }
       lock.lock();
       run.done = true;
       changed.notify_all();
@@ -187,6 +193,11 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
     }
     if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
       result = ExportResult::kCancelled;
+      break;
+    }
+    if (run.outOfMemory) {
+      result = ExportResult::kWriteError;
+      error = ENOMEM;
       break;
     }
     if (!WriteAll(fd, run.lines.Data(), run.lines.Size(), &error)) {
