@@ -122,6 +122,8 @@ size_t FindBadUtf8(std::string_view text) {
 
 bool ReadWordList(std::string_view bytes, ListFormat format, WordList* list, ListError* error) {
   *list = WordList();
+  // A byte order mark, as some editors write in front of UTF-8.
+  if (format != ListFormat::kEdict && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   switch (format) {
     case ListFormat::kTsv: return ReadTsvList(bytes, list, error);
     case ListFormat::kEdict: return ReadEdictList(bytes, list, error);

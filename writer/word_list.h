@@ -11,6 +11,8 @@
 //  - JSON Lines (UTF-8): one object a line with "headword" and optionally
 //    "translation", "example", "pronunciation" (strings) and "attribute"
 //    (0..15); other members are ignored (so `kebu dump --json` reads back).
+// A UTF-8 byte order mark in front of a TSV or JSON Lines list is passed
+// over.
 #pragma once
 
 #include <cstddef>
