@@ -275,7 +275,9 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
   const std::string stem = FileStem(options.name);
   const std::string base = work.Path() + "/" + stem;
   const std::string idx = entries.File(true);
-  std::string ifo = "StarDict's dict ifo file\nversion=2.4.2\nbookname=" + IfoValue(options.name) +
+  const std::string bookname = IfoValue(options.name);
+  std::string ifo = "StarDict's dict ifo file\nversion=2.4.2\nbookname=" +
+                    (bookname.empty() ? stem : bookname) +
                     "\nwordcount=" + std::to_string(entries.Words().size()) + "\n";
   if (!synonyms.Words().empty()) {
     ifo += "synwordcount=" + std::to_string(synonyms.Words().size()) + "\n";
