@@ -10,5 +10,7 @@ extern const Command kHeaderCommand;
 extern const Command kLookupCommand;
 extern const Command kDumpCommand;
 extern const Command kExportCommand;
+extern const Command kConvertCommand;
+extern const Command kMakeCommand;
 
 }  // namespace kebu::cli

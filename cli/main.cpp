@@ -10,7 +10,8 @@ namespace kebu::cli {
 namespace {
 
 const Command* const kCommands[] = {
-    &kHeaderCommand, &kLookupCommand, &kDumpCommand, &kExportCommand,
+    &kHeaderCommand, &kLookupCommand, &kDumpCommand, &kExportCommand, &kConvertCommand,
+    &kMakeCommand,
 };
 
 void PrintUsage(std::FILE* out) {
@@ -29,8 +30,8 @@ int Main(int argc, char** argv) {
   const std::string first = argv[1];
   if (first == "--help" || first == "-h" || first == "help") {
     PrintUsage(stdout);
-    std::fputs("\nExit status: 0 done (also with no hits), 1 a dictionary cannot be read or\n"
-               "an output cannot be written, 2 wrong usage.\n",
+    std::fputs("\nExit status: 0 done (also with no hits), 1 a dictionary or a word list\n"
+               "cannot be read or an output cannot be written, 2 wrong usage.\n",
                stdout);
     return kExitOk;
   }

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/json.h"
+#include "export/json_text.h"
 #include "export/plain_text_export.h"
+#include "export/record_lines.h"
 
 namespace kebu::cli {
 
@@ -145,29 +146,15 @@ int RunDump(const std::vector<const char*>& argv) {
   if (!args.Has("--json")) return Usage(kDumpCommand, "dump writes JSON only: give --json");
   DicReader reader;
   if (!OpenDictionary(reader, args.Operands()[0])) return kExitFailure;
-  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-  RecordText t;
-  std::string out;
-  cursor->Rewind();
-  for (ReadStatus status; (status = cursor->ReadNext(&t, kWindowCapacities)) != ReadStatus::kEnd;) {
-    if (status != ReadStatus::kRecord) continue;
-    out += '{';
-    AppendNumber(out, "indexEntry", t.position.indexEntry);
-    AppendNumber(out, "block", t.position.block);
-    AppendNumber(out, "recordOffset", t.position.recordOffset);
-    AppendField(out, "headword", t.headword);
-    AppendField(out, "translation", t.translation);
-    AppendField(out, "example", t.example);
-    AppendField(out, "pronunciation", t.pronunciation);
-    AppendNumber(out, "attribute", t.attribute, true);
-    out += "}\n";
-    if (out.size() > (1 << 20)) {
-      if (!WriteOut(out)) break;
-      out.clear();
-    }
+  // The same lines as `kebu convert --to jsonl`: whole texts.
+  std::fflush(stdout);
+  ExportStats stats;
+  if (WriteRecordLines(reader.Source(), STDOUT_FILENO, LineFormat::kJsonl, ExportHooks(), &stats) ==
+      ExportResult::kWriteError) {
+    std::fprintf(stderr, "kebu: standard output: %s\n", stats.error.c_str());
+    return kExitFailure;
   }
-  WriteOut(out);
-  return FinishStdout();
+  return kExitOk;
 }
 
 int RunExport(const std::vector<const char*>& argv) {
@@ -250,7 +237,7 @@ const Command kDumpCommand = {
     "dump", "kebu dump DICT --json",
     "Prints every record in file order, one JSON object per line: indexEntry,\n"
     "block, recordOffset, headword, translation, example, pronunciation,\n"
-    "attribute.\n",
+    "attribute; texts whole (as kebu convert --to jsonl writes them).\n",
     RunDump};
 
 const Command kExportCommand = {

@@ -1,13 +1,11 @@
-// mkdic: makes a dictionary file from a word list, for tests and benchmarks.
+// mkdic: makes a dictionary file from a word list, for the sample
+// dictionaries of the build and the benchmarks: what `kebu make` does, with
+// the geometry, the layout and the size of the output as options.
 //
 //   mkdic [options] INPUT OUTPUT
 //
-// INPUT is a UTF-8 file of tab-separated columns (headword, translation,
-// example, pronunciation, attribute; missing columns are empty; lines that
-// begin with '#' and empty lines are skipped), or with --edict a file in the
-// EUC-JP EDICT format ("WORD [READING] /gloss/gloss/").
-#include <unicode/ucnv.h>
-
+// INPUT is a word list as `kebu make` reads it (writer/word_list.h): TSV, or
+// with --edict the EUC-JP EDICT format.
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +19,7 @@
 #include <vector>
 
 #include "writer/dic_writer.h"
+#include "writer/word_list.h"
 
 namespace {
 
@@ -152,119 +151,19 @@ std::string ReadText(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string EucJpToUtf8(const std::string& euc) {
-  std::string out(euc.size() * 2 + 16, '\0');
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t n =
-      ucnv_convert("UTF-8", "EUC-JP", out.data(),
-                   static_cast<int32_t>(out.size()), euc.data(),
-                   static_cast<int32_t>(euc.size()), &status);
-  if (status == U_STRING_NOT_TERMINATED_WARNING) status = U_ZERO_ERROR;
-  if (U_FAILURE(status)) {
-    throw std::runtime_error(std::string("EUC-JP conversion: ") +
-                             u_errorName(status));
-  }
-  out.resize(n);
-  return out;
-}
-
-std::vector<std::string_view> Split(std::string_view line, char separator) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t end = line.find(separator, start);
-    parts.push_back(line.substr(start, end - start));
-    if (end == std::string_view::npos) break;
-    start = end + 1;
-  }
-  return parts;
-}
-
-// Calls `take` for each line without its line end.
-template <typename Take>
-void ForEachLine(std::string_view text, Take take) {
-  while (!text.empty()) {
-    size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!take(line)) return;
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-}
-
-struct Input {
-  std::vector<Record> records;
-  size_t skipped = 0;  // lines that gave no record
-};
-
-// headword \t translation \t example \t pronunciation \t attribute
-Input ReadTsv(std::string_view text, long limit) {
-  Input in;
-  ForEachLine(text, [&](std::string_view line) {
-    if (limit >= 0 && static_cast<long>(in.records.size()) >= limit) {
-      return false;
-    }
-    if (line.empty() || line.front() == '#') return true;
-    const std::vector<std::string_view> c = Split(line, '\t');
-    if (c[0].empty()) {
-      ++in.skipped;
-      return true;
-    }
-    Record r;
-    r.headword = c[0];
-    if (c.size() > 1) r.translation = c[1];
-    if (c.size() > 2) r.example = c[2];
-    if (c.size() > 3) r.pronunciation = c[3];
-    if (c.size() > 4 && !c[4].empty()) {
-      r.attribute = static_cast<uint8_t>(ParseNumber("attribute", c[4]) & 0x0F);
-    }
-    in.records.push_back(std::move(r));
-    return true;
-  });
-  return in;
-}
-
-// WORD [READING] /gloss/gloss/.../  or  WORD /gloss/.../
-Input ReadEdict(std::string_view text, long limit) {
-  Input in;
-  bool first = true;
-  ForEachLine(text, [&](std::string_view line) {
-    if (limit >= 0 && static_cast<long>(in.records.size()) >= limit) {
-      return false;
-    }
-    // The file's own first line: "\u3000\uFF1F\uFF1F\uFF1F /EDICT, ...".
-    const bool header = first && line.starts_with("\xE3\x80\x80\xEF\xBC\x9F");
-    first = false;
-    if (header || line.empty() || line.front() == '#') return true;
-    const size_t slash = line.find(" /");
-    if (slash == std::string_view::npos || slash == 0) {
-      ++in.skipped;
-      return true;
-    }
-    Record r;
-    std::string_view head = line.substr(0, slash);
-    const size_t bracket = head.find(" [");
-    if (bracket != std::string_view::npos && head.back() == ']') {
-      r.pronunciation = head.substr(bracket + 2, head.size() - bracket - 3);
-      head = head.substr(0, bracket);
-    }
-    r.headword = head;
-    for (std::string_view gloss : Split(line.substr(slash + 2), '/')) {
-      if (gloss.empty()) continue;
-      if (!r.translation.empty()) r.translation += "; ";
-      r.translation += gloss;
-    }
-    in.records.push_back(std::move(r));
-    return true;
-  });
-  return in;
-}
-
 int Run(const Arguments& a) {
   const auto start = std::chrono::steady_clock::now();
-  Input in = a.edict ? ReadEdict(EucJpToUtf8(ReadText(a.input)), a.limit)
-                     : ReadTsv(ReadText(a.input), a.limit);
+  kebu::writer::WordList in;
+  kebu::writer::ListError error;
+  if (!kebu::writer::ReadWordList(ReadText(a.input),
+                                  a.edict ? kebu::writer::ListFormat::kEdict
+                                          : kebu::writer::ListFormat::kTsv,
+                                  &in, &error)) {
+    throw std::runtime_error(a.input + ":" + std::to_string(error.line) + ": " + error.message);
+  }
+  if (a.limit >= 0 && static_cast<size_t>(a.limit) < in.records.size()) {
+    in.records.resize(static_cast<size_t>(a.limit));
+  }
   const bool v6 = (a.options.version >> 8) >= 6 && (a.options.version >> 8) < 0x80;
   std::vector<Record> records;
   records.reserve(in.records.size() * a.repeat);
@@ -289,11 +188,10 @@ int Run(const Arguments& a) {
                              .count();
   std::fprintf(stderr,
                "mkdic: %zu records, %zu areas, %u blocks, %d-bit index, "
-               "%zu bytes, %zu characters replaced by '?', %zu lines "
-               "skipped, %.1f s\n",
+               "%zu bytes, %zu characters replaced by '?', %.1f s\n",
                count, dic.layout.areas.size(), dic.layout.block_count,
                dic.layout.index32 ? 32 : 16,
-               dic.bytes.size(), dic.substitutions, in.skipped, seconds);
+               dic.bytes.size(), dic.substitutions, seconds);
   return 0;
 }
 

@@ -32,12 +32,16 @@ struct EncodedRecord {
   uint8_t attribute_byte = 0;
   bool extended = false;
   bool end_tag = true;
-  std::u16string sort_units;  // BOCU-1 dictionaries sort by these
   bool bocu1 = false;         // attribute byte before the tail, outside L
+  // BOCU-1 dictionaries sort by the headword's UTF-16 units: where they
+  // stand in the units of all headwords.
+  uint32_t units_offset = 0;
+  uint32_t units_length = 0;
 };
 
+// `sort_units` (BOCU-1 only) receives the headword's UTF-16 units.
 EncodedRecord Encode(const Record& record, size_t source, Encoding encoding,
-                     size_t* substitutions) {
+                     size_t* substitutions, std::u16string* sort_units = nullptr) {
   auto text = [&](const std::string& s) {
     return record.raw_text ? s : EncodeText(encoding, s, substitutions);
   };
@@ -59,9 +63,14 @@ EncodedRecord Encode(const Record& record, size_t source, Encoding encoding,
       (record.attribute & ~kExtendedBit) | (e.extended ? kExtendedBit : 0));
   e.end_tag = record.end_tag;
   e.bocu1 = encoding == Encoding::kBocu1;
-  if (e.bocu1) {
-    e.sort_units = record.raw_text ? DecodeBocu1(e.headword)
-                                   : Utf8ToUtf16(record.headword);
+  if (e.bocu1 && sort_units != nullptr) {
+    e.units_offset = static_cast<uint32_t>(sort_units->size());
+    if (record.raw_text) {
+      sort_units->append(DecodeBocu1(e.headword));
+    } else {
+      AppendUtf16(record.headword, sort_units);
+    }
+    e.units_length = static_cast<uint32_t>(sort_units->size() - e.units_offset);
   }
   return e;
 }
@@ -248,6 +257,7 @@ std::vector<uint8_t> Assemble(Options o, const IndexArea& index,
   if (!o.index_block) o.index_block = static_cast<int16_t>(index_block);
 
   std::vector<uint8_t> file = MakeHeader(o);
+  file.reserve(o.header_size + index_block * bs + o.data_gap + blocks * bs);
   file.resize(o.header_size, kFillerByte);
   layout.index_offset = o.header_size;
   layout.index_bytes = static_cast<uint32_t>(index.bytes.size());
@@ -334,6 +344,46 @@ std::vector<PendingArea> Pack(const std::vector<EncodedRecord>& records,
   return areas;
 }
 
+// The order of the records as lookup compares their headwords (unsigned
+// bytes for code page 932, UTF-16 units for BOCU-1), equal ones in the
+// order given. Each headword's first 8 bytes (4 units) are packed into a
+// number, so that most comparisons touch no text.
+std::vector<size_t> SortOrder(const std::vector<EncodedRecord>& encoded,
+                              const std::u16string& units, bool bocu1) {
+  struct Key {
+    uint64_t prefix;
+    uint32_t index;
+  };
+  auto text = [&](const EncodedRecord& e) {
+    return std::u16string_view(units).substr(e.units_offset, e.units_length);
+  };
+  std::vector<Key> keys(encoded.size());
+  for (size_t i = 0; i < encoded.size(); ++i) {
+    uint64_t prefix = 0;
+    if (bocu1) {
+      const std::u16string_view u = text(encoded[i]);
+      for (size_t k = 0; k < 4; ++k) prefix = prefix << 16 | (k < u.size() ? u[k] : 0);
+    } else {
+      const std::string& h = encoded[i].headword;
+      for (size_t k = 0; k < 8; ++k) {
+        prefix = prefix << 8 | (k < h.size() ? static_cast<uint8_t>(h[k]) : 0);
+      }
+    }
+    keys[i] = {prefix, static_cast<uint32_t>(i)};
+  }
+  std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const EncodedRecord& ea = encoded[a.index];
+    const EncodedRecord& eb = encoded[b.index];
+    // std::string and std::u16string compare unsigned bytes and units.
+    const int c = bocu1 ? text(ea).compare(text(eb)) : ea.headword.compare(eb.headword);
+    return c != 0 ? c < 0 : a.index < b.index;
+  });
+  std::vector<size_t> order(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
+  return order;
+}
+
 }  // namespace
 
 uint64_t Layout::BlockOffset(uint32_t n) const {
@@ -359,28 +409,34 @@ BuiltDictionary BuildDictionary(std::vector<Record> records,
   BuiltDictionary out;
   std::vector<EncodedRecord> encoded;
   encoded.reserve(records.size());
+  std::u16string units;  // of all headwords, for sorting BOCU-1
+  const bool bocu1 = o.encoding == Encoding::kBocu1;
   for (size_t i = 0; i < records.size(); ++i) {
-    encoded.push_back(Encode(records[i], i, o.encoding, &out.substitutions));
+    const size_t before = out.substitutions;
+    const EncodedRecord& e = encoded.emplace_back(
+        Encode(records[i], i, o.encoding, &out.substitutions, bocu1 && o.sort ? &units : nullptr));
+    if (out.substitutions != before && !out.first_substituted) out.first_substituted = i;
+    if (o.max_headword_bytes > 0 && e.headword.size() > o.max_headword_bytes &&
+        !out.first_long_headword) {
+      out.first_long_headword = i;
+    }
   }
   records = {};
 
-  std::vector<size_t> order(encoded.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  if (o.sort) {
-    if (o.encoding == Encoding::kBocu1) {
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return encoded[a].sort_units < encoded[b].sort_units;
-      });
-    } else {
-      // std::string compares its bytes as unsigned char.
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return encoded[a].headword < encoded[b].headword;
-      });
-    }
-  }
+  std::vector<size_t> order = o.sort ? SortOrder(encoded, units, bocu1)
+                                     : std::vector<size_t>(encoded.size());
+  if (!o.sort) std::iota(order.begin(), order.end(), size_t{0});
+  units = {};
 
   const std::vector<PendingArea> pending = Pack(encoded, order, o);
   std::vector<uint8_t> data;
+  uint64_t data_bytes = 0;  // known before writing: the data grows in place
+  for (const PendingArea& p : pending) {
+    data_bytes += static_cast<uint64_t>(std::max<uint32_t>(
+                      static_cast<uint32_t>(o.area_blocks), BlocksFor(p.used + p.width, o.block_size))) *
+                  o.block_size;
+  }
+  data.reserve(data_bytes);
   std::vector<RawIndexEntry> entries;
   Layout& layout = out.layout;
   layout.block_size = static_cast<uint32_t>(o.block_size);

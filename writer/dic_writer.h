@@ -109,6 +109,9 @@ struct Options {
   // false: Layout gets its index entries and areas but no RecordLayout
   // (saves memory for very large files).
   bool record_layout = true;
+  // > 0: BuiltDictionary::first_long_headword names the first record whose
+  // encoded headword is longer (the file is written all the same).
+  size_t max_headword_bytes = 0;
 
   // Header values written instead of the computed ones (the file is still
   // laid out with the real values).
@@ -197,6 +200,10 @@ struct BuiltDictionary {
   std::vector<uint8_t> bytes;
   Layout layout;
   size_t substitutions = 0;  // characters that code page 932 lacks ('?')
+  // Indexes into the records given: the first with a substitution, the
+  // first with a headword over Options::max_headword_bytes.
+  std::optional<size_t> first_substituted;
+  std::optional<size_t> first_long_headword;
 };
 
 // Sorts (stably, as lookup compares: unsigned bytes for code page 932,
@@ -252,6 +259,7 @@ std::string EncodeCp932(std::string_view utf8, size_t* substitutions = nullptr);
 std::string EncodeBocu1(std::string_view utf8);
 std::string EncodeBocu1(std::u16string_view units);
 std::u16string Utf8ToUtf16(std::string_view utf8);
+void AppendUtf16(std::string_view utf8, std::u16string* out);
 std::string Utf16ToUtf8(std::u16string_view units);
 std::u16string DecodeBocu1(std::string_view bytes);
 // BOCU-1 bytes for one UTF-16 unit from 0x2A51 to 0xFFFF, surrogates

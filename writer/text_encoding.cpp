@@ -57,17 +57,42 @@ Converters& ThreadConverters() {
   return converters;
 }
 
+// Text is converted through buffers that each thread keeps, so that a
+// converted text costs one allocation: its own string.
+struct Scratch {
+  std::u16string units;
+  std::string bytes;
+};
+
+Scratch& ThreadScratch() {
+  thread_local Scratch scratch;
+  return scratch;
+}
+
+// `utf8` as UTF-16 in the thread's buffer (valid until the next call).
+std::u16string_view ScratchUnits(std::string_view utf8) {
+  std::u16string& units = ThreadScratch().units;
+  if (units.size() < utf8.size() + 1) units.resize(utf8.size() + 1);
+  int32_t n = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &n, utf8.data(),
+                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+  Check(status, "u_strFromUTF8WithSub");
+  return std::u16string_view(units.data(), static_cast<size_t>(n));
+}
+
 std::string FromUnits(UConverter* converter, std::u16string_view units,
                       int32_t max_bytes_per_unit) {
-  std::string out(units.size() * max_bytes_per_unit + 8, '\0');
+  std::string& out = ThreadScratch().bytes;
+  const size_t room = units.size() * max_bytes_per_unit + 8;
+  if (out.size() < room) out.resize(room);
   UErrorCode status = U_ZERO_ERROR;
   int32_t n = ucnv_fromUChars(converter, out.data(),
                               static_cast<int32_t>(out.size()), units.data(),
                               static_cast<int32_t>(units.size()), &status);
   if (status == U_STRING_NOT_TERMINATED_WARNING) status = U_ZERO_ERROR;
   Check(status, "ucnv_fromUChars");
-  out.resize(n);
-  return out;
+  return std::string(out.data(), static_cast<size_t>(n));
 }
 
 // The 37 pairs: voiced, semi-voiced and small katakana and their plain forms.
@@ -85,6 +110,10 @@ constexpr std::array<std::array<char16_t, 2>, 37> kKanaFolding = {{
 }};
 
 }  // namespace
+
+void AppendUtf16(std::string_view utf8, std::u16string* out) {
+  out->append(ScratchUnits(utf8));
+}
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out(utf8.size() + 1, u'\0');
@@ -113,7 +142,7 @@ std::string Utf16ToUtf8(std::u16string_view units) {
 std::string EncodeCp932(std::string_view utf8, size_t* substitutions) {
   Converters& c = ThreadConverters();
   c.substitutions = 0;
-  std::string out = FromUnits(c.cp932, Utf8ToUtf16(utf8), 2);
+  std::string out = FromUnits(c.cp932, ScratchUnits(utf8), 2);
   if (substitutions != nullptr) *substitutions += c.substitutions;
   return out;
 }
@@ -123,7 +152,7 @@ std::string EncodeBocu1(std::u16string_view units) {
 }
 
 std::string EncodeBocu1(std::string_view utf8) {
-  return EncodeBocu1(std::u16string_view(Utf8ToUtf16(utf8)));
+  return EncodeBocu1(ScratchUnits(utf8));
 }
 
 std::string EncodeText(Encoding encoding, std::string_view utf8,

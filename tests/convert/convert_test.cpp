@@ -1,0 +1,338 @@
+// kebu make and kebu convert as a user runs them: round trips through TSV
+// and JSON Lines, make's errors, StarDict output read back by sdcv, and
+// outputs that must not be destroyed.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace kebu::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs a program (KEBU_BINARY for "kebu") with HOME in `home`; its output
+// goes through files, so it never sees a terminal.
+Result Start(std::vector<std::string> args, const fs::path& home = fs::temp_directory_path()) {
+  TempDir dir;
+  const std::string out = dir.File("out").string(), err = dir.File("err").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
+  if (args[0] == "kebu") args[0] = KEBU_BINARY;
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> env = {"HOME=" + home.string()};
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "HOME=", 5) != 0) env.emplace_back(*e);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  Result run;
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = ReadText(out);
+    run.err = ReadText(err);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
+}
+
+std::string Kebu(std::vector<std::string> args) {
+  args.insert(args.begin(), "kebu");
+  const Result run = Start(args);
+  EXPECT_EQ(run.status, 0) << args[1] << ": " << run.err;
+  return run.out;
+}
+
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// make from TSV, then convert --to tsv: the same lines, in dictionary order.
+TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
+  const std::string upTo2 = "x\tonly a translation\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::string input, expected;  // empty expected: the input
+  } cases[] = {
+      {"escapes, empty fields, attribute", {"--encoding", "cp932"},
+       "\\\\x\t\t\t\t0\n"
+       "a\\tb\tline 1\\nline 2\\r\\n\tC:\\\\dir\\\\\t\t0\n"
+       "apple\tりんご\tShe cut it.\tアップル\t15\n"
+       "apple\tさらに\t\t\t1\n",
+       ""},
+      {"non-BMP and version 6", {"--version", "6"},
+       "e-mail\t電子メール\t😀 sent\t\t0\n"
+       "ガス\tgas\t\t\t0\n"
+       "𠀋\t𩸽 fish\t\t\t2\n",
+       ""},
+      {"a search form that is not the display form folded", {"--version", "6"},
+       "zz\\tAa\tkept whole\t\t\t0\n", ""},
+      {"column names and short lines", {},
+       "Headword\ttranslation\texample\n" + upTo2 + "y\tt\tan example\n",
+       "x\tonly a translation\t\t\t0\ny\tt\tan example\t\t0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteFile(dir.File("in.tsv"), c.input);
+    std::vector<std::string> make = {"make", dir.File("in.tsv"), dir.File("d.dic")};
+    make.insert(make.end(), c.options.begin(), c.options.end());
+    Kebu(make);
+    const std::string tsv = Kebu({"convert", dir.File("d.dic"), "--to", "tsv", "-"});
+    EXPECT_TRUE(SameText(tsv, c.expected.empty() ? c.input : c.expected));
+  }
+}
+
+// A bad word list fails with its line number and leaves no output.
+TEST(MakeErrors, NameTheLineAndWriteNothing) {
+  struct Case {
+    const char* input;
+    const char* name;  // of the list; it sets the format
+    std::vector<std::string> options;
+    const char* expected;  // in the message, after "LIST:"
+  } cases[] = {
+      {"a\tb\nc\n", "in.tsv", {}, "2: 1 field"},
+      {"a\tb\nc\x82\tb\n", "in.tsv", {}, "2: not valid UTF-8"},
+      {"a\tb\nc\tb\\q\n", "in.tsv", {}, "2: unknown escape \\q"},
+      {"a\tb\t\t\t16\n", "in.tsv", {}, "1: the attribute"},
+      {"a\tb\n\nb\tc\t\t\t\t\n", "in.tsv", {}, "3: more than 5 fields"},
+      {"a\tcafe\nb\t😀\nc\t😀\n", "in.tsv", {}, "2: 2 characters that code page 932 does not have"},
+      {"{\"headword\": \"a\"}\n{\"translation\": \"b\"}\n", "in.jsonl", {}, "2: no headword"},
+      {"{\"headword\": \"a\"\n", "in.jsonl", {}, "1: parse error"},
+      {"A [a] /x/\nB /y\n", "edict", {}, "2: not an EDICT line"},
+      {"A /x/\n\xff\xff /y/\n", "edict", {}, "2: not EUC-JP"},
+      {"a\tb\n", "in.tsv", {"--from", "jsonl"}, "1: parse error"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    TempDir dir;
+    WriteFile(dir.File(c.name), c.input);
+    std::vector<std::string> args = {"kebu", "make", dir.File(c.name), dir.File("d.dic")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Result run = Start(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(dir.File(c.name).string() + ":" + c.expected), std::string::npos)
+        << run.err;
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{c.name});
+  }
+}
+
+TEST(MakeErrors, ReplaceWritesQuestionMarks) {
+  TempDir dir;
+  WriteFile(dir.File("in.tsv"), "a\tx😀y\n");
+  Kebu({"make", dir.File("in.tsv"), dir.File("d.dic"), "--replace"});
+  EXPECT_EQ(Kebu({"convert", dir.File("d.dic"), "--to", "tsv", "-"}), "a\tx?y\t\t\t0\n");
+}
+
+// Dictionaries of every writer variant, the same records in each.
+struct Variant {
+  const char* name;
+  Options options;
+  bool v6;
+};
+
+const Variant kVariants[] = {
+    {"cp932 v4, 64-byte blocks", {.version = 0x0400, .block_size = 64}, false},
+    {"cp932 v5, 4-byte lengths", {.block_size = 1024, .lengths = LengthWidth::k4}, false},
+    {"cp932 v5, 32-byte blocks, a record an area", {.block_size = 32, .records_per_area = 1},
+     false},
+    {"bocu1 v6, 2-block areas",
+     {.version = 0x0600, .encoding = Encoding::kBocu1, .block_size = 128, .area_blocks = 2}, true},
+    {"bocu1 v5", {.encoding = Encoding::kBocu1, .block_size = 256}, false},
+};
+
+std::vector<Record> VariantRecords(bool v6) {
+  std::vector<Record> records = {
+      {.headword = "Apple", .translation = "a company"},
+      {.headword = "Zebra", .translation = "シマウマ"},  // before "apple" bytewise, not folded
+      {.headword = "apple", .translation = "りんご", .example = "She cut the apple.",
+       .pronunciation = "アップル", .attribute = 1},
+      {.headword = "apple pie", .translation = "アップルパイ"},
+      {.headword = "e-mail", .translation = "電子メール", .example = "line \"1\"\nline 2"},
+      {.headword = "ガス", .translation = "gas"},
+      {.headword = "カス", .translation = "dregs"},
+      {.headword = "日本", .translation = "Japan", .pronunciation = "にほん"},
+      {.headword = "日本", .translation = "Nippon", .pronunciation = "にっぽん"},
+      {.headword = "x\\y", .translation = "back\\slash\ttab"},
+  };
+  if (v6) {
+    for (Record& r : records) r.headword = V6Headword(r.headword);
+  }
+  return records;
+}
+
+// Texts as a StarDict entry holds them: translation, LF, example.
+std::string EntryText(const json& hit) {
+  const std::string example = hit["example"];
+  return hit["translation"].get<std::string>() + (example.empty() ? "" : "\n" + example);
+}
+
+// Looks the words up with sdcv in the StarDict dictionary of `dic` and
+// compares with kebu lookup --whole-word: every entry sdcv finds is a hit of
+// kebu's, and a word that is one record's alone finds that record's text.
+void CheckWithSdcv(const fs::path& dic, const std::vector<std::string>& words,
+                   const std::map<std::string, std::string>& synonyms) {
+  TempDir dir;
+  ASSERT_EQ(Start({"kebu", "convert", dic, "--to", "stardict", dir.File("sd"), "--name", "t"}).status, 0);
+  EXPECT_EQ(Start({"dictzip", "-t", dir.File("sd/t.dict.dz")}).status, 0);
+  EXPECT_EQ(Start({"dictzip", "-d", "-c", dir.File("sd/t.dict.dz")}).status, 0);
+  std::vector<std::string> sdcv = {"sdcv", "--non-interactive", "--json-output", "--exact-search",
+                                   "--only-data-dir", "--data-dir", dir.File("sd")};
+  sdcv.insert(sdcv.end(), words.begin(), words.end());
+  for (const auto& [search, display] : synonyms) sdcv.push_back(search);
+  const Result found = Start(sdcv, dir.path());
+  ASSERT_EQ(found.status, 0) << found.err;
+  std::vector<json> answers;
+  for (size_t at = 0, end; (end = found.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    answers.push_back(json::parse(found.out.substr(at, end - at)));
+  }
+  ASSERT_EQ(answers.size(), words.size() + synonyms.size()) << found.out;
+  for (size_t i = 0; i < words.size(); ++i) {
+    SCOPED_TRACE(words[i]);
+    const json lookup = json::parse(Kebu({"lookup", dic, words[i], "--whole-word", "--json"}));
+    std::multiset<std::string> hits;
+    for (const json& hit : lookup["hits"]) hits.insert(EntryText(hit));
+    ASSERT_FALSE(answers[i].empty());
+    for (const json& answer : answers[i]) {
+      std::string text = answer["definition"];
+      EXPECT_TRUE(hits.count(text.substr(text.starts_with("\n") ? 1 : 0))) << text;
+    }
+  }
+  size_t i = words.size();
+  for (const auto& [search, display] : synonyms) {
+    SCOPED_TRACE(search);
+    ASSERT_FALSE(answers[i].empty());
+    EXPECT_EQ(answers[i++][0]["word"], display);
+  }
+}
+
+const std::map<std::string, std::string> kNoSynonyms, kEmailSynonym = {{"e mail", "e-mail"}};
+
+TEST(ConvertStarDict, SdcvFindsWhatLookupFinds) {
+  if (Start({"sdcv", "--version"}).status != 0) GTEST_SKIP() << "sdcv is not installed";
+  for (const Variant& v : kVariants) {
+    SCOPED_TRACE(v.name);
+    TempDir dir;
+    WriteFile(dir.File("v.dic"), BuildDictionary(VariantRecords(v.v6), v.options).bytes);
+    std::vector<std::string> words;
+    for (const Record& r : VariantRecords(false)) words.push_back(r.headword);
+    // Version 6: a search form that differs from its display form.
+    CheckWithSdcv(dir.File("v.dic"), words, v.v6 ? kEmailSynonym : kNoSynonyms);
+  }
+}
+
+TEST(ConvertStarDict, SdcvReadsAnEdictSample) {
+  if (Start({"sdcv", "--version"}).status != 0) GTEST_SKIP() << "sdcv is not installed";
+  if (!fs::exists("/usr/share/edict/edict")) GTEST_SKIP() << "no EDICT (package edict)";
+  TempDir dir;
+  std::string sample = ReadText("/usr/share/edict/edict");
+  size_t end = 0;
+  for (int line = 0; line < 2000; ++line) end = sample.find('\n', end) + 1;
+  WriteFile(dir.File("edict"), sample.substr(0, end));
+  for (const char* version : {"5", "6"}) {
+    Kebu({"make", dir.File("edict"), dir.File("e.dic"), "--version", version, "--replace"});
+    const std::string tsv = Kebu({"convert", dir.File("e.dic"), "--to", "tsv", "-"});
+    std::vector<std::string> words;
+    for (size_t at = 0, n = 0; at < tsv.size(); at = tsv.find('\n', at) + 1, ++n) {
+      if (n % 50 == 0) words.push_back(tsv.substr(at, tsv.find('\t', at) - at));
+    }
+    CheckWithSdcv(dir.File("e.dic"), words, kNoSynonyms);
+  }
+}
+
+// convert --to jsonl writes what dump --json prints, whole texts beyond the
+// window's cuts included, and make --from jsonl reads it back.
+TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
+  std::vector<Record> records = VariantRecords(true);
+  const std::string controls = "tab\t \x01\x1f \"q\" \\ 😀 ü";
+  records.push_back({.headword = V6Headword("long"), .translation = std::string(4000, 't'),
+                     .example = std::string(25000, 'e')});
+  records.push_back({.headword = V6Headword("ctl"), .translation = controls});
+  TempDir dir;
+  WriteFile(dir.File("d.dic"), BuildDictionary(records, kVariants[3].options).bytes);
+  const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});
+  EXPECT_TRUE(SameText(Kebu({"dump", dir.File("d.dic"), "--json"}), jsonl));
+  EXPECT_NE(jsonl.find(std::string(25000, 'e')), std::string::npos);
+  int found = 0;  // every line is JSON, and the escapes read back
+  for (size_t at = 0; at < jsonl.size(); at = jsonl.find('\n', at) + 1) {
+    const json line = json::parse(jsonl.substr(at, jsonl.find('\n', at) - at));
+    found += line["headword"] == "ctl\tctl" && line["translation"] == controls;
+  }
+  EXPECT_EQ(found, 1);
+  WriteFile(dir.File("d.jsonl"), jsonl);
+  Kebu({"make", dir.File("d.jsonl"), dir.File("again.dic"), "--version", "6"});
+  EXPECT_TRUE(SameText(Kebu({"convert", dir.File("again.dic"), "--to", "tsv", "-"}),
+                       Kebu({"convert", dir.File("d.dic"), "--to", "tsv", "-"})));
+}
+
+// Every file under `folder` with its bytes, and every folder.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    files[e.path()] = e.is_regular_file() && !e.is_symlink() ? ReadText(e.path()) : "(folder or link)";
+  }
+  return files;
+}
+
+// A refused or failed conversion changes nothing and leaves nothing behind.
+TEST(ConvertOutputs, RefusedOrFailedLeaveEverythingAsItWas) {
+  TempDir dir;
+  WriteFile(dir.File("d.dic"), BuildDictionary(VariantRecords(false)).bytes);
+  // The header counts three records, but there are none to read.
+  WriteFile(dir.File("bad.dic"), BuildDictionary({}, {.nword = 3}).bytes);
+  WriteFile(dir.File("old.tsv"), "precious\n");
+  fs::create_directories(dir.File("full"));
+  WriteFile(dir.File("full/keep"), "kept\n");
+  fs::create_directories(dir.File("empty"));
+  fs::create_symlink(dir.File("d.dic"), dir.File("link"));
+  const std::vector<std::vector<std::string>> cases = {
+      {"d.dic", "tsv", "d.dic"},       {"d.dic", "jsonl", "link"},
+      {"d.dic", "stardict", "d.dic"},  {"d.dic", "stardict", "link"},
+      {"d.dic", "stardict", "full"},   {"d.dic", "stardict", "old.tsv"},
+      {"bad.dic", "tsv", "old.tsv"},   {"bad.dic", "stardict", "empty"},
+  };
+  const auto before = Snapshot(dir.path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c[0] + " --to " + c[1] + " " + c[2]);
+    const Result run = Start({"kebu", "convert", dir.File(c[0]), "--to", c[1], dir.File(c[2])});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(Snapshot(dir.path()), before);
+  }
+}
+
+}  // namespace
+}  // namespace kebu::testing
