@@ -187,8 +187,13 @@ TEST(Kebu, RunningOutOfMemoryIsAFailure) {
 #ifndef KEBU_SANITIZED
   TempDir dir;
   std::mt19937 random(9);
-  WriteFile(dir.File("big.dic"), BuildDictionary(RandomRecords(random, 100000, false, false)).bytes);
-  const RunResult r = Kebu({"lookup", dir.File("big.dic"), "", "--limit", "0"}, {.memoryKb = 4000});
+  const std::string dic = dir.File("big.dic");
+  WriteFile(dic, BuildDictionary(RandomRecords(random, 100000, false, false)).bytes);
+  // The least address space in which a lookup without hits runs, then 2 MB
+  // more: far less than 100,000 hits need.
+  long enough = static_cast<long>(std::filesystem::file_size(KEBU_BINARY) / 1024);
+  while (Kebu({"lookup", dic, "zzz"}, {.memoryKb = enough}).status != 0) enough += 1024;
+  const RunResult r = Kebu({"lookup", dic, "", "--limit", "0"}, {.memoryKb = enough + 2048});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("out of memory after"), std::string::npos) << r.err;
 #endif
