@@ -24,6 +24,7 @@
 #include <QItemSelectionModel>
 #include <QPixmap>
 #include <QScreen>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,6 +87,9 @@ int Window(const QString& out, const QString& key, int row, const QStringList& d
                  qPrintable(dictionaries.join(QLatin1Char(' '))));
     return 1;
   }
+  // Larger than the default, so that the three groups of hits show.
+  window.resize(600, 560);
+  window.Splitter()->setSizes({280, 200});
   Settle(window);
   window.SearchBox()->setEditText(key);
   window.OnSearch();

@@ -41,7 +41,7 @@ namespace {
 constexpr int kReportCapacity = 2048;
 // Default widths of the columns No., L and Dictionary in pixels; the title
 // column takes the rest.
-const QList<int> kDefaultColumnWidths = {70, 30, 110};
+const QList<int> kDefaultColumnWidths = {70, 30, 140};
 constexpr int kSizedColumns[] = {HitListModel::kNumber, HitListModel::kAttribute,
                                  HitListModel::kDictionary};
 
