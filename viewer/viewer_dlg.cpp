@@ -171,6 +171,7 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   }
   ConnectSignals();
   OnDictionariesChanged();
+  ApplyColumnWidths();
   ui_->searchBox->setFocus();
 }
 
@@ -466,7 +467,7 @@ bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
   }
   // Dictionaries dropped on the search box are added, not typed in.
   if (watched == ui_->searchBox->lineEdit() &&
-      (type == QEvent::DragEnter || type == QEvent::Drop)) {
+      (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
     auto* drop = static_cast<QDropEvent*>(event);
     if (!DroppedDictionaries(drop->mimeData()).empty()) {
       if (type == QEvent::Drop) dropEvent(drop);
