@@ -1,115 +1,144 @@
-// Timing of the viewer window on a big dictionary (built once, in a
-// temporary folder, with the test builder):
-//  - a search with the empty key that fills all 10,000 rows, from OnSearch
-//    to the rows and the first entry shown (events served, window painted);
-//  - from constructing the window (profile read, dictionary opened) to its
-//    first painted showing.
+// Timing of the viewer window (Google Benchmark), with the dictionaries named
+// in KEBU_VIEWER_DICS (paths separated by ":"; without it, one dictionary of
+// --records=N synthetic records is made with the writer):
+//  - keystroke: one key typed into the search box (a character, or a
+//    backspace) until the hit list and the entry are updated and painted;
+//    one key per repetition, 50 repetitions walking through a typed
+//    sequence, so the median and the 95th percentile are over 50 keys;
+//  - search filling all rows: the empty key with Enter, 10,000 rows and the
+//    first entry shown and painted;
+//  - start: from constructing the window (profile read, dictionaries opened)
+//    to its first painted showing.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 //
-//   viewer_bench [--records=N] [benchmark flags]
+//   KEBU_VIEWER_DICS=a.dic:b.dic:c.dic viewer_bench [--records=N] [benchmark flags]
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QComboBox>
-#include <QSettings>
+#include <QElapsedTimer>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/support/dic_builder.h"
+#include "tests/support/test_support.h"
 #include "viewer/hit_list_model.h"
+#include "bench/viewer_typing.h"
 #include "viewer/profile.h"
 #include "viewer/viewer_dlg.h"
+#include "viewer/viewer_settings.h"
 
 namespace {
 
-using kebu::testing::BuildDictionary;
-using kebu::testing::Options;
-using kebu::testing::Record;
-using kebu::testing::TempDir;
 using kebu::viewer::CViewerDlg;
+using kebu::viewer::bench::ServeEvents;
+using kebu::viewer::bench::TypedKeys;
+using kebu::viewer::bench::TypeKey;
 
 int g_records = 120000;
-std::unique_ptr<TempDir> g_dir;
+std::unique_ptr<kebu::testing::TempDir> g_dir;
+std::vector<QByteArray> g_dictionaries;
+// The window that the keystrokes go to, kept from one repetition to the next.
+std::unique_ptr<CViewerDlg> g_window;
 
-// Words "a00000"... with Japanese translations of varying length, every
-// fourth with an example.
-void MakeBigDictionary() {
-  g_dir = std::make_unique<TempDir>();
-  std::vector<Record> records;
-  records.reserve(static_cast<size_t>(g_records));
-  static const char* const kTranslations[] = {"辞書", "見出し語の訳語", "ファイル；記録",
-                                              "東京の大きな駅", "電車；列車"};
-  for (int i = 0; i < g_records; ++i) {
-    char word[32];
-    std::snprintf(word, sizeof word, "%c%06d word", 'a' + i % 26, i);
-    Record r{.headword = word, .translation = kTranslations[i % 5]};
-    r.attribute = static_cast<uint8_t>(i % 4 == 0 ? i % 16 : 0) & 0x0F;
-    if (i % 4 == 0) r.example = "例文です。 / This is example number " + std::to_string(i) + ".";
-    records.push_back(std::move(r));
+void RememberDictionaries() {
+  g_dir = std::make_unique<kebu::testing::TempDir>();
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(g_dir->path() / "config"));
+  if (g_dictionaries.empty()) {
+    std::vector<kebu::testing::Record> records;
+    records.reserve(static_cast<size_t>(g_records));
+    static const char* const kTranslations[] = {"辞書", "見出し語の訳語", "ファイル；記録",
+                                                "東京の大きな駅", "電車；列車"};
+    for (int i = 0; i < g_records; ++i) {
+      char word[32];
+      std::snprintf(word, sizeof word, "%c%06d word", 'a' + i % 26, i);
+      records.push_back({.headword = word, .translation = kTranslations[i % 5]});
+    }
+    kebu::testing::Options options;
+    options.record_layout = false;
+    kebu::testing::WriteFile(g_dir->File("big.dic"),
+                             kebu::testing::BuildDictionary(std::move(records), options).bytes);
+    g_dictionaries.push_back(QByteArray::fromStdString(g_dir->File("big.dic")));
   }
-  Options options;
-  options.record_layout = false;
-  const auto bytes = BuildDictionary(std::move(records), options).bytes;
-  kebu::testing::WriteFile(g_dir->File("big.dic"), bytes);
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                     QString::fromStdString((g_dir->path() / "config").string()));
-  std::unique_ptr<QSettings> profile = kebu::viewer::OpenProfile();
-  kebu::viewer::WriteProfileString(*profile, QStringLiteral("FilePath"),
-                                   QString::fromStdString(g_dir->File("big.dic").string()));
-  std::fprintf(stderr, "viewer_bench: %d records, %zu bytes\n", g_records, bytes.size());
+  kebu::viewer::ViewerSettings settings;
+  settings.paths = g_dictionaries;
+  kebu::viewer::Profile profile;
+  kebu::viewer::WriteSettings(settings, &profile);
+  profile.Save();
 }
 
-void BM_SearchFillingAllRows(benchmark::State& state) {
-  CViewerDlg window;
-  if (!window.IsDictionaryOpen()) {
-    state.SkipWithError("dictionary did not open");
+std::unique_ptr<CViewerDlg> ShownWindow() {
+  auto window = std::make_unique<CViewerDlg>();
+  window->show();
+  (void)QTest::qWaitForWindowExposed(window.get());
+  ServeEvents();
+  return window;
+}
+
+void BM_Keystroke(benchmark::State& state) {
+  static int next = 0;
+  if (g_window == nullptr) g_window = ShownWindow();
+  CViewerDlg* window = g_window.get();
+  if (window->Dictionaries().OpenCount() != static_cast<int>(g_dictionaries.size())) {
+    state.SkipWithError("a dictionary did not open");
     return;
   }
-  window.show();
-  (void)QTest::qWaitForWindowExposed(&window);
-  window.SearchBox()->setEditText(QString());
+  const QStringList& keys = TypedKeys();
   for (auto _ : state) {
-    window.OnSearch();
-    QCoreApplication::processEvents();  // layout and painting of the rows
-    if (window.Hits()->rowCount() != 10000) state.SkipWithError("not 10,000 rows");
+    QElapsedTimer timer;
+    timer.start();
+    TypeKey(*window, keys[next % keys.size()]);
+    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    ++next;
   }
-  window.close();
+  state.counters["rows"] = window->Hits()->rowCount();
 }
-BENCHMARK(BM_SearchFillingAllRows)->Unit(benchmark::kMillisecond)->Iterations(20)
-    ->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Keystroke)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(50)
+    ->ComputeStatistics("p95",
+                        [](const std::vector<double>& v) {
+                          std::vector<double> sorted = v;
+                          std::sort(sorted.begin(), sorted.end());
+                          return sorted[static_cast<size_t>(0.95 * (sorted.size() - 1) + 0.5)];
+                        })
+    ->ReportAggregatesOnly(true);
 
-// The same without serving events: the window's own work alone.
-void BM_SearchFillingAllRowsNoPaint(benchmark::State& state) {
-  CViewerDlg window;
-  window.show();
-  (void)QTest::qWaitForWindowExposed(&window);
+void BM_SearchFillingAllRows(benchmark::State& state) {
+  std::unique_ptr<CViewerDlg> window = ShownWindow();
   for (auto _ : state) {
-    window.OnSearch();
+    window->SearchBox()->setEditText(QString());
+    window->OnSearch();
+    ServeEvents();
+    if (window->Hits()->rowCount() != 10000) state.SkipWithError("not 10,000 rows");
   }
-  window.close();
+  window->close();
 }
-BENCHMARK(BM_SearchFillingAllRowsNoPaint)->Unit(benchmark::kMillisecond)->Iterations(20)
-    ->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SearchFillingAllRows)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_StartToShownWindow(benchmark::State& state) {
   for (auto _ : state) {
-    auto window = std::make_unique<CViewerDlg>();
-    window->show();
-    (void)QTest::qWaitForWindowExposed(window.get());
-    QCoreApplication::processEvents();
-    if (!window->IsDictionaryOpen()) state.SkipWithError("dictionary did not open");
+    std::unique_ptr<CViewerDlg> window = ShownWindow();
     state.PauseTiming();
-    window->close();
-    window.reset();
+    if (!window->IsDictionaryOpen()) state.SkipWithError("dictionary did not open");
+    window.reset();  // no close(): the profile stays as it is
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_StartToShownWindow)->Unit(benchmark::kMillisecond)->Iterations(10)
-    ->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_StartToShownWindow)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 
@@ -123,12 +152,16 @@ int main(int argc, char** argv) {
       args.push_back(argv[i]);
     }
   }
+  for (const QByteArray& path : qgetenv("KEBU_VIEWER_DICS").split(':')) {
+    if (!path.isEmpty()) g_dictionaries.push_back(path);
+  }
   int count = static_cast<int>(args.size());
   QApplication application(count, args.data());
-  MakeBigDictionary();
+  RememberDictionaries();
   benchmark::Initialize(&count, args.data());
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  g_window.reset();
   g_dir.reset();
   return 0;
 }

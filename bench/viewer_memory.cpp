@@ -1,90 +1,118 @@
-// Peak resident memory of the viewer window: the window made with DICT as
-// the profile's dictionary (a profile in a temporary folder), shown on the
-// offscreen platform, then a search with the empty key that fills all
-// 10,000 rows and shows the first entry.
+// The viewer window with the DICT files remembered as its dictionaries (a
+// profile in a temporary folder), on the offscreen platform unless
+// QT_QPA_PLATFORM names another:
+//  - start_ms: from constructing the window (profile read, dictionaries
+//    opened) to its first painted showing;
+//  - typing_ms: each of the 50 keys of the typed sequence (see
+//    viewer_typing.h), from the key to the hit list and the entry updated
+//    and painted, with their median and 95th percentile;
+//  - search_ms: a search with the empty key and Enter that fills all 10,000
+//    rows and shows the first entry, and ten more;
+//  - peak resident memory (getrusage's ru_maxrss, KB) after the window is
+//    shown, after the typing and after the searches.
 //
-//   viewer_memory DICT      prints {"shown_kb": ..., "searched_kb": ..., "rows": ...,
-//                                   "search_ms": [...]}
+//   viewer_memory DICT...   prints one JSON object
 //
-// search_ms: the time of that search and of ten more, each from OnSearch to
-// the rows and the first entry shown and the events served (painting
-// included).
-//
-// The figures are getrusage's ru_maxrss (the peak so far, in KB) after the
-// window is shown and after the search. Exit code 1 when the dictionary does
-// not open or the search does not fill 10,000 rows.
+// Exit code 1 when a dictionary does not open or the search does not fill
+// 10,000 rows.
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QSettings>
+#include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "bench/viewer_typing.h"
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
 #include "viewer/viewer_dlg.h"
+#include "viewer/viewer_settings.h"
 
 namespace {
 
+using kebu::viewer::bench::ServeEvents;
+
 long PeakKb() {
-  rusage usage {};
+  rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
 }
 
-void ServeEvents() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+double Ms(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e6; }
+
+std::string List(const std::vector<double>& values) {
+  std::string text;
+  for (double v : values) text += (text.empty() ? "" : ", ") + std::to_string(v);
+  return "[" + text + "]";
+}
+
+double Quantile(std::vector<double> values, double q) {
+  std::sort(values.begin(), values.end());
+  return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: viewer_memory DICT\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: viewer_memory DICT...\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QTemporaryDir config;
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   {
-    std::unique_ptr<QSettings> profile = kebu::viewer::OpenProfile();
-    kebu::viewer::WriteProfileString(*profile, QStringLiteral("FilePath"),
-                                     QString::fromLocal8Bit(argv[1]));
+    kebu::viewer::ViewerSettings settings;
+    for (int i = 1; i < argc; ++i) settings.paths.emplace_back(argv[i]);
+    kebu::viewer::Profile profile;
+    kebu::viewer::WriteSettings(settings, &profile);
+    profile.Save();
   }
 
-  auto window = std::make_unique<kebu::viewer::CViewerDlg>();
-  if (!window->IsDictionaryOpen()) {
-    std::fprintf(stderr, "viewer_memory: %s did not open\n", argv[1]);
-    return 1;
-  }
-  window->show();
-  ServeEvents();
-  const long shown = PeakKb();
-
-  window->SearchBox()->setEditText(QString());
   QElapsedTimer timer;
   timer.start();
-  window->OnSearch();
+  auto window = std::make_unique<kebu::viewer::CViewerDlg>();
+  window->show();
+  (void)QTest::qWaitForWindowExposed(window.get());
   ServeEvents();
-  std::string times = std::to_string(timer.nsecsElapsed() / 1e6);
-  const long searched = PeakKb();
-  const int rows = window->Hits()->rowCount();
-  for (int i = 0; i < 10; ++i) {
+  const double start = Ms(timer);
+  if (window->Dictionaries().OpenCount() != argc - 1) {
+    std::fprintf(stderr, "viewer_memory: a dictionary did not open\n");
+    return 1;
+  }
+  const long shown = PeakKb();
+
+  std::vector<double> typing;
+  for (const QString& key : kebu::viewer::bench::TypedKeys()) {
+    timer.restart();
+    kebu::viewer::bench::TypeKey(*window, key);
+    typing.push_back(Ms(timer));
+  }
+  const long typed = PeakKb();
+
+  std::vector<double> searches;
+  for (int i = 0; i < 11; ++i) {
     window->SearchBox()->setEditText(QString());
     timer.restart();
     window->OnSearch();
     ServeEvents();
-    times += ", " + std::to_string(timer.nsecsElapsed() / 1e6);
+    searches.push_back(Ms(timer));
   }
-  std::printf("{\"shown_kb\": %ld, \"searched_kb\": %ld, \"rows\": %d, \"search_ms\": [%s]}\n",
-              shown, searched, rows, times.c_str());
-  window->close();
-  window.reset();
+  const long searched = PeakKb();
+  const int rows = window->Hits()->rowCount();
+  std::printf(
+      "{\"dictionaries\": %d, \"start_ms\": %.2f, \"shown_kb\": %ld, \"typed_kb\": %ld, "
+      "\"searched_kb\": %ld, \"rows\": %d, \"typing_median_ms\": %.2f, \"typing_p95_ms\": %.2f, "
+      "\"typing_max_ms\": %.2f, \"typing_ms\": %s, \"search_ms\": %s}\n",
+      argc - 1, start, shown, typed, searched, rows, Quantile(typing, 0.5), Quantile(typing, 0.95),
+      *std::max_element(typing.begin(), typing.end()), List(typing).c_str(),
+      List(searches).c_str());
+  window.reset();  // no close(): nothing is written to the temporary profile
   return rows == kebu::kWindowHitLimit ? 0 : 1;
 }

@@ -1,19 +1,44 @@
 #include "viewer/hit_list_model.h"
 
+#include <algorithm>
+
 namespace kebu::viewer {
 
 HitListModel::HitListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void HitListModel::SetRows(std::vector<Row> rows) {
+bool HitListModel::SetRows(std::vector<Hit> rows) {
+  if (rows == rows_) return false;
+  if (rows.size() > rows_.size() && std::equal(rows_.begin(), rows_.end(), rows.begin())) {
+    AppendRows(
+        std::vector<Hit>(rows.begin() + static_cast<std::ptrdiff_t>(rows_.size()), rows.end()));
+    return true;
+  }
   beginResetModel();
   rows_ = std::move(rows);
   endResetModel();
+  return true;
 }
 
-void HitListModel::Clear() {
-  if (rows_.empty()) return;
+void HitListModel::AppendRows(std::vector<Hit> rows) {
+  if (rows.empty()) return;
+  const int first = rowCount();
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+  rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+               std::make_move_iterator(rows.end()));
+  endInsertRows();
+}
+
+void HitListModel::SetDictionaries(QStringList names, bool column) {
+  if (column == dictionaryColumn_) {
+    names_ = std::move(names);
+    if (column && !rows_.empty()) {
+      emit dataChanged(index(0, kDictionary), index(rowCount() - 1, kDictionary));
+    }
+    return;
+  }
   beginResetModel();
-  rows_.clear();
+  names_ = std::move(names);
+  dictionaryColumn_ = column;
   endResetModel();
 }
 
@@ -22,12 +47,12 @@ int HitListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int HitListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
+  return parent.isValid() ? 0 : (dictionaryColumn_ ? 4 : 3);
 }
 
 QVariant HitListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
-  const Row& row = rows_[static_cast<size_t>(index.row())];
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const Hit& row = rows_[static_cast<size_t>(index.row())];
   if (role == Qt::DisplayRole) {
     switch (index.column()) {
       case kNumber:
@@ -37,6 +62,8 @@ QVariant HitListModel::data(const QModelIndex& index, int role) const {
       case kAttribute:
         // Empty for attribute 0.
         return row.attribute > 0 ? QString::number(row.attribute) : QString();
+      case kDictionary:
+        return names_.value(row.dictionary);
       default:
         return {};
     }
@@ -58,6 +85,8 @@ QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int 
         return QStringLiteral("title");
       case kAttribute:
         return QStringLiteral("L");
+      case kDictionary:
+        return tr("Dictionary");
       default:
         return {};
     }

@@ -1,9 +1,13 @@
-// The rows of the hit list: number, headword and attribute of each hit.
+// The rows of the hit list: number, headword and attribute of each hit, and
+// the dictionary it is from when more than one is open.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStringList>
 #include <vector>
+
+#include "viewer/headword_search.h"
 
 namespace kebu::viewer {
 
@@ -11,19 +15,20 @@ class HitListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  enum Column { kNumber = 0, kTitle = 1, kAttribute = 2, kColumnCount = 3 };
-
-  struct Row {
-    QString headword;  // as shown
-    int attribute = 0;
-  };
+  enum Column { kNumber = 0, kTitle = 1, kAttribute = 2, kDictionary = 3 };
 
   explicit HitListModel(QObject* parent = nullptr);
 
-  // Replaces all rows at once (one model reset).
-  void SetRows(std::vector<Row> rows);
-  void Clear();
-  const std::vector<Row>& Rows() const { return rows_; }
+  // Replaces the rows: nothing happens when they are the same (the view
+  // keeps its selection and does not repaint), rows added behind the old
+  // ones are inserted, anything else resets the model. False when nothing
+  // changed.
+  bool SetRows(std::vector<Hit> rows);
+  void AppendRows(std::vector<Hit> rows);
+  void Clear() { SetRows({}); }
+  // The names of the dictionaries; the Dictionary column shows with `column`.
+  void SetDictionaries(QStringList names, bool column);
+  const std::vector<Hit>& Rows() const { return rows_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -32,7 +37,9 @@ class HitListModel : public QAbstractTableModel {
                       int role = Qt::DisplayRole) const override;
 
  private:
-  std::vector<Row> rows_;
+  std::vector<Hit> rows_;
+  QStringList names_;
+  bool dictionaryColumn_ = false;
 };
 
 }  // namespace kebu::viewer

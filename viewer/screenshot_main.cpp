@@ -1,28 +1,30 @@
 // kebumini_screenshot: pictures of the viewer for the documentation and for
-// checking it by eye.
+// checking it by eye, and the start-up time.
 //
-//   kebumini_screenshot --window OUT.png DICTIONARY KEY [ROW]
-//       Builds the main window with DICTIONARY remembered as the last one
-//       (in a profile of its own, under a temporary folder), types KEY into
-//       the search box, presses Search, selects hit ROW (counted from 1,
-//       default 1) and writes the window into OUT.png.
+//   kebumini_screenshot --window OUT.png KEY ROW DICTIONARY...
+//       Builds the main window with the DICTIONARY files remembered as its
+//       list (in a profile of its own, under a temporary folder), types KEY
+//       into the search box, presses Search, selects hit ROW (counted from
+//       1) and writes the window into OUT.png.
 //   kebumini_screenshot --about OUT.png
 //       Writes the about box into OUT.png.
 //   kebumini_screenshot --screen OUT.png
 //       Writes the whole screen into OUT.png (to see a real kebumini window
 //       under a virtual X server).
-//   kebumini_screenshot --startup DICTIONARY
-//       Prints how long the way from the start of main to the first shown
-//       window with DICTIONARY open takes, step by step.
+//   kebumini_screenshot --startup DICTIONARY...
+//       Prints how long the way from the start of main to the first painted
+//       window with the DICTIONARY files open (remembered in the profile)
+//       takes, step by step.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QPixmap>
 #include <QScreen>
-#include <QSettings>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,15 +35,18 @@
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
 #include "viewer/viewer_dlg.h"
+#include "viewer/viewer_settings.h"
 
 namespace {
 
+using kebu::viewer::CViewerDlg;
+
 int Usage() {
   std::fprintf(stderr,
-               "usage: kebumini_screenshot --window OUT.png DICTIONARY KEY [ROW]\n"
+               "usage: kebumini_screenshot --window OUT.png KEY ROW DICTIONARY...\n"
                "       kebumini_screenshot --about OUT.png\n"
                "       kebumini_screenshot --screen OUT.png\n"
-               "       kebumini_screenshot --startup DICTIONARY\n");
+               "       kebumini_screenshot --startup DICTIONARY...\n");
   return 2;
 }
 
@@ -60,25 +65,31 @@ void Settle(QWidget& widget) {
   QTest::qWait(50);
 }
 
-// Profile pointing at `dictionary`, in a temporary folder.
-bool RememberDictionary(QTemporaryDir& config, const QString& dictionary) {
+// A profile in a temporary folder that remembers `dictionaries`.
+bool RememberDictionaries(QTemporaryDir& config, const QStringList& dictionaries) {
   if (!config.isValid()) return false;
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-  std::unique_ptr<QSettings> profile = kebu::viewer::OpenProfile();
-  kebu::viewer::WriteProfileString(*profile, QStringLiteral("FilePath"),
-                                   QDir(dictionary).absolutePath());
-  return true;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+  kebu::viewer::ViewerSettings settings;
+  for (const QString& path : dictionaries) {
+    settings.paths.push_back(QFile::encodeName(QDir(path).absolutePath()));
+  }
+  kebu::viewer::Profile profile;
+  kebu::viewer::WriteSettings(settings, &profile);
+  return profile.Save();
 }
 
-int Window(const QString& out, const QString& dictionary, const QString& key, int row) {
-  using kebu::viewer::CViewerDlg;
+int Window(const QString& out, const QString& key, int row, const QStringList& dictionaries) {
   QTemporaryDir config;
-  if (!RememberDictionary(config, dictionary)) return 1;
+  if (!RememberDictionaries(config, dictionaries)) return 1;
   CViewerDlg window;
-  if (!window.IsDictionaryOpen()) {
-    std::fprintf(stderr, "kebumini_screenshot: cannot open %s\n", qPrintable(dictionary));
+  if (window.Dictionaries().OpenCount() != dictionaries.size()) {
+    std::fprintf(stderr, "kebumini_screenshot: cannot open %s\n",
+                 qPrintable(dictionaries.join(QLatin1Char(' '))));
     return 1;
   }
+  // Larger than the default, so that the three groups of hits show.
+  window.resize(600, 560);
+  window.Splitter()->setSizes({280, 200});
   Settle(window);
   window.SearchBox()->setEditText(key);
   window.OnSearch();
@@ -90,7 +101,7 @@ int Window(const QString& out, const QString& dictionary, const QString& key, in
     list->scrollTo(index);
     window.ShowSelectedEntry();
   }
-  QTest::qWait(50);
+  QTest::qWait(100);
   const bool saved = Save(window.grab(), out);
   window.close();
   return saved ? 0 : 1;
@@ -108,11 +119,12 @@ int Screen(const QString& out) {
   return Save(screen->grabWindow(0), out) ? 0 : 1;
 }
 
-int Startup(const QElapsedTimer& sinceMain, qint64 applicationReady, const QString& dictionary) {
+int Startup(const QElapsedTimer& sinceMain, qint64 applicationReady,
+            const QStringList& dictionaries) {
   QTemporaryDir config;
-  if (!RememberDictionary(config, dictionary)) return 1;
+  if (!RememberDictionaries(config, dictionaries)) return 1;
   const qint64 profileWritten = sinceMain.nsecsElapsed();
-  kebu::viewer::CViewerDlg window;
+  CViewerDlg window;
   const qint64 constructed = sinceMain.nsecsElapsed();
   window.show();
   while (window.windowHandle() == nullptr || !window.windowHandle()->isExposed()) {
@@ -120,12 +132,14 @@ int Startup(const QElapsedTimer& sinceMain, qint64 applicationReady, const QStri
   }
   QCoreApplication::processEvents();  // the first painting
   const qint64 shown = sinceMain.nsecsElapsed();
-  std::printf("QApplication ready %.1f ms; window built, dictionary %s %.1f ms; "
-              "shown %.1f ms after main (profile setup %.1f ms not part of a real start)\n",
-              applicationReady / 1e6, window.IsDictionaryOpen() ? "open" : "NOT open",
-              (constructed - profileWritten) / 1e6, (shown - profileWritten + applicationReady) / 1e6,
-              (profileWritten - applicationReady) / 1e6);
-  return window.IsDictionaryOpen() ? 0 : 1;
+  const int open = window.Dictionaries().OpenCount();
+  std::printf(
+      "QApplication ready %.1f ms; window built, %d of %lld dictionaries open %.1f ms; "
+      "shown %.1f ms after main (profile setup %.1f ms not part of a real start)\n",
+      applicationReady / 1e6, open, static_cast<long long>(dictionaries.size()),
+      (constructed - profileWritten) / 1e6, (shown - profileWritten + applicationReady) / 1e6,
+      (profileWritten - applicationReady) / 1e6);
+  return open == dictionaries.size() ? 0 : 1;
 }
 
 }  // namespace
@@ -136,14 +150,13 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const qint64 applicationReady = sinceMain.nsecsElapsed();
   const QStringList args = QCoreApplication::arguments();
-  if (args.size() >= 5 && args[1] == QLatin1String("--window")) {
-    const int row = args.size() >= 6 ? args[5].toInt() : 1;
-    return Window(args[2], args[3], args[4], row);
+  if (args.size() >= 6 && args[1] == QLatin1String("--window")) {
+    return Window(args[2], args[3], args[4].toInt(), args.mid(5));
   }
   if (args.size() == 3 && args[1] == QLatin1String("--about")) return About(args[2]);
   if (args.size() == 3 && args[1] == QLatin1String("--screen")) return Screen(args[2]);
-  if (args.size() == 3 && args[1] == QLatin1String("--startup")) {
-    return Startup(sinceMain, applicationReady, args[2]);
+  if (args.size() >= 3 && args[1] == QLatin1String("--startup")) {
+    return Startup(sinceMain, applicationReady, args.mid(2));
   }
   return Usage();
 }

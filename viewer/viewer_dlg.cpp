@@ -1,22 +1,31 @@
 #include "viewer/viewer_dlg.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEvent>
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QSplitter>
 #include <QStringList>
 #include <QTextCursor>
-#include <vector>
+#include <QUrl>
+#include <algorithm>
 
-#include "export/plain_text_export.h"
+#include "dictionary/header_report.h"
 #include "ui_viewer_dlg.h"
 #include "viewer/about_dlg.h"
+#include "viewer/dictionaries_dlg.h"
+#include "viewer/hit_counter.h"
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
 
@@ -30,12 +39,11 @@ namespace {
 
 // Size of the header report buffer.
 constexpr int kReportCapacity = 2048;
-// Column widths of the hit list, in pixels.
-constexpr int kNumberWidth = 70;
-constexpr int kTitleWidth = 240;
-constexpr int kAttributeWidth = 30;
-// During an export, waiting events are served at most this often.
-constexpr qint64 kPumpIntervalMs = 30;
+// Default widths of the columns No., L and Dictionary in pixels; the title
+// column takes the rest.
+const QList<int> kDefaultColumnWidths = {70, 30, 140};
+constexpr int kSizedColumns[] = {HitListModel::kNumber, HitListModel::kAttribute,
+                                 HitListModel::kDictionary};
 
 // Japanese faces behind the requested one.
 const QStringList& JapaneseFallbacks() {
@@ -43,19 +51,23 @@ const QStringList& JapaneseFallbacks() {
   return faces;
 }
 
-// A path as the file system spells it (Qt's local 8-bit encoding of file
-// names).
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-QString FromUtf16(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Text with CR LF (or a lone CR) line ends as the pane shows it.
 QString AsLines(QString text) {
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return text;
+}
+
+// The .DIC files among dropped URLs, as file system bytes.
+std::vector<QByteArray> DroppedDictionaries(const QMimeData* data) {
+  std::vector<QByteArray> paths;
+  for (const QUrl& url : data->urls()) {
+    const QString file = url.toLocalFile();
+    if (file.endsWith(QLatin1String(".dic"), Qt::CaseInsensitive)) {
+      paths.push_back(QFile::encodeName(file));
+    }
+  }
+  return paths;
 }
 
 }  // namespace
@@ -88,141 +100,171 @@ QFont DialogFont() {
   return font;
 }
 
-QFont DataFont(const QString& faceName) {
+QFont DataFont(const QString& faceName, int pixelSize) {
   QFont font;
   font.setFamilies(QStringList{faceName} + JapaneseFallbacks());
-  font.setPixelSize(16);
-  font.setWeight(QFont::Normal);
-  font.setItalic(false);
-  font.setUnderline(false);
-  font.setStrikeOut(false);
+  font.setPixelSize(pixelSize);
   return font;
 }
 
-QString FileNameOfPath(const QString& path) {
-  qsizetype separator = path.lastIndexOf(QLatin1Char('\\'));
-  if (separator < 0) separator = path.lastIndexOf(QLatin1Char('/'));
-  return separator < 0 ? path : path.mid(separator + 1);
-}
+QString Thousands(qint64 n) { return QLocale(QLocale::English).toString(n); }
 
-CViewerDlg::CViewerDlg(QWidget* parent)
+CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
     : QDialog(parent), ui_(std::make_unique<Ui::CViewerDlg>()) {
   InitViewerResources();
   ui_->setupUi(this);
   ui_->windowLayout->setMenuBar(ui_->menuBar);
-  // A main window: in the task bar, with a minimize box, not resizable.
+  // A main window: in the task bar, with minimize and maximize boxes.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  icon_ = ProgramIcon();
-  path_.clear();
-  reader_ = std::make_unique<DicReader>();
-  open_ = false;
-  chooser_ = std::make_unique<DialogFileChooser>();
-  hits_ = new HitListModel(this);
-  OnInitDialog();
-}
-
-CViewerDlg::~CViewerDlg() = default;
-
-void CViewerDlg::OnInitDialog() {
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  setWindowIcon(ProgramIcon());
   setFont(DialogFont());
+  dialogs_ = std::make_unique<QtUserDialogs>();
+  hits_ = new HitListModel(this);
+  counter_ = new HitCounter(this);
+  export_ = new ExportJob(this);
 
   // The about item: where the platform gives no system menu to extend, a
   // Help menu holds it.
   const QString aboutText = AboutItemText();
   if (!aboutText.isEmpty()) {
-    helpMenu_ = ui_->menuBar->addMenu(QStringLiteral("&Help"));
-    aboutAction_ = helpMenu_->addAction(aboutText);
+    aboutAction_ = ui_->menuBar->addMenu(tr("&Help"))->addAction(aboutText);
   }
-
-  setWindowIcon(icon_);
-  LoadSettings();
-
-  font_ = DataFont(fontName_);
+  ui_->actionZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(QStringLiteral("Ctrl+="))});
+  ui_->actionZoomOut->setShortcuts(QKeySequence::ZoomOut);
+  ui_->actionFocusSearch->setShortcuts(
+      {QKeySequence(QStringLiteral("Ctrl+L")), QKeySequence(Qt::Key_F6)});
 
   QTableView* list = ui_->hitList;
   list->setModel(hits_);
   QHeaderView* header = list->horizontalHeader();
+  header->setFont(font());
   header->setStretchLastSection(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
-  header->resizeSection(HitListModel::kNumber, kNumberWidth);
-  header->resizeSection(HitListModel::kTitle, kTitleWidth);
-  header->resizeSection(HitListModel::kAttribute, kAttributeWidth);
-
-  const QLocale japanese(QLocale::Japanese);
-  for (QWidget* widget : {static_cast<QWidget*>(list), static_cast<QWidget*>(ui_->textPane),
-                          static_cast<QWidget*>(ui_->searchBox)}) {
-    widget->setFont(font_);
-    widget->setLocale(japanese);
-  }
-  header->setFont(font());
   // Rows of one fixed height: no measuring of 10,000 rows.
-  QHeaderView* rows = list->verticalHeader();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setMinimumSectionSize(1);
-  rows->setDefaultSectionSize(list->fontMetrics().height() + 4);
-
+  list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  list->verticalHeader()->setMinimumSectionSize(1);
+  ui_->splitter->setStretchFactor(0, 1);
+  ui_->splitter->setStretchFactor(1, 2);
   ui_->searchBox->lineEdit()->setMaxLength(kSearchBoxMaxChars);
   // The history is offered in the drop-down list only: no completion while
   // typing (a typed "abc" stays "abc" when "ABC" is in the history).
   ui_->searchBox->setCompleter(nullptr);
-
-  if (!open_ && !path_.isEmpty()) {
-    if (!reader_->Open(NativePath(path_))) {
-      path_.clear();
-    } else {
-      open_ = true;
-      UpdateTitle();
-    }
+  const QLocale japanese(QLocale::Japanese);
+  for (QWidget* widget : std::initializer_list<QWidget*>{list, ui_->textPane, ui_->searchBox}) {
+    widget->setLocale(japanese);
   }
 
+  LoadSettings();
+  if (!files.empty()) {
+    settings_.paths = std::move(files);
+    settings_.unsearched.clear();
+  }
+  for (int i = 0; i < static_cast<int>(settings_.paths.size()); ++i) {
+    dictionaries_.Add(settings_.paths[static_cast<size_t>(i)], !settings_.unsearched.contains(i));
+  }
+  ApplyFonts();
+  if (settings_.geometry.isValid() && QGuiApplication::screenAt(settings_.geometry.center())) {
+    setGeometry(settings_.geometry);
+  } else if (settings_.geometry.isValid()) {
+    resize(settings_.geometry.size());
+  }
+  if (settings_.splitterSizes.size() == 2) ui_->splitter->setSizes(settings_.splitterSizes);
+  if (settings_.columnWidths.size() != kDefaultColumnWidths.size()) {
+    settings_.columnWidths = kDefaultColumnWidths;
+  }
+  ConnectSignals();
+  OnDictionariesChanged();
+  ApplyColumnWidths();
   ui_->searchBox->setFocus();
-
-  // Every signal of the window, in one place.
-  connect(ui_->searchButton, &QPushButton::clicked, this, &CViewerDlg::OnSearch);
-  connect(ui_->actionOpenFile, &QAction::triggered, this, &CViewerDlg::OnFileOpen);
-  connect(ui_->actionDumpHeaderInfo, &QAction::triggered, this, &CViewerDlg::OnDumpHeaderInfo);
-  connect(ui_->actionExportFile, &QAction::triggered, this, &CViewerDlg::OnExportFile);
-  connect(ui_->actionExit, &QAction::triggered, this, &QWidget::close);
-  if (aboutAction_ != nullptr) {
-    connect(aboutAction_, &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand); });
-  }
-  list->installEventFilter(this);            // key release
-  list->viewport()->installEventFilter(this);  // left click
 }
 
-void CViewerDlg::SetFileChooser(std::unique_ptr<FileChooser> chooser) {
-  chooser_ = std::move(chooser);
+CViewerDlg::~CViewerDlg() = default;
+
+void CViewerDlg::ConnectSignals() {
+  // Every signal of the window, in one place.
+  connect(ui_->searchButton, &QPushButton::clicked, this, &CViewerDlg::OnSearch);
+  connect(ui_->searchBox->lineEdit(), &QLineEdit::textEdited, this, &CViewerDlg::OnKeyTyped);
+  connect(ui_->searchBox, &QComboBox::textActivated, this, &CViewerDlg::OnKeyTyped);
+  connect(ui_->statusLine, &QLabel::linkActivated, this, &CViewerDlg::OnShowMore);
+  connect(ui_->actionOpenFile, &QAction::triggered, this, &CViewerDlg::OnFileOpen);
+  connect(ui_->actionAddDictionary, &QAction::triggered, this, &CViewerDlg::OnAddDictionary);
+  connect(ui_->actionDictionaries, &QAction::triggered, this, &CViewerDlg::OnDictionaries);
+  connect(ui_->actionDumpHeaderInfo, &QAction::triggered, this, &CViewerDlg::OnDumpHeaderInfo);
+  connect(ui_->actionExportFile, &QAction::triggered, this, &CViewerDlg::OnExportFile);
+  connect(ui_->actionExportAll, &QAction::triggered, this, &CViewerDlg::OnExportAllRecords);
+  connect(ui_->actionExit, &QAction::triggered, this, &QWidget::close);
+  connect(ui_->actionZoomIn, &QAction::triggered, this, [this] { OnZoom(1); });
+  connect(ui_->actionZoomOut, &QAction::triggered, this, [this] { OnZoom(-1); });
+  connect(ui_->actionZoomReset, &QAction::triggered, this, [this] { OnZoom(0); });
+  connect(ui_->actionFocusSearch, &QAction::triggered, this, [this] {
+    ui_->searchBox->setFocus(Qt::ShortcutFocusReason);
+    ui_->searchBox->lineEdit()->selectAll();
+  });
+  if (aboutAction_ != nullptr)
+    connect(aboutAction_, &QAction::triggered, this, &CViewerDlg::OnAbout);
+  connect(counter_, &HitCounter::Counted, this, &CViewerDlg::OnCounted);
+  connect(export_, &ExportJob::Progress, this, &QWidget::setWindowTitle);
+  connect(export_, &ExportJob::Finished, this, &CViewerDlg::OnExportFinished);
+  // The header forgets its section sizes when the columns change.
+  connect(hits_, &QAbstractItemModel::modelReset, this, &CViewerDlg::ApplyColumnWidths);
+  connect(ui_->hitList->horizontalHeader(), &QHeaderView::sectionResized, this,
+          [this](int column, int, int width) {
+            const int* sized =
+                std::find(std::begin(kSizedColumns), std::end(kSizedColumns), column);
+            if (sized != std::end(kSizedColumns) && width > 0) {
+              settings_.columnWidths[static_cast<int>(sized - std::begin(kSizedColumns))] = width;
+            }
+          });
+  ui_->hitList->installEventFilter(this);                // key release
+  ui_->hitList->viewport()->installEventFilter(this);    // left click
+  ui_->textPane->installEventFilter(this);               // Enter
+  ui_->searchBox->lineEdit()->installEventFilter(this);  // dropped dictionaries
+}
+
+void CViewerDlg::SetUserDialogs(std::unique_ptr<UserDialogs> dialogs) {
+  dialogs_ = std::move(dialogs);
 }
 
 QComboBox* CViewerDlg::SearchBox() const { return ui_->searchBox; }
 QPushButton* CViewerDlg::SearchButton() const { return ui_->searchButton; }
 QTableView* CViewerDlg::HitList() const { return ui_->hitList; }
+QLabel* CViewerDlg::StatusLine() const { return ui_->statusLine; }
 QPlainTextEdit* CViewerDlg::TextPane() const { return ui_->textPane; }
+QSplitter* CViewerDlg::Splitter() const { return ui_->splitter; }
 QAction* CViewerDlg::OpenFileAction() const { return ui_->actionOpenFile; }
+QAction* CViewerDlg::AddDictionaryAction() const { return ui_->actionAddDictionary; }
 QAction* CViewerDlg::DumpHeaderInfoAction() const { return ui_->actionDumpHeaderInfo; }
 QAction* CViewerDlg::ExportFileAction() const { return ui_->actionExportFile; }
+QAction* CViewerDlg::ExportAllAction() const { return ui_->actionExportAll; }
 QAction* CViewerDlg::ExitAction() const { return ui_->actionExit; }
 
 void CViewerDlg::LoadSettings() {
-  std::unique_ptr<QSettings> profile = OpenProfile();
-  path_ = GetProfileString(*profile, QStringLiteral("FilePath"), QString());
-  searchWordList_ = GetProfileString(*profile, QStringLiteral("SearchWordList"), QString());
-  fontName_ = GetProfileString(*profile, QStringLiteral("fontName"),
-                               QLatin1String(kDefaultFontName));
+  Profile profile;
+  profile.Load();
+  settings_ = ReadSettings(profile);
 }
 
 void CViewerDlg::SaveSettings() {
-  std::unique_ptr<QSettings> profile = OpenProfile();
-  WriteProfileString(*profile, QStringLiteral("FilePath"), path_);
-  WriteProfileString(*profile, QStringLiteral("SearchWordList"), searchWordList_);
-  WriteProfileString(*profile, QStringLiteral("fontName"), fontName_);
-  profile->sync();
+  settings_.paths.clear();
+  settings_.unsearched.clear();
+  for (int i = 0; i < dictionaries_.Size(); ++i) {
+    settings_.paths.push_back(dictionaries_.At(i).path);
+    if (!dictionaries_.At(i).searched) settings_.unsearched.append(i);
+  }
+  settings_.geometry = normalGeometry();
+  settings_.splitterSizes = ui_->splitter->sizes();
+  // Read again: another program may have written to the file meanwhile.
+  Profile profile;
+  profile.Load();
+  WriteSettings(settings_, &profile);
+  profile.Save();
 }
 
 void CViewerDlg::done(int result) {
-  if (exporting_) {
+  if (IsExporting()) {
     closePending_ = true;
+    export_->Cancel();
     return;
   }
   if (!settingsSaved_) {
@@ -233,77 +275,172 @@ void CViewerDlg::done(int result) {
 }
 
 void CViewerDlg::UpdateTitle() {
-  setWindowTitle(QLatin1String(kTitlePrefix) + FileNameOfPath(path_));
+  const int first = dictionaries_.FirstOpen();
+  if (first < 0) {
+    setWindowTitle(QLatin1String(kCaption));
+    return;
+  }
+  QString title = QLatin1String(kTitlePrefix) + dictionaries_.At(first).name;
+  const int others = dictionaries_.OpenCount() - 1;
+  if (others > 0) title += QStringLiteral(" (+%1)").arg(others);
+  setWindowTitle(title);
 }
 
-QString CViewerDlg::DisplayHeadword(const std::u16string& headword) const {
-  return FromUtf16(kebu::DisplayHeadword(headword, reader_->GetVersionMajor()));
+void CViewerDlg::ApplyFonts() {
+  settings_.zoom = std::clamp(settings_.zoom, kMinZoom, kMaxZoom);
+  const QFont font = DataFont(FontName(), kDataFontPixels + kZoomStepPixels * settings_.zoom);
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{ui_->hitList, ui_->textPane, ui_->searchBox}) {
+    widget->setFont(font);
+  }
+  ui_->hitList->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
 }
 
-void CViewerDlg::SetPaneText(const QString& text, bool caretAtEnd) {
+void CViewerDlg::ApplyColumnWidths() {
+  QHeaderView* header = ui_->hitList->horizontalHeader();
+  header->setSectionResizeMode(HitListModel::kTitle, QHeaderView::Stretch);
+  for (int i = 0; i < static_cast<int>(std::size(kSizedColumns)); ++i) {
+    if (kSizedColumns[i] < hits_->columnCount()) {
+      header->resizeSection(kSizedColumns[i], settings_.columnWidths[i]);
+    }
+  }
+}
+
+void CViewerDlg::OnZoom(int step) {
+  settings_.zoom = step == 0 ? 0 : settings_.zoom + step;
+  ApplyFonts();
+}
+
+void CViewerDlg::SetPaneText(const QString& text) {
   paneText_ = text;
   QPlainTextEdit* pane = ui_->textPane;
   pane->setPlainText(AsLines(text));
-  pane->moveCursor(caretAtEnd ? QTextCursor::End : QTextCursor::Start);
+  pane->moveCursor(QTextCursor::Start);
   pane->ensureCursorVisible();
 }
 
-void CViewerDlg::OnSearch() {
-  if (exporting_) return;
-  if (path_.isEmpty() || !open_) return;
+void CViewerDlg::OnDictionariesChanged() {
+  QStringList names;
+  for (int i = 0; i < dictionaries_.Size(); ++i) names << dictionaries_.At(i).name;
+  hits_->SetDictionaries(names, dictionaries_.OpenCount() > 1);
+  UpdateTitle();
+  UpdateCommands();
+  if (searched_) RunSearch(true);
+}
 
-  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
-  hits_->Clear();
+void CViewerDlg::UpdateCommands() {
+  const bool exporting = IsExporting();
+  ui_->actionOpenFile->setEnabled(!exporting);
+  ui_->actionExportFile->setEnabled(!exporting && IsDictionaryOpen());
+  ui_->actionExportAll->setEnabled(!exporting && IsDictionaryOpen());
+}
 
-  bool truncated = false;
-  const uint32_t n = reader_->Lookup(key.toStdU16String(), false, kWindowHitLimit, &truncated);
-  if (n > 0) {
-    RecordText texts;
-    std::vector<HitListModel::Row> rows;
-    rows.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) {
-      if (!reader_->GetHit(i, &texts)) break;
-      rows.push_back({DisplayHeadword(texts.headword), texts.attribute});
-    }
-    hits_->SetRows(std::move(rows));
-
-    QTableView* list = ui_->hitList;
-    const QModelIndex first = hits_->index(0, 0);
-    list->selectionModel()->setCurrentIndex(
-        first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    list->scrollToTop();
-    list->setFocus();
-    ShowSelectedEntry();
+int CViewerDlg::CurrentDictionary() const {
+  const QModelIndex current = ui_->hitList->currentIndex();
+  if (current.isValid() && current.row() < hits_->rowCount()) {
+    return hits_->Rows()[static_cast<size_t>(current.row())].dictionary;
   }
+  return dictionaries_.FirstOpen();
+}
+
+void CViewerDlg::RunSearch(bool keepSelection) {
+  counter_->Cancel();
+  if (!IsDictionaryOpen()) {
+    hits_->Clear();
+    searched_ = false;
+    UpdateStatus();
+    return;
+  }
+  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
+  const QModelIndex current = ui_->hitList->currentIndex();
+  const bool hadSelection = current.isValid() && current.row() < hits_->rowCount();
+  const Hit previous = hadSelection ? hits_->Rows()[static_cast<size_t>(current.row())] : Hit();
+
+  const bool changed =
+      hits_->SetRows(search_.First(dictionaries_, key.toStdU16String(), kWindowHitLimit));
+  searched_ = true;
+  totalHits_ = search_.HasMore() ? -1 : search_.Listed();
+  if (search_.HasMore()) {
+    std::vector<std::unique_ptr<DicLookup>> lookups;
+    for (int i = 0; i < dictionaries_.Size(); ++i) {
+      const Dictionary& d = dictionaries_.At(i);
+      if (d.searched && d.IsOpen()) lookups.push_back(d.reader->NewLookup());
+    }
+    counter_->Start(std::move(lookups), key.toStdU16String());
+  }
+  UpdateStatus();
+  if (!keepSelection || (!changed && hadSelection) || hits_->rowCount() == 0) return;
+  const std::vector<Hit>& rows = hits_->Rows();
+  const auto same = std::find_if(rows.begin(), rows.end(), [&](const Hit& hit) {
+    return hadSelection && hit.dictionary == previous.dictionary &&
+           hit.headword == previous.headword;
+  });
+  SelectRow(same == rows.end() ? 0 : static_cast<int>(same - rows.begin()), false);
+}
+
+void CViewerDlg::SelectRow(int row, bool focusList) {
+  QTableView* list = ui_->hitList;
+  const QModelIndex index = hits_->index(row, 0);
+  list->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  if (row == 0) {
+    list->scrollToTop();
+  } else {
+    list->scrollTo(index);
+  }
+  if (focusList) list->setFocus();
+  ShowSelectedEntry();
+}
+
+void CViewerDlg::UpdateStatus() {
+  const qint64 listed = hits_->rowCount();
+  QString text;
+  if (searched_ && !search_.HasMore()) {
+    text = listed == 1 ? tr("1 hit") : tr("%1 hits").arg(Thousands(listed));
+  } else if (searched_) {
+    const QString total = totalHits_ >= 0 ? Thousands(totalHits_) : QStringLiteral("…");
+    text = tr("%1 of %2 hits").arg(Thousands(listed), total) +
+           QStringLiteral(" — <a href=\"more\">%1</a>").arg(tr("show more"));
+  }
+  ui_->statusLine->setText(text);
+}
+
+void CViewerDlg::OnCounted(qint64 total) {
+  totalHits_ = total;
+  UpdateStatus();
+}
+
+void CViewerDlg::OnSearch() {
+  if (!IsDictionaryOpen()) return;
+  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
+  RunSearch(false);
+  if (hits_->rowCount() > 0) SelectRow(0, true);
   AddSearchHistory(key);
 }
 
+void CViewerDlg::OnKeyTyped() { RunSearch(true); }
+
+void CViewerDlg::OnShowMore() {
+  if (!searched_ || !search_.HasMore()) return;
+  hits_->AppendRows(search_.More(dictionaries_, kWindowHitLimit));
+  UpdateStatus();
+}
+
 void CViewerDlg::ShowSelectedEntry() {
-  if (exporting_) return;
   const QModelIndexList selected = ui_->hitList->selectionModel()->selectedRows();
   if (selected.isEmpty()) return;
   int row = selected.first().row();
   for (const QModelIndex& index : selected) row = std::min(row, index.row());
-
-  RecordText texts;
-  if (reader_->GetHit(static_cast<uint32_t>(row), &texts)) {
-    QString text = DisplayHeadword(texts.headword);
-    text += QLatin1String("\r\n");
-    text += FromUtf16(texts.translation);
-    text += QLatin1String("\r\n");
-    if (!texts.example.empty()) {
-      text += FromUtf16(texts.example);
-      text += QLatin1String("\r\n");
-    }
-    SetPaneText(text, false);
+  QString text;
+  if (row < hits_->rowCount() && EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)],
+                                           dictionaries_.OpenCount() > 1, &text)) {
+    SetPaneText(text);
   } else {
     // The old text stays; only the caret goes to its start.
     ui_->textPane->moveCursor(QTextCursor::Start);
     ui_->textPane->ensureCursorVisible();
   }
 }
-
-void CViewerDlg::OnClickHitList() { ShowSelectedEntry(); }
 
 void CViewerDlg::AddSearchHistory(QString key) {
   if (key.isEmpty()) return;
@@ -317,95 +454,164 @@ void CViewerDlg::AddSearchHistory(QString key) {
 }
 
 bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui_->hitList && event->type() == QEvent::KeyRelease) {
+  const QEvent::Type type = event->type();
+  if (watched == ui_->hitList && type == QEvent::KeyRelease) {
     ShowSelectedEntry();
     return true;
   }
-  if (watched == ui_->hitList->viewport() && event->type() == QEvent::MouseButtonRelease &&
+  if (watched == ui_->hitList->viewport() && type == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    OnClickHitList();
+    ShowSelectedEntry();
     return false;  // the view finishes its own click handling
+  }
+  // The pane is read-only: Enter there neither searches nor does anything.
+  if (watched == ui_->textPane && type == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+  }
+  // Dictionaries dropped on the search box are added, not typed in.
+  if (watched == ui_->searchBox->lineEdit() &&
+      (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!DroppedDictionaries(drop->mimeData()).empty()) {
+      if (type == QEvent::Drop) dropEvent(drop);
+      drop->acceptProposedAction();
+      return true;
+    }
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void CViewerDlg::OnSysCommand(unsigned id) {
-  if ((id & 0xFFF0u) != kAboutCommand) return;  // nothing else to hand on here
+void CViewerDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && IsExporting()) {
+    if (dialogs_->Ask(this, tr("Cancel the export?"))) export_->Cancel();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CViewerDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedDictionaries(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void CViewerDlg::dropEvent(QDropEvent* event) {
+  AddDictionaries(DroppedDictionaries(event->mimeData()));
+  event->acceptProposedAction();
+}
+
+void CViewerDlg::OnAbout() {
   CAboutDlg about(this);
   about.exec();
 }
 
+void CViewerDlg::AddDictionaries(const std::vector<QByteArray>& paths) {
+  QStringList failures;
+  for (const QByteArray& path : paths) {
+    if (dictionaries_.Add(path)) continue;
+    failures << QStringLiteral("%1: %2").arg(QFile::decodeName(path),
+                                             dictionaries_.At(dictionaries_.Size() - 1).error);
+    dictionaries_.Remove(dictionaries_.Size() - 1);
+  }
+  OnDictionariesChanged();
+  if (!failures.isEmpty()) {
+    dialogs_->Tell(this, tr("These files cannot be opened:") + QLatin1Char('\n') +
+                             failures.join(QLatin1Char('\n')));
+  }
+}
+
 void CViewerDlg::OnFileOpen() {
-  if (exporting_) return;
+  if (IsExporting()) return;
   FileRequest request;
   request.mode = FileRequest::Mode::kOpen;
   request.initialName = QStringLiteral("*.DIC");
   request.nameFilters = DictionaryFilters();
-
   // From here on no dictionary is open, whatever the user chooses.
-  if (open_) {
-    reader_->Close();
-    open_ = false;
-  }
-  const QString chosen = chooser_->Choose(this, request);
-  if (chosen.isEmpty()) return;
-  path_ = chosen;
-  if (!reader_->Open(NativePath(path_))) {
-    path_.clear();
-    return;
-  }
-  open_ = true;
-  UpdateTitle();
+  dictionaries_.Clear();
+  OnDictionariesChanged();
+  const QString chosen = dialogs_->ChooseFile(this, request);
+  if (!chosen.isEmpty()) AddDictionaries({QFile::encodeName(chosen)});
 }
+
+void CViewerDlg::OnAddDictionary() {
+  FileRequest request;
+  request.mode = FileRequest::Mode::kOpen;
+  request.initialName = QStringLiteral("*.DIC");
+  request.nameFilters = DictionaryFilters();
+  request.caption = tr("Add dictionary");
+  const QString chosen = dialogs_->ChooseFile(this, request);
+  if (!chosen.isEmpty()) AddDictionaries({QFile::encodeName(chosen)});
+}
+
+std::unique_ptr<DictionariesDlg> CViewerDlg::MakeDictionariesDialog() {
+  auto dialog = std::make_unique<DictionariesDlg>(dictionaries_, this);
+  DictionariesDlg* raw = dialog.get();
+  connect(raw, &DictionariesDlg::Changed, this, &CViewerDlg::OnDictionariesChanged);
+  connect(raw, &DictionariesDlg::AddRequested, this, [this, raw] {
+    OnAddDictionary();
+    raw->Refill(dictionaries_.Size() - 1);
+  });
+  return dialog;
+}
+
+void CViewerDlg::OnDictionaries() { MakeDictionariesDialog()->exec(); }
 
 void CViewerDlg::OnDumpHeaderInfo() {
-  if (exporting_) return;
+  const int d = CurrentDictionary();
+  const DicHeader header = d >= 0 ? dictionaries_.At(d).reader->GetHeader() : DicHeader();
   std::vector<char> report(kReportCapacity, 0);
-  reader_->DumpHeaderInfo(report.data(), kReportCapacity);
-  // The report is ASCII.
-  SetPaneText(QString::fromLatin1(report.data()), true);
+  DumpHeaderInfo(header, report.data(), kReportCapacity);
+  QString text = QString::fromLatin1(report.data());  // the report is ASCII
+  if (d >= 0 && dictionaries_.OpenCount() > 1) {
+    text.prepend(QStringLiteral("— %1 —\r\n").arg(dictionaries_.At(d).name));
+  }
+  SetPaneText(text);
 }
 
-void CViewerDlg::SetCommandsEnabled(bool enabled) {
-  ui_->searchButton->setEnabled(enabled);
-  ui_->actionOpenFile->setEnabled(enabled);
-  ui_->actionExportFile->setEnabled(enabled);
-  ui_->actionDumpHeaderInfo->setEnabled(enabled);
-  // Showing a hit would move the reader that the export is reading.
-  ui_->hitList->setEnabled(enabled);
-}
+void CViewerDlg::OnExportFile() { StartExport(kExportStopAfterEntry); }
 
-void CViewerDlg::OnExportFile() {
-  if (exporting_) return;
+void CViewerDlg::OnExportAllRecords() { StartExport(-1); }
+
+void CViewerDlg::StartExport(int32_t stopAfterEntry) {
+  const int d = CurrentDictionary();
+  if (IsExporting() || d < 0) return;
   FileRequest request;
   request.mode = FileRequest::Mode::kSave;
   request.initialName = QStringLiteral("*.txt");
   request.nameFilters = TextFileFilters();
-  const QString target = chooser_->Choose(this, request);
+  request.caption = tr("Export %1").arg(dictionaries_.At(d).name);
+  const QString target = dialogs_->ChooseFile(this, request);
   if (target.isEmpty()) return;
+  const QByteArray bytes = QFile::encodeName(target);
+  if (dictionaries_.IsDictionaryFile(bytes)) {
+    dialogs_->Tell(this, tr("%1 is a dictionary that is open here; the export would overwrite "
+                            "it. Choose another file.")
+                             .arg(target));
+    return;
+  }
+  exportTarget_ = target;
+  ExportOptions options;
+  options.stopAfterEntry = stopAfterEntry;
+  export_->Start(dictionaries_.At(d).reader, bytes, options);
+  UpdateCommands();
+}
 
-  exporting_ = true;
-  SetCommandsEnabled(false);
-
-  QElapsedTimer sincePump;
-  sincePump.start();
-  ExportHooks hooks;
-  // Every 1,000 records: the progress in the title, and waiting events
-  // served when enough time has passed.
-  hooks.progress = [this, &sincePump](const ExportStats& stats) {
-    setWindowTitle(QString::fromStdString(ProgressTitle(stats)));
-    if (sincePump.elapsed() < kPumpIntervalMs) return;
-    QCoreApplication::processEvents();
-    sincePump.restart();
-  };
-  ExportPlainText(*reader_, NativePath(target), hooks);
+void CViewerDlg::OnExportFinished(ExportResult result, const ExportStats& stats) {
   UpdateTitle();
-
-  exporting_ = false;
-  SetCommandsEnabled(true);
+  UpdateCommands();
   if (closePending_) {
-    closePending_ = false;
     close();
+    return;
+  }
+  if (result == ExportResult::kDone && stats.stoppedByRule) {
+    dialogs_->Tell(this, tr("%1 of %2 records written; this export ends after index entry %3.")
+                                 .arg(Thousands(stats.written), Thousands(stats.nword),
+                                      Thousands(kExportStopAfterEntry)) +
+                             QLatin1Char('\n') +
+                             tr("File > Export all records… writes every record."));
+  } else if (result != ExportResult::kDone && result != ExportResult::kCancelled) {
+    dialogs_->Tell(
+        this,
+        tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(stats.error)));
   }
 }
 

@@ -1,22 +1,34 @@
-// The main window: search box, hit list and text pane over one dictionary
-// reader, with the File menu (open, header report, export, exit) and the
-// about item.
+// The main window: a search box over a hit list and a text pane, searching
+// the headwords of one or more dictionaries as the user types; the File menu
+// (open, add, the Dictionaries dialog, header report, export), the View menu
+// (text size, the search box) and the about item.
+//
+// The window only shows what the parts below it compute: DictionaryList
+// holds the readers, HeadwordSearch the hits, HitCounter counts all hits on
+// a worker thread, ExportJob exports on another; the profile is read at start
+// and written once when the window closes.
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QFont>
 #include <QIcon>
 #include <QString>
 #include <memory>
+#include <vector>
 
-#include "dictionary/dic_reader.h"
-#include "viewer/file_chooser.h"
+#include "viewer/dictionary_list.h"
+#include "viewer/export_job.h"
+#include "viewer/headword_search.h"
+#include "viewer/user_dialogs.h"
+#include "viewer/viewer_settings.h"
 
 class QAction;
 class QComboBox;
-class QMenu;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTableView;
 
 namespace Ui {
@@ -25,16 +37,19 @@ class CViewerDlg;
 
 namespace kebu::viewer {
 
+class DictionariesDlg;
+class HitCounter;
 class HitListModel;
 
-// Caption before any dictionary has been opened, and the start of the title
-// after one has.
+// Caption while no dictionary is open, and the start of the title while one
+// is.
 inline constexpr char kCaption[] = "KEBU mini";
 inline constexpr char kTitlePrefix[] = "KEBU mini - ";
-// Defaults and limits of the window.
-inline constexpr char kDefaultFontName[] = "MS UI Gothic";
-// Id of the about item (the low four bits are not looked at).
-inline constexpr unsigned kAboutCommand = 0x10;
+// The data font's height in pixels, and the text size steps of the View menu.
+inline constexpr int kDataFontPixels = 16;
+inline constexpr int kZoomStepPixels = 2;
+inline constexpr int kMinZoom = -4;
+inline constexpr int kMaxZoom = 16;
 
 // Makes the resources of the viewer library (icon, texts) available; safe to
 // call more than once.
@@ -43,47 +58,58 @@ void InitViewerResources();
 QIcon ProgramIcon();
 // Text of the about item, "" when the resource is missing.
 QString AboutItemText();
-// The 9-point dialog font, and the data font (16 pixels high) of the search
-// box, the hit list and the text pane. The named face comes first; where it
-// is missing the Japanese faces behind it take over, so kanji keep their
-// Japanese forms.
+// The 9-point dialog font, and the data font of the search box, the hit list
+// and the text pane. The named face comes first; where it is missing the
+// Japanese faces behind it take over, so kanji keep their Japanese forms.
 QFont DialogFont();
-QFont DataFont(const QString& faceName);
-
-// The file name part of a path: the text after the last backslash; without
-// one, after the last slash; else the whole path.
-QString FileNameOfPath(const QString& path);
+QFont DataFont(const QString& faceName, int pixelSize = kDataFontPixels);
+// A count with thousands separators, "123,456".
+QString Thousands(qint64 n);
 
 class CViewerDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CViewerDlg(QWidget* parent = nullptr);
+  // Opens the dictionaries of the profile or, when `files` are given (the
+  // command line), those instead; they are remembered as the new list.
+  explicit CViewerDlg(QWidget* parent = nullptr, std::vector<QByteArray> files = {});
   ~CViewerDlg() override;
 
-  // Handlers of the window's commands.
+  // Enter and Search: lists the hits, selects the first, shows it and puts
+  // the key into the history.
   void OnSearch();
+  // Every keystroke in the search box: lists the hits, keeping the selected
+  // headword selected where it is still listed; no history.
+  void OnKeyTyped();
+  // Appends the next 10,000 hits.
+  void OnShowMore();
+  // Open replaces the dictionaries with one; Add appends one.
   void OnFileOpen();
+  void OnAddDictionary();
+  void OnDictionaries();
   void OnExportFile();
+  void OnExportAllRecords();
   void OnDumpHeaderInfo();
-  void OnClickHitList();
-  // Commands of the system menu; the about item's id shows the about box.
-  void OnSysCommand(unsigned id);
-
+  void OnAbout();
+  // Text size: +1 larger, -1 smaller, 0 back to normal.
+  void OnZoom(int step);
   void ShowSelectedEntry();
   void AddSearchHistory(QString key);
   void UpdateTitle();
-  void LoadSettings();
-  void SaveSettings();
+  // Adds dictionary files that open (dropped files); those that do not are
+  // named in one message.
+  void AddDictionaries(const std::vector<QByteArray>& paths);
+  // The Dictionaries dialog over the window's list, connected to it.
+  std::unique_ptr<DictionariesDlg> MakeDictionariesDialog();
 
-  // Replaces the file chooser (by default Qt's file dialog).
-  void SetFileChooser(std::unique_ptr<FileChooser> chooser);
+  void SetUserDialogs(std::unique_ptr<UserDialogs> dialogs);
 
-  bool IsDictionaryOpen() const { return open_; }
-  bool IsExporting() const { return exporting_; }
-  const QString& Path() const { return path_; }
-  const QString& SearchWordList() const { return searchWordList_; }
-  const QString& FontName() const { return fontName_; }
+  bool IsDictionaryOpen() const { return dictionaries_.OpenCount() > 0; }
+  bool IsExporting() const { return export_->IsRunning(); }
+  const DictionaryList& Dictionaries() const { return dictionaries_; }
+  QString SearchWordList() const { return QString::fromUtf8(settings_.searchWordList); }
+  QString FontName() const { return QString::fromUtf8(settings_.fontName); }
+  int Zoom() const { return settings_.zoom; }
   // The text last put into the text pane, exactly (lines end in CR LF); the
   // pane itself shows it as lines.
   const QString& PaneText() const { return paneText_; }
@@ -92,47 +118,63 @@ class CViewerDlg : public QDialog {
   QPushButton* SearchButton() const;
   QTableView* HitList() const;
   HitListModel* Hits() const { return hits_; }
+  QLabel* StatusLine() const;
   QPlainTextEdit* TextPane() const;
+  QSplitter* Splitter() const;
   QAction* OpenFileAction() const;
+  QAction* AddDictionaryAction() const;
   QAction* DumpHeaderInfoAction() const;
   QAction* ExportFileAction() const;
+  QAction* ExportAllAction() const;
   QAction* ExitAction() const;
   // The about item; null when its text resource is empty.
   QAction* AboutAction() const { return aboutAction_; }
-  DicReader& Reader() { return *reader_; }
 
  public slots:
   // Every way of closing ends here (Exit, Esc, the close box): the settings
-  // are saved once. While an export runs, closing waits for its end.
+  // are saved once. A running export is cancelled first; the window closes
+  // as soon as its thread has stopped.
   void done(int result) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
-  void OnInitDialog();
-  // Search, Open file, Export file, Dump Header Info and the hit list.
-  void SetCommandsEnabled(bool enabled);
-  // Puts `text` into the pane; the caret goes to its start or its end.
-  void SetPaneText(const QString& text, bool caretAtEnd);
-  // The headword as shown: for version 6 and later, the part after the
-  // first TAB when there is one.
-  QString DisplayHeadword(const std::u16string& headword) const;
+  void LoadSettings();
+  void SaveSettings();
+  void ConnectSignals();
+  void ApplyFonts();
+  void ApplyColumnWidths();
+  void OnDictionariesChanged();
+  // Lists the hits of the key in the search box; see OnKeyTyped.
+  void RunSearch(bool keepSelection);
+  void SelectRow(int row, bool focusList);
+  void UpdateStatus();
+  void OnCounted(qint64 total);
+  // The dictionary of the selected hit, else the first open one; -1 if none.
+  int CurrentDictionary() const;
+  void UpdateCommands();
+  void StartExport(int32_t stopAfterEntry);
+  void OnExportFinished(ExportResult result, const ExportStats& stats);
+  // Puts `text` into the pane, the caret at its start.
+  void SetPaneText(const QString& text);
 
   std::unique_ptr<Ui::CViewerDlg> ui_;
-  std::unique_ptr<DicReader> reader_;
-  bool open_ = false;
-  QFont font_;
-  QString path_;
-  QString searchWordList_;
-  QString fontName_;
-  QIcon icon_;
+  ViewerSettings settings_;
+  DictionaryList dictionaries_;
+  HeadwordSearch search_;
+  bool searched_ = false;
+  qint64 totalHits_ = -1;  // all hits of the key, -1 while being counted
   HitListModel* hits_ = nullptr;
-  QMenu* helpMenu_ = nullptr;
+  HitCounter* counter_ = nullptr;
+  ExportJob* export_ = nullptr;
+  QString exportTarget_;
+  std::unique_ptr<UserDialogs> dialogs_;
   QAction* aboutAction_ = nullptr;
-  std::unique_ptr<FileChooser> chooser_;
   QString paneText_;
-  bool exporting_ = false;
   bool closePending_ = false;
   bool settingsSaved_ = false;
 };

@@ -1,0 +1,504 @@
+// The window, driven as a user would on the offscreen platform: start-up and
+// the profile, searching, the list and the pane, several dictionaries, the
+// layout, the translation, and the export on its worker thread. Each test
+// has a profile folder of its own (XDG_CONFIG_HOME), dictionaries from the
+// writer and dialogs answered from a script.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QtTest>
+#include <QtWidgets>
+#include <deque>
+#include <sstream>
+#include <thread>
+
+#include "dictionary/header_report.h"
+#include "tests/support/test_support.h"
+#include "viewer/about_dlg.h"
+#include "viewer/dictionaries_dlg.h"
+#include "viewer/hit_list_model.h"
+#include "viewer/viewer_app.h"
+#include "viewer/viewer_dlg.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << text.toStdString(); }
+QT_END_NAMESPACE
+
+namespace kebu::viewer::testing {
+namespace {
+
+using namespace kebu::testing;
+
+template <typename T>
+T Take(std::deque<T>& list, T none) {
+  if (!list.empty()) none = list.front(), list.pop_front();
+  return none;
+}
+
+// Answers from lists (no file is a cancel, no answer a No); keeps what was
+// asked and told.
+struct ScriptedDialogs : UserDialogs {
+  QString ChooseFile(QWidget* window, const FileRequest&) override {
+    openWhileAsked.push_back(static_cast<CViewerDlg*>(window)->IsDictionaryOpen());
+    return Take(files, QString());
+  }
+  bool Ask(QWidget*, const QString& question) override {
+    return asked << question, Take(answers, false);
+  }
+  void Tell(QWidget*, const QString& message) override { told << message; }
+  std::deque<QString> files;
+  std::deque<bool> answers;
+  std::vector<bool> openWhileAsked;
+  QStringList asked, told;
+};
+
+class ViewerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { NewProfile(); }
+  void TearDown() override { Close(); }
+  void NewProfile(const std::string& text = {}) {
+    Close();
+    config_ = std::make_unique<TempDir>();
+    qputenv("XDG_CONFIG_HOME", config_->path().c_str());
+    std::filesystem::create_directories(config_->path() / "kebumini");
+    if (!text.empty()) WriteFile(config_->path() / "kebumini/kebumini.ini", text);
+  }
+  std::string Profile() const { return ReadText(config_->path() / "kebumini/kebumini.ini"); }
+  bool ProfileBegins(const QByteArray& t) const { return Profile().rfind(t.toStdString(), 0) == 0; }
+  // A dictionary in the test's folder; returns its path.
+  QByteArray Dic(std::vector<Record> records, const std::string& name = "fruit.dic",
+                 Options options = {}) {
+    WriteFile(files_.File(name), BuildDictionary(std::move(records), options).bytes);
+    return QByteArray::fromStdString(files_.File(name));
+  }
+  QString Path(const std::string& name) const { return QString::fromStdString(files_.File(name)); }
+  CViewerDlg& Open(std::vector<QByteArray> files = {}) {
+    window_ = std::make_unique<CViewerDlg>(nullptr, std::move(files));
+    window_->SetUserDialogs(std::unique_ptr<UserDialogs>(dialogs_ = new ScriptedDialogs));
+    window_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    return *window_;
+  }
+  void Close() { window_ ? window_->close() : false, window_.reset(); }
+  // Types `text` at the end of the search box, one key event a character.
+  void Type(const QString& text) {
+    window_->SearchBox()->setFocus();
+    for (QChar ch : text) {
+      QTest::sendKeyEvent(QTest::Click, window_->SearchBox()->lineEdit(), Qt::Key_unknown, ch, {});
+    }
+  }
+  void Search(const QString& key) {
+    window_->SearchBox()->lineEdit()->clear();
+    Type(key);
+    QTest::keyClick(window_->SearchBox()->lineEdit(), Qt::Key_Return);
+  }
+  // The rows as "No.|title|L" (and "|Dictionary" when shown).
+  QStringList Rows() const {
+    const HitListModel& model = *window_->Hits();
+    QStringList rows;
+    for (int r = 0; r < model.rowCount(); ++r) {
+      QStringList cells;
+      for (int c = 0; c < model.columnCount(); ++c) cells << model.index(r, c).data().toString();
+      rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+  }
+  int Row() const { return window_->HitList()->currentIndex().row(); }
+  QPoint RowCentre(int row) const {
+    return window_->HitList()->visualRect(window_->Hits()->index(row, 1)).center();
+  }
+  bool PaneShows(const QString& w) const { return window_->PaneText().startsWith(w + "\r\n"); }
+
+  std::unique_ptr<TempDir> config_;
+  TempDir files_;
+  std::unique_ptr<CViewerDlg> window_;
+  ScriptedDialogs* dialogs_ = nullptr;
+};
+
+// A small code page 932 dictionary: "ap" finds four words.
+std::vector<Record> FruitWords() {
+  return {{.headword = "app", .translation = "アプリ"},
+          {.headword = "apple", .translation = "りんご", .example = "She cut it.", .attribute = 1},
+          {.headword = "apple pie", .translation = "アップルパイ"},
+          {.headword = "apply", .translation = "適用する", .attribute = 12},
+          {.headword = "banana", .translation = "バナナ", .example = "黄色い果物"},
+          {.headword = "日本語", .translation = "Japanese"}};
+}
+
+// Words w00000, w00001... translated 訳0, 訳1...
+std::vector<Record> ManyWords(int count) {
+  std::vector<Record> records;
+  for (int i = 0; i < count; ++i) {
+    records.push_back({.headword = QString::asprintf("w%05d", i).toStdString(),
+                       .translation = "訳" + std::to_string(i)});
+  }
+  return records;
+}
+
+// The export of `path` as the core itself writes it.
+std::string ReferenceExport(const QByteArray& path, const std::string& out, int32_t stop = 10000) {
+  DicReader reader;
+  EXPECT_TRUE(reader.Open(path.toStdString()));
+  EXPECT_EQ(ExportPlainText(reader, out, {}, {.stopAfterEntry = stop}), ExportResult::kDone);
+  return ReadText(out);
+}
+
+// Whether the lines of `part` stand in `text` in their order.
+bool LinesSurvive(const std::string& part, const std::string& text) {
+  size_t at = 0;
+  std::istringstream lines(part);
+  for (std::string line; std::getline(lines, line) && at != std::string::npos;) {
+    at = text.find(line + "\n", at);
+  }
+  return at != std::string::npos;
+}
+
+TEST_F(ViewerTest, StartReadsTheProfileAsWrittenKeepsMissingDictionariesAndAllLines) {
+  const std::string fruit = Dic(FruitWords()).toStdString(), fifo = files_.File("fifo.dic");
+  const std::string odd = Dic(FruitWords(), "my\\dic.dic").toStdString();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // The profile written by hand; the title, the error of each dictionary (empty: open),
+  // SearchWordList and the face as read; the lines after the run (empty: those written).
+  using Case = std::tuple<std::string, QString, QStringList, QString, QString, std::string>;
+  // clang-format off
+  for (const auto& [profile, title, errors, words, face, after] : std::vector<Case>{
+      {"", "KEBU mini", {}, "", "MS UI Gothic",
+       "[Globals]\nFilePath=\nSearchWordList=\nfontName=MS UI Gothic\n"},
+      {"[Globals]\r\nFilePath=" + odd + "\r\nSearchWordList=C:\\dic\\new\r\n", "KEBU mini - dic.dic",
+       {""}, "C:\\dic\\new", "MS UI Gothic", ""},
+      // Refused at once: the window appears.
+      {"[Globals]\nFilePath=" + fifo + "\n", "KEBU mini", {"is a FIFO, not a dictionary file"}, "",
+       "MS UI Gothic", ""},
+      {"[Globals]\nFilePath=/no/such.dic\nMoreFilePaths=" + fruit + "|" + fruit + "\n",
+       "KEBU mini - fruit.dic (+1)", {"No such file or directory", "", ""}, "", "MS UI Gothic", ""},
+      {"; mine\n[Other]\nx=\"1\"\n[globals]\nSearchWordList=apple, pear;kiwi\n"
+       "fontName=\"Noto Sans, Bold\"\n[Last]\ny=2\n", "KEBU mini", {}, "apple, pear;kiwi",
+       "Noto Sans, Bold", ""},
+      {"[Globals]\nSearchWordList=  りんご;梨 \"x\"\nfontName=ＭＳ ゴシック\n", "KEBU mini", {},
+       "りんご;梨 \"x\"", "ＭＳ ゴシック", ""}}) {
+    // clang-format on
+    SCOPED_TRACE(profile);
+    NewProfile(profile);
+    CViewerDlg& window = Open();
+    EXPECT_EQ(window.windowTitle(), title);
+    QStringList found;
+    for (int i = 0; i < window.Dictionaries().Size(); ++i) {
+      found << window.Dictionaries().At(i).error;
+    }
+    EXPECT_EQ(found, errors);
+    EXPECT_EQ(window.SearchWordList(), words);
+    EXPECT_EQ(window.TextPane()->font().families().value(0), face);
+    EXPECT_EQ(window.focusWidget(), window.SearchBox());
+    Close();
+    EXPECT_TRUE(LinesSurvive(after.empty() ? profile : after, Profile())) << Profile();
+    EXPECT_EQ(Profile().find("MoreFilePaths"), profile.find("MoreFilePaths"));
+  }
+}
+
+TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  using Case = std::tuple<QString, QStringList, QString, QString>;  // key, rows, pane, status
+                                                                    // clang-format off
+  for (const auto& [key, rows, pane, status] : std::vector<Case>{
+      {"ap", {"1|app|", "2|apple|1", "3|apple pie|", "4|apply|12"}, "app\r\nアプリ\r\n", "4 hits"},
+      {"appl", {"1|apple|1", "2|apple pie|", "3|apply|12"}, "apple\r\nりんご\r\nShe cut it.\r\n",
+       "3 hits"},
+      {"日本", {"1|日本語|"}, "日本語\r\nJapanese\r\n", "1 hit"},
+      {"zebra", {}, "日本語\r\nJapanese\r\n", "0 hits"}}) {  // the pane keeps its entry
+    // clang-format on
+    SCOPED_TRACE(key.toStdString());
+    Search(key);
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(Row(), rows.isEmpty() ? -1 : 0);
+    EXPECT_EQ(window.focusWidget(),
+              rows.isEmpty() ? static_cast<QWidget*>(window.SearchBox()) : window.HitList());
+    EXPECT_EQ(window.PaneText(), pane);
+    EXPECT_EQ(window.TextPane()->textCursor().position(), 0);
+    EXPECT_EQ(window.StatusLine()->text(), status);
+  }
+  // The history: newest first, a key that differs only in letter case replaced.
+  Search("AP");
+  Search("ap");
+  QStringList history;
+  for (int i = 0; i < window.SearchBox()->count(); ++i) history << window.SearchBox()->itemText(i);
+  EXPECT_EQ(history, (QStringList{"ap", "zebra", "日本", "appl"}));
+  // Left click and key release show an entry; a right click and Enter in the pane do not.
+  QTableView* list = window.HitList();
+  for (const auto& [act, headword] : std::vector<std::pair<std::function<void()>, QString>>{
+           {[&] { QTest::mouseClick(list->viewport(), Qt::RightButton, {}, RowCentre(2)); }, "app"},
+           {[&] { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, RowCentre(2)); },
+            "apple pie"},
+           {[&] { QTest::keyPress(list, Qt::Key_Down); }, "apple pie"},
+           {[&] { QTest::keyRelease(list, Qt::Key_Down); }, "apply"},
+           {[&] { QTest::keyClick(window.TextPane(), Qt::Key_Return); }, "apply"}}) {
+    act();
+    EXPECT_TRUE(PaneShows(headword)) << window.PaneText().toStdString();
+  }
+  EXPECT_EQ(Row(), 3);
+  EXPECT_EQ(window.SearchBox()->count(), 4);
+}
+
+TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  QSignalSpy resets(window.Hits(), &QAbstractItemModel::modelReset);
+  Type("a");
+  // The row selected before typing; the selected row, resets and entry afterwards.
+  using Step = std::tuple<int, QString, int, int, QString>;
+  for (const auto& [select, key, row, resetCount, pane] :
+       std::vector<Step>{{1, "p", 1, 0, "apple"},     // the same rows: no reset
+                         {3, "pl", 2, 1, "apply"},    // apply moves up and stays selected
+                         {1, "y", 0, 2, "apply"}}) {  // apple pie is gone
+    SCOPED_TRACE(key.toStdString());
+    window.HitList()->selectRow(select);
+    window.ShowSelectedEntry();
+    Type(key);
+    EXPECT_EQ(Row(), row);
+    EXPECT_EQ(resets.count(), resetCount);
+    EXPECT_TRUE(PaneShows(pane));
+    EXPECT_EQ(window.focusWidget(), window.SearchBox());
+  }
+  EXPECT_EQ(window.SearchBox()->count(), 0);
+  QTest::keyClick(window.SearchBox()->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(window.SearchBox()->itemText(0), "apply");
+}
+
+TEST_F(ViewerTest, ACutListShowsTheCountedTotalAndShowsMore) {
+  CViewerDlg& window = Open({Dic(ManyWords(10050), "many.dic")});
+  Search("w");
+  EXPECT_EQ(Rows().size(), 10000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.StatusLine()->text().contains("10,050"); }));
+  EXPECT_EQ(window.StatusLine()->text(), "10,000 of 10,050 hits — <a href=\"more\">show more</a>");
+  window.HitList()->selectRow(9999);
+  emit window.StatusLine()->linkActivated("more");
+  EXPECT_EQ(Rows().back(), "10050|w10049|");
+  EXPECT_EQ(Row(), 9999);
+  EXPECT_EQ(window.StatusLine()->text(), "10,050 hits");
+}
+
+TEST_F(ViewerTest, SeveralDictionariesAreSearchedInTheirOrderAndRemembered) {
+  const QByteArray a = Dic(FruitWords()),
+                   c = Dic({{.headword = "apex", .translation = "頂"}}, "c.dic");
+  const QByteArray b = Dic({{.headword = V6Headword("Apricot"), .translation = "杏"}}, "b.dic",
+                           {.version = 0x0600, .encoding = Encoding::kBocu1});
+  CViewerDlg& window = Open({a, b});
+  Search("ap");
+  EXPECT_EQ(window.PaneText(), "— fruit.dic —\r\napp\r\nアプリ\r\n");
+  auto dialog = window.MakeDictionariesDialog();
+  dialogs_->files = {QString(c)};
+  // clang-format off
+  const auto fruit = [](int n) {  // the four rows of fruit.dic, numbered from n
+    QStringList rows{"app|", "apple|1", "apple pie|", "apply|12"};
+    for (QString& row : rows) row = QString("%1|%2|fruit.dic").arg(n++).arg(row);
+    return rows;
+  };
+  for (const auto& [act, rows] : std::vector<std::pair<std::function<void()>, QStringList>>{
+      {[] {}, fruit(1) << "5|Apricot||b.dic"},
+      {[&] { dialog->Table()->item(1, 0)->setCheckState(Qt::Unchecked); }, fruit(1)},
+      {[&] { dialog->AddButton()->click(); }, fruit(1) << "5|apex||c.dic"},
+      {[&] { dialog->UpButton()->click(), dialog->UpButton()->click(); },
+       QStringList{"1|apex||c.dic"} + fruit(2)},
+      {[&] { dialog->Table()->selectRow(1), dialog->RemoveButton()->click(); }, {"1|apex||c.dic"}}}) {
+    // clang-format on
+    act();
+    EXPECT_EQ(Rows(), rows);
+  }
+  window.HitList()->selectRow(0);
+  window.OnDumpHeaderInfo();
+  EXPECT_TRUE(window.PaneText().startsWith("— c.dic —\r\n"));
+  dialog.reset();
+  Close();
+  const QByteArray list = "FilePath=" + c + "\nMoreFilePaths=" + b + "\nUnsearchedDictionaries=2\n";
+  EXPECT_NE(Profile().find(list.toStdString()), std::string::npos) << Profile();
+  std::filesystem::remove(c.toStdString());
+  dialog = Open().MakeDictionariesDialog();
+  EXPECT_EQ(dialog->Table()->item(0, 2)->text(), "missing: No such file or directory");
+  EXPECT_EQ(dialog->Table()->item(1, 0)->checkState(), Qt::Unchecked);
+  EXPECT_EQ(dialog->Table()->item(1, 2)->text(), "1");
+  EXPECT_EQ(window_->windowTitle(), "KEBU mini - b.dic");
+}
+
+TEST_F(ViewerTest, CommandLineFilesAndDropsOpenAndOpenFileReplacesThem) {
+  const char* argv[] = {"kebumini", "rel.dic", "/abs/x.dic"};
+  EXPECT_EQ(
+      FilesFromArguments(3, const_cast<char**>(argv)),
+      (std::vector<QByteArray>{QFile::encodeName(QDir::currentPath()) + "/rel.dic", "/abs/x.dic"}));
+  const QByteArray odd = Dic(FruitWords(), "w\xff.dic"), other = Dic(FruitWords(), "b.DIC");
+  CViewerDlg& window = Open({odd});
+  EXPECT_TRUE(window.IsDictionaryOpen());
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString(other)), QUrl::fromLocalFile(Path("a.txt"))});
+  QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &drop);
+  EXPECT_EQ(window.Dictionaries().Size(), 2);
+  // Open file: the dictionaries are closed first, the title names what is open after.
+  WriteFile(files_.File("broken.dic"), std::string(100, '\0'));
+  using Step = std::tuple<QString, QString, qsizetype>;  // answer, title, messages so far
+  for (const auto& [answer, title, told] :
+       std::vector<Step>{{"", "KEBU mini", 0},
+                         {Path("broken.dic"), "KEBU mini", 1},
+                         {QString(other), "KEBU mini - b.DIC", 1}}) {
+    dialogs_->files = {answer};
+    window.OpenFileAction()->trigger();
+    EXPECT_EQ(window.windowTitle(), title);
+    EXPECT_EQ(dialogs_->told.size(), told);
+    EXPECT_EQ(window.ExportFileAction()->isEnabled(), window.IsDictionaryOpen());
+  }
+  EXPECT_EQ(dialogs_->openWhileAsked, std::vector<bool>(3, false));
+  Close();
+  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nSearchWordList=\n"));
+  NewProfile();
+  Open({odd, other});
+  Close();
+  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + odd + "\nMoreFilePaths=" + other + "\n"));
+}
+
+TEST_F(ViewerTest, GeometryColumnsAndTextSizeComeBackAndShortcutsWork) {
+  const QByteArray dic = Dic(FruitWords());
+  CViewerDlg& first = Open({dic, dic});
+  EXPECT_EQ(first.size(), QSize(446, 500));
+  first.setGeometry(40, 50, 700, 600);
+  first.Splitter()->setSizes({300, 200});
+  first.HitList()->horizontalHeader()->resizeSection(HitListModel::kNumber, 55);
+  first.HitList()->horizontalHeader()->resizeSection(HitListModel::kDictionary, 150);
+  first.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+  for (int key : {Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Minus, Qt::Key_L}) {
+    QTest::keyClick(&first, static_cast<Qt::Key>(key), Qt::ControlModifier);
+  }
+  EXPECT_EQ(first.focusWidget(), first.SearchBox());
+  QApplication::processEvents();  // the layout of the larger text
+  const QList<int> splitter = first.Splitter()->sizes();
+  Close();
+  CViewerDlg& second = Open();
+  EXPECT_EQ(second.geometry(), QRect(40, 50, 700, 600));
+  EXPECT_EQ(second.Splitter()->sizes(), splitter);
+  EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kNumber), 55);
+  EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kDictionary), 150);
+  EXPECT_EQ(second.TextPane()->font().pixelSize(), 20);
+  second.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
+  second.HitList()->setFocus();
+  QTest::keyClick(&second, Qt::Key_0, Qt::ControlModifier);
+  QTest::keyClick(&second, Qt::Key_F6);
+  EXPECT_EQ(second.TextPane()->font().pixelSize(), 16);
+  EXPECT_EQ(second.focusWidget(), second.SearchBox());
+}
+
+TEST_F(ViewerTest, JapaneseLocaleLoadsTheTranslationButTheAboutTextsStay) {
+  EXPECT_EQ(InstallTranslation(QLocale(QLocale::English)), nullptr);
+  const auto translation = InstallTranslation(QLocale(QLocale::Japanese, QLocale::Japan));
+  ASSERT_NE(translation, nullptr);
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  EXPECT_EQ(window.findChild<QMenuBar*>()->actions().value(0)->text(), "ファイル(&F)");
+  EXPECT_EQ(window.SearchButton()->text(), "検索");
+  Search("ap");
+  EXPECT_EQ(window.StatusLine()->text(), "4 件");
+  EXPECT_EQ(window.AboutAction()->text(), "kebumini のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+  EXPECT_EQ(CAboutDlg().windowTitle(), "kebuminiのﾊﾞｰｼﾞｮﾝ情報");
+}
+
+TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt) {
+  const QByteArray path = Dic(ManyWords(2500), "many.dic");
+  const std::string fifo = files_.File("out.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  CViewerDlg& window = Open({path});
+  QSignalSpy titles(&window, &QWidget::windowTitleChanged);
+  std::vector<int64_t> cancelled;  // records written by each export that was cancelled
+  QObject::connect(window.findChild<ExportJob*>(), &ExportJob::Finished,
+                   [&](ExportResult result, const ExportStats& stats) {
+                     if (result == ExportResult::kCancelled) cancelled.push_back(stats.written);
+                   });
+  const auto exportToFifo = [&] {
+    dialogs_->files = {QString::fromStdString(fifo)};
+    window.ExportFileAction()->trigger();
+  };
+  // The export waits for a reader of the FIFO; the window goes on meanwhile.
+  exportToFifo();
+  EXPECT_TRUE(window.IsExporting());
+  EXPECT_FALSE(window.OpenFileAction()->isEnabled() || window.ExportFileAction()->isEnabled() ||
+               window.ExportAllAction()->isEnabled());
+  Search("w0001");
+  EXPECT_EQ(Rows().size(), 10);
+  QTest::mouseClick(window.HitList()->viewport(), Qt::LeftButton, {}, RowCentre(2));
+  EXPECT_EQ(window.PaneText(), "w00012\r\n訳12\r\n");
+  window.DumpHeaderInfoAction()->trigger();
+  char report[2048] = {};
+  DumpHeaderInfo(window.Dictionaries().At(0).reader->GetHeader(), report, sizeof report);
+  EXPECT_EQ(window.PaneText(), QString::fromLatin1(report));
+  EXPECT_EQ(window.TextPane()->textCursor().position(), 0);
+  std::string bytes;
+  std::thread reader([&] {
+    const int fd = ::open(fifo.c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+    ::close(fd);
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.IsExporting(); }));
+  reader.join();
+  EXPECT_EQ(bytes, ReferenceExport(path, files_.File("reference.txt")));
+  EXPECT_TRUE(titles.contains({QString("2500 / 2500 (100%)")}));
+  EXPECT_EQ(window.windowTitle(), "KEBU mini - many.dic");
+  // Nobody reads the FIFO now: Esc asks, "No" goes on, "Yes" stops it before its first record.
+  dialogs_->answers = {false, true};
+  exportToFifo();
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_TRUE(window.IsExporting());
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.IsExporting(); }));
+  EXPECT_EQ(dialogs_->asked, QStringList(2, "Cancel the export?"));
+  EXPECT_EQ(cancelled, std::vector<int64_t>{0});
+  EXPECT_TRUE(window.OpenFileAction()->isEnabled());
+  // Closing cancels it too; the window goes once the export has stopped.
+  exportToFifo();
+  window.close();
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
+  EXPECT_EQ(cancelled, (std::vector<int64_t>{0, 0}));
+  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + path + "\n"));
+  EXPECT_TRUE(dialogs_->told.isEmpty());
+}
+
+TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {
+  const QByteArray path =
+      Dic(ManyWords(10010), "areas.dic", {.block_size = 64, .records_per_area = 1});
+  std::filesystem::create_symlink(path.toStdString(), files_.File("link.txt"));
+  // The command, the target, the start of what the user is told, the stop entry of the
+  // reference export (0: nothing is written).
+  using Case = std::tuple<QAction* (CViewerDlg::*)() const, QString, QString, int32_t>;
+  const auto file = &CViewerDlg::ExportFileAction;
+  CViewerDlg& window = Open({path});
+  // clang-format off
+  for (const auto& [command, target, told, stop] : std::vector<Case>{
+      {file, QString(path), path + " is a dictionary that is open here", 0},
+      {file, Path("link.txt"), Path("link.txt") + " is a dictionary", 0},
+      {file, Path("no/out.txt"), "The export to " + Path("no/out.txt") + " failed: ", 0},
+      {file, Path("out.txt"),
+       "10,002 of 10,010 records written; this export ends after index entry 10,000.\n", 10000},
+      {&CViewerDlg::ExportAllAction, Path("all.txt"), "", -1}}) {
+    // clang-format on
+    SCOPED_TRACE(target.toStdString());
+    dialogs_->told.clear();
+    dialogs_->files = {target};
+    (window.*command)()->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.IsExporting(); }));
+    EXPECT_TRUE(told.isEmpty() ? dialogs_->told.isEmpty()
+                               : dialogs_->told.size() == 1 && dialogs_->told[0].startsWith(told));
+    if (stop != 0)
+      EXPECT_EQ(ReadText(target.toStdString()), ReferenceExport(path, files_.File("r"), stop));
+  }
+}
+
+}  // namespace
+}  // namespace kebu::viewer::testing
+
+int main(int argc, char** argv) {
+  // The offscreen platform unless QT_QPA_PLATFORM names another.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,56 @@
+// The dictionaries of the window, in their order: each with its own reader,
+// whether searches take it in, and, for one that could not be opened, why.
+// A dictionary that cannot be opened stays in the list (shown as missing
+// and kept in the settings), so a disk that is not mounted yet does not
+// cost the user the entry.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "dictionary/dic_reader.h"
+
+namespace kebu::viewer {
+
+struct Dictionary {
+  QByteArray path;  // the file system's bytes
+  QString name;     // the file name, for people
+  bool searched = true;
+  // Shared with an export running on another thread, so that removing the
+  // dictionary meanwhile does not pull the reader from under it.
+  std::shared_ptr<DicReader> reader;
+  QString error;  // why it could not be opened
+
+  bool IsOpen() const { return reader != nullptr && reader->IsOpen(); }
+};
+
+class DictionaryList {
+ public:
+  // Opens `path` and appends it, also when it cannot be opened. True when
+  // it opened.
+  bool Add(const QByteArray& path, bool searched = true);
+  void Remove(int i);
+  // Moves dictionary i one place up (-1) or down (+1); false at an end.
+  bool Move(int i, int step);
+  void SetSearched(int i, bool searched);
+  void Clear() { items_.clear(); }
+
+  int Size() const { return static_cast<int>(items_.size()); }
+  const Dictionary& At(int i) const { return items_[static_cast<size_t>(i)]; }
+  int OpenCount() const;
+  // The first open dictionary, or -1.
+  int FirstOpen() const;
+  // Whether `path` names one of the open dictionary files (links count).
+  bool IsDictionaryFile(const QByteArray& path) const;
+
+ private:
+  std::vector<Dictionary> items_;
+};
+
+// The file name part of a path: the text after the last backslash; without
+// one, after the last slash; else the whole path.
+QString FileNameOfPath(const QString& path);
+
+}  // namespace kebu::viewer

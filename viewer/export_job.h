@@ -1,0 +1,62 @@
+// One export of a dictionary into a text file, run on a thread of its own so
+// that the window stays usable: ExportPlainText reads through a cursor of its
+// own while the window goes on looking up in the same reader. Progress and
+// the end come back as signals on the window's thread.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "dictionary/dic_reader.h"
+#include "export/plain_text_export.h"
+
+class QSocketNotifier;
+
+namespace kebu::viewer {
+
+class ExportJob : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ExportJob(QObject* parent = nullptr);
+  // Cancels a running export and waits for its thread.
+  ~ExportJob() override;
+
+  // Starts exporting `reader` into `target` (file system bytes). The
+  // reader is shared so that it outlives the export whatever the window does
+  // with its list meanwhile; the window does not open or close it meanwhile.
+  void Start(std::shared_ptr<const DicReader> reader, QByteArray target, ExportOptions options);
+  // Asks the export to stop; it ends with kCancelled, the target untouched.
+  void Cancel();
+  bool IsRunning() const { return running_; }
+
+ signals:
+  // The title text, "1000 / 3000 (33%)", every 1,000 records and at the end.
+  void Progress(const QString& title);
+  void Finished(kebu::ExportResult result, const kebu::ExportStats& stats);
+
+ private:
+  void Drain();
+
+  std::thread thread_;
+  std::atomic<bool> cancel_{false};
+  std::atomic<bool> ended_{false};
+  bool running_ = false;
+  QByteArray target_;
+  // Progress waiting to be shown: one queued call at a time, however fast
+  // the records go.
+  std::mutex mutex_;
+  ExportStats latest_;
+  bool progressQueued_ = false;
+  // A FIFO target whose reader went away would hold the export in open() or
+  // write() for ever: a cancel reads from it (and throws the bytes away).
+  int drainFd_ = -1;
+  QSocketNotifier* drainNotifier_ = nullptr;
+};
+
+}  // namespace kebu::viewer

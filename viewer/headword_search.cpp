@@ -1,0 +1,83 @@
+#include "viewer/headword_search.h"
+
+namespace kebu::viewer {
+
+namespace {
+
+QString FromUtf16(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::vector<Hit> HeadwordSearch::First(DictionaryList& list, std::u16string key, int limit) {
+  key_ = std::move(key);
+  progress_.clear();
+  listed_ = 0;
+  for (int d = 0; d < list.Size(); ++d) {
+    if (list.At(d).searched && list.At(d).IsOpen()) progress_.push_back({d});
+  }
+  return Collect(list, limit);
+}
+
+std::vector<Hit> HeadwordSearch::More(DictionaryList& list, int limit) {
+  for (const Progress& p : progress_) {
+    // The list changed under the search: nothing more of it.
+    if (p.dictionary >= list.Size() || !list.At(p.dictionary).IsOpen()) return {};
+  }
+  return Collect(list, limit);
+}
+
+bool HeadwordSearch::HasMore() const {
+  for (const Progress& p : progress_) {
+    if (!p.exhausted) return true;
+  }
+  return false;
+}
+
+std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
+  std::vector<Hit> hits;
+  int64_t room = limit;
+  RecordText texts;
+  bool cut = false;
+  for (Progress& p : progress_) {
+    if (p.exhausted) continue;
+    DicReader& reader = *list.At(p.dictionary).reader;
+    if (room == 0) {
+      // Nothing more fits: only whether this dictionary has hits at all.
+      if (p.listed == 0) p.exhausted = reader.Lookup(key_, false, 1, &cut) == 0;
+      continue;
+    }
+    // One hit beyond the page tells whether there are more.
+    const int64_t want = p.listed + room;
+    const uint32_t found = reader.Lookup(key_, false, static_cast<int>(want + 1), &cut);
+    const uint32_t end = static_cast<uint32_t>(std::min<int64_t>(found, want));
+    p.exhausted = found <= want && !reader.LookupRanOutOfMemory();
+    for (uint32_t i = p.listed; i < end; ++i) {
+      if (!reader.GetHit(i, &texts)) texts.Clear();
+      hits.push_back({p.dictionary, i,
+                      FromUtf16(DisplayHeadword(texts.headword, reader.GetVersionMajor())),
+                      texts.attribute});
+    }
+    room -= end - p.listed;
+    listed_ += end - p.listed;
+    p.listed = end;
+  }
+  return hits;
+}
+
+bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text) {
+  if (hit.dictionary >= list.Size() || !list.At(hit.dictionary).IsOpen()) return false;
+  const Dictionary& dictionary = list.At(hit.dictionary);
+  RecordText texts;
+  if (!dictionary.reader->GetHit(hit.index, &texts)) return false;
+  const QString lineEnd = QStringLiteral("\r\n");
+  text->clear();
+  if (named) *text += QStringLiteral("— ") + dictionary.name + QStringLiteral(" —") + lineEnd;
+  *text += FromUtf16(DisplayHeadword(texts.headword, dictionary.reader->GetVersionMajor()));
+  *text += lineEnd + FromUtf16(texts.translation) + lineEnd;
+  if (!texts.example.empty()) *text += FromUtf16(texts.example) + lineEnd;
+  return true;
+}
+
+}  // namespace kebu::viewer

@@ -1,0 +1,175 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>CViewerDlg</name>
+    <message>
+        <source>Search</source>
+        <translation>検索</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>表示(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;Open file</source>
+        <translation>ファイルを開く(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Add dictionary…</source>
+        <translation>辞書を追加(&amp;A)…</translation>
+    </message>
+    <message>
+        <source>Dic&amp;tionaries…</source>
+        <translation>辞書の一覧(&amp;T)…</translation>
+    </message>
+    <message>
+        <source>&amp;Dump Header Info</source>
+        <translation>ヘッダー情報を表示(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;Export file</source>
+        <translation>ファイルに書き出す(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Export a&amp;ll records…</source>
+        <translation>全レコードを書き出す(&amp;L)…</translation>
+    </message>
+    <message>
+        <source>E&amp;xit Application</source>
+        <translation>終了(&amp;X)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>文字を大きく(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>文字を小さく(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Normal Size</source>
+        <translation>標準の大きさ(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Search Box</source>
+        <translation>検索欄へ移動(&amp;S)</translation>
+    </message>
+</context>
+<context>
+    <name>DictionariesDlg</name>
+    <message>
+        <source>Dictionaries</source>
+        <translation>辞書の一覧</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名前</translation>
+    </message>
+    <message>
+        <source>Encoding</source>
+        <translation>文字コード</translation>
+    </message>
+    <message>
+        <source>Records</source>
+        <translation>レコード数</translation>
+    </message>
+    <message>
+        <source>&amp;Add…</source>
+        <translation>追加(&amp;A)…</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>削除(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>上へ(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;Down</source>
+        <translation>下へ(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::CViewerDlg</name>
+    <message>
+        <source>&amp;Help</source>
+        <translation>ヘルプ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>1 hit</source>
+        <translation>1 件</translation>
+    </message>
+    <message>
+        <source>%1 hits</source>
+        <translation>%1 件</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hits</source>
+        <translation>%2 件中 %1 件</translation>
+    </message>
+    <message>
+        <source>show more</source>
+        <translation>さらに表示</translation>
+    </message>
+    <message>
+        <source>Cancel the export?</source>
+        <translation>書き出しを中止しますか？</translation>
+    </message>
+    <message>
+        <source>These files cannot be opened:</source>
+        <translation>次のファイルを開けません:</translation>
+    </message>
+    <message>
+        <source>Add dictionary</source>
+        <translation>辞書を追加</translation>
+    </message>
+    <message>
+        <source>Export %1</source>
+        <translation>%1 を書き出す</translation>
+    </message>
+    <message>
+        <source>%1 is a dictionary that is open here; the export would overwrite it. Choose another file.</source>
+        <translation>%1 はこのウィンドウで開いている辞書です。書き出すと上書きされてしまいます。別のファイルを選んでください。</translation>
+    </message>
+    <message>
+        <source>%1 of %2 records written; this export ends after index entry %3.</source>
+        <translation>%2 レコード中 %1 レコードを書き出しました。この書き出しはインデックス項目 %3 の後で終わります。</translation>
+    </message>
+    <message>
+        <source>File &gt; Export all records… writes every record.</source>
+        <translation>すべてのレコードは「ファイル」&gt;「全レコードを書き出す…」で書き出せます。</translation>
+    </message>
+    <message>
+        <source>The export to %1 failed: %2</source>
+        <translation>%1 への書き出しに失敗しました: %2</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::DictionariesDlg</name>
+    <message>
+        <source>code page 932</source>
+        <translation>コードページ 932</translation>
+    </message>
+    <message>
+        <source>missing: %1</source>
+        <translation>開けません: %1</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::HitListModel</name>
+    <message>
+        <source>Dictionary</source>
+        <translation>辞書</translation>
+    </message>
+</context>
+</TS>

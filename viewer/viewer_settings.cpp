@@ -1,0 +1,105 @@
+#include "viewer/viewer_settings.h"
+
+namespace kebu::viewer {
+
+namespace {
+
+// "%" first, so that the escapes written for the others are not escaped again.
+constexpr std::pair<char, const char*> kEscapes[] = {
+    {'%', "%25"}, {'|', "%7C"}, {'\n', "%0A"}, {'\r', "%0D"}};
+
+QList<int> ReadNumbers(const QByteArray& text) {
+  QList<int> numbers;
+  for (const QByteArray& part : text.split(',')) {
+    bool ok = false;
+    const int n = part.trimmed().toInt(&ok);
+    if (ok) numbers.append(n);
+  }
+  return numbers;
+}
+
+QByteArray WriteNumbers(const QList<int>& numbers) {
+  QByteArray text;
+  for (int n : numbers) text += (text.isEmpty() ? "" : ",") + QByteArray::number(n);
+  return text;
+}
+
+}  // namespace
+
+QByteArray JoinPaths(const std::vector<QByteArray>& paths) {
+  QByteArray text;
+  for (const QByteArray& path : paths) {
+    QByteArray escaped = path;
+    for (const auto& [ch, escape] : kEscapes) escaped.replace(ch, escape);
+    if (&path != &paths.front()) text += '|';
+    text += escaped;
+  }
+  return text;
+}
+
+std::vector<QByteArray> SplitPaths(const QByteArray& text) {
+  std::vector<QByteArray> paths;
+  for (const QByteArray& part : text.split('|')) {
+    QByteArray path;
+    for (qsizetype i = 0; i < part.size(); ++i) {
+      bool escaped = false;
+      for (const auto& [ch, escape] : kEscapes) {
+        if (part.mid(i, 3).compare(escape, Qt::CaseInsensitive) == 0) {
+          path += ch;
+          i += 2;
+          escaped = true;
+          break;
+        }
+      }
+      if (!escaped) path += part[i];
+    }
+    if (!path.isEmpty()) paths.push_back(path);
+  }
+  return paths;
+}
+
+ViewerSettings ReadSettings(const Profile& profile) {
+  ViewerSettings s;
+  const QByteArray first = profile.Value("FilePath", {});
+  if (!first.isEmpty()) s.paths.push_back(first);
+  for (QByteArray& path : SplitPaths(profile.Value("MoreFilePaths", {}))) {
+    s.paths.push_back(std::move(path));
+  }
+  for (int n : ReadNumbers(profile.Value("UnsearchedDictionaries", {}))) {
+    if (n >= 1 && n <= static_cast<int>(s.paths.size())) s.unsearched.append(n - 1);
+  }
+  s.searchWordList = profile.Value("SearchWordList", {});
+  s.fontName = profile.Value("fontName", kDefaultFontName);
+  const QList<int> rect = ReadNumbers(profile.Value("WindowGeometry", {}));
+  if (rect.size() == 4 && rect[2] > 0 && rect[3] > 0) {
+    s.geometry = QRect(rect[0], rect[1], rect[2], rect[3]);
+  }
+  s.splitterSizes = ReadNumbers(profile.Value("SplitterSizes", {}));
+  s.columnWidths = ReadNumbers(profile.Value("ColumnWidths", {}));
+  s.zoom = profile.Value("TextZoom", "0").toInt();
+  return s;
+}
+
+void WriteSettings(const ViewerSettings& s, Profile* profile) {
+  profile->SetValue("FilePath", s.paths.empty() ? QByteArray() : s.paths.front());
+  const std::vector<QByteArray> more(s.paths.begin() + (s.paths.empty() ? 0 : 1), s.paths.end());
+  if (!more.empty() || profile->Value("MoreFilePaths")) {
+    profile->SetValue("MoreFilePaths", JoinPaths(more));
+  }
+  QList<int> unsearched;
+  for (int i : s.unsearched) unsearched.append(i + 1);
+  if (!unsearched.isEmpty() || profile->Value("UnsearchedDictionaries")) {
+    profile->SetValue("UnsearchedDictionaries", WriteNumbers(unsearched));
+  }
+  profile->SetValue("SearchWordList", s.searchWordList);
+  profile->SetValue("fontName", s.fontName);
+  if (s.geometry.isValid()) {
+    const QRect& g = s.geometry;
+    profile->SetValue("WindowGeometry", WriteNumbers({g.x(), g.y(), g.width(), g.height()}));
+  }
+  if (!s.splitterSizes.isEmpty()) profile->SetValue("SplitterSizes", WriteNumbers(s.splitterSizes));
+  if (!s.columnWidths.isEmpty()) profile->SetValue("ColumnWidths", WriteNumbers(s.columnWidths));
+  profile->SetValue("TextZoom", QByteArray::number(s.zoom));
+}
+
+}  // namespace kebu::viewer

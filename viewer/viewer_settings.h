@@ -1,0 +1,52 @@
+// The window's settings and their keys in the profile (section [Globals]):
+//
+//   FilePath               the first dictionary (file system bytes, as written)
+//   MoreFilePaths          the other dictionaries, in order: paths separated by
+//                          "|", with "%" written as %25, "|" as %7C, line feed
+//                          and carriage return as %0A and %0D (no other
+//                          escapes); missing or empty: none
+//   UnsearchedDictionaries the dictionaries left out of searches, by position
+//                          counted from 1 (FilePath is 1): "2,3"
+//   SearchWordList         kept as it is
+//   fontName               the face of the search box, list and pane
+//   WindowGeometry         x,y,width,height of the window in pixels
+//   SplitterSizes          heights of the list and the pane
+//   ColumnWidths           widths of No., title, L and Dictionary
+//   TextZoom               the text size in steps from the default (Ctrl+Plus...)
+//
+// A profile without the new keys reads as one dictionary, the default window.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <vector>
+
+#include "viewer/profile.h"
+
+namespace kebu::viewer {
+
+inline constexpr char kDefaultFontName[] = "MS UI Gothic";
+
+struct ViewerSettings {
+  std::vector<QByteArray> paths;  // FilePath, then MoreFilePaths
+  QList<int> unsearched;          // positions in `paths`, from 0
+  QByteArray searchWordList;      // as read
+  QByteArray fontName = kDefaultFontName;
+  QRect geometry;  // empty: the default size, placed by the system
+  QList<int> splitterSizes;
+  QList<int> columnWidths;
+  int zoom = 0;
+};
+
+ViewerSettings ReadSettings(const Profile& profile);
+// FilePath, SearchWordList and fontName are always written; MoreFilePaths and
+// UnsearchedDictionaries only when they hold something or were there before.
+void WriteSettings(const ViewerSettings& settings, Profile* profile);
+
+// The MoreFilePaths list.
+QByteArray JoinPaths(const std::vector<QByteArray>& paths);
+std::vector<QByteArray> SplitPaths(const QByteArray& text);
+
+}  // namespace kebu::viewer
