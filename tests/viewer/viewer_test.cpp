@@ -487,8 +487,9 @@ TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.IsExporting(); }));
     EXPECT_TRUE(told.isEmpty() ? dialogs_->told.isEmpty()
                                : dialogs_->told.size() == 1 && dialogs_->told[0].startsWith(told));
-    if (stop != 0)
+    if (stop != 0) {
       EXPECT_EQ(ReadText(target.toStdString()), ReferenceExport(path, files_.File("r"), stop));
+    }
   }
 }
 
