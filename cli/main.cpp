@@ -10,7 +10,7 @@ namespace kebu::cli {
 namespace {
 
 const Command* const kCommands[] = {
-    &kHeaderCommand, &kLookupCommand, &kDumpCommand, &kExportCommand,
+    &kHeaderCommand, &kLookupCommand, &kSearchCommand, &kDumpCommand, &kExportCommand,
 };
 
 void PrintUsage(std::FILE* out) {
