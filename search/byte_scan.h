@@ -1,6 +1,7 @@
-// The byte test of full-text search: is a probe (a byte string, some of
-// whose letters compare in either case) in a text, or one of the bytes that
-// force a text to be decoded? Sixteen bytes at a step where SSE2 is there.
+// The byte test of full-text search: is a probe (a byte string with a
+// second choice for each byte: a letter in either case) in a text, or one of
+// the bytes that force a text to be decoded? Sixteen bytes at a step where
+// SSE2 is there.
 #pragma once
 
 #include <cstddef>
@@ -38,10 +39,10 @@ inline bool InClass(ByteClass kind, const uint8_t* p, size_t i, size_t n) {
   return false;
 }
 
-// Whether the probe stands at p: fold[k] is 0x20 where case is free.
-inline bool ProbeAt(const uint8_t* p, const uint8_t* probe, const uint8_t* fold, size_t m) {
+// Whether the probe stands at p: each byte p[k] is probe[k] or other[k].
+inline bool ProbeAt(const uint8_t* p, const uint8_t* probe, const uint8_t* other, size_t m) {
   for (size_t k = 0; k < m; ++k) {
-    if ((p[k] | fold[k]) != probe[k]) return false;
+    if (p[k] != probe[k] && p[k] != other[k]) return false;
   }
   return true;
 }
@@ -84,7 +85,7 @@ inline bool HasHiddenBytes(ByteClass kind, const uint8_t* p, size_t n) {
 }
 
 // Whether the n bytes at p hold the m-byte probe (m >= 1).
-inline bool FindProbe(const uint8_t* p, size_t n, const uint8_t* probe, const uint8_t* fold,
+inline bool FindProbe(const uint8_t* p, size_t n, const uint8_t* probe, const uint8_t* other,
                       size_t m) {
   using byte_scan_detail::ProbeAt;
   if (m == 0 || n < m) return m == 0;
@@ -94,25 +95,24 @@ inline bool FindProbe(const uint8_t* p, size_t n, const uint8_t* probe, const ui
   // right distance, then the whole probe compared.
   const size_t last = m - 1;
   const __m128i first = _mm_set1_epi8(static_cast<char>(probe[0]));
-  const __m128i firstFold = _mm_set1_epi8(static_cast<char>(fold[0]));
+  const __m128i firstOther = _mm_set1_epi8(static_cast<char>(other[0]));
   const __m128i end = _mm_set1_epi8(static_cast<char>(probe[last]));
-  const __m128i endFold = _mm_set1_epi8(static_cast<char>(fold[last]));
+  const __m128i endOther = _mm_set1_epi8(static_cast<char>(other[last]));
   for (; i + last + 16 <= n; i += 16) {
-    const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), firstFold);
-    const __m128i b =
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + last)), endFold);
-    unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, end))));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + last));
+    const __m128i atFirst = _mm_or_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(a, firstOther));
+    const __m128i atEnd = _mm_or_si128(_mm_cmpeq_epi8(b, end), _mm_cmpeq_epi8(b, endOther));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(atFirst, atEnd)));
     while (mask != 0) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-      if (ProbeAt(p + i + bit, probe, fold, m)) return true;
+      if (ProbeAt(p + i + bit, probe, other, m)) return true;
       mask &= mask - 1;
     }
   }
 #endif
-  const uint8_t b0 = probe[0], f0 = fold[0];
   for (; i + m <= n; ++i) {
-    if ((p[i] | f0) == b0 && ProbeAt(p + i, probe, fold, m)) return true;
+    if ((p[i] == probe[0] || p[i] == other[0]) && ProbeAt(p + i, probe, other, m)) return true;
   }
   return false;
 }

@@ -5,10 +5,10 @@
 #include <tuple>
 #include <utility>
 
-#include "codec/bocu1.h"
 #include "codec/cp932.h"
 #include "search/byte_scan.h"
 #include "search/fold.h"
+#include "search/text_decode.h"
 
 namespace kebu {
 
@@ -157,27 +157,16 @@ void AppendBocu1(int32_t prev, int32_t c, std::string* out) {
   }
 }
 
-// Appends the bytes of token t after reference point prev to the probe. A
-// caseless letter's two cases must differ only in bit 5 of some bytes,
-// which are then compared caselessly; false when they do not.
-bool AppendBocu1Token(int32_t prev, const Token& t, TextQuery::Probe* p) {
+// Appends the bytes of token t after reference point prev to the probe: a
+// caseless letter's upper case as the other byte where it differs (both
+// cases take the same number of bytes from the same reference point).
+void AppendBocu1Token(int32_t prev, const Token& t, TextQuery::Probe* p) {
   std::string lower, upper;
   AppendBocu1(prev, static_cast<int32_t>(t.codePoint), &lower);
-  if (!t.caseless) {
-    p->bytes += lower;
-    p->fold.append(lower.size(), '\0');
-    return true;
-  }
-  AppendBocu1(prev, static_cast<int32_t>(t.codePoint) - 0x20, &upper);
-  if (upper.size() != lower.size()) return false;
-  for (size_t i = 0; i < lower.size(); ++i) {
-    const uint8_t lo = static_cast<uint8_t>(lower[i]), up = static_cast<uint8_t>(upper[i]);
-    if (lo != up && (lo ^ up) != 0x20) return false;
-    if (lo != up && (lo & 0x20) == 0) return false;
-    p->bytes += lower[i];
-    p->fold += lo != up ? '\x20' : '\0';
-  }
-  return true;
+  AppendBocu1(prev, static_cast<int32_t>(t.codePoint) - (t.caseless ? 0x20 : 0), &upper);
+  if (upper.size() != lower.size()) upper = lower;  // cannot happen for letters: kept safe
+  p->bytes += lower;
+  p->other += upper;
 }
 
 // The ways the (folded) unit u stands in BOCU-1 text, or nothing when it
@@ -237,7 +226,6 @@ void TextQuery::MakeProbes() {
     if (e <= first) continue;
     // Every choice of one token per unit of [s, e).
     std::vector<Probe> probes;
-    bool valid = true;
     for (size_t k = 0; k < product; ++k) {
       Probe p;
       size_t rest = k;
@@ -246,20 +234,19 @@ void TextQuery::MakeProbes() {
         const Token& t = tokens[i][rest % tokens[i].size()];
         rest /= tokens[i].size();
         if (bocu_) {
-          if (i >= first && !AppendBocu1Token(prev, t, &p)) valid = false;
+          if (i >= first) AppendBocu1Token(prev, t, &p);
           prev = NextPrev(static_cast<int32_t>(t.codePoint));
         } else if (t.code >= 0x100) {
           p.bytes += static_cast<char>(t.code >> 8);
           p.bytes += static_cast<char>(t.code & 0xFF);
-          p.fold.append(2, '\0');
+          p.other.append(p.bytes, p.bytes.size() - 2, 2);
         } else {
           p.bytes += static_cast<char>(t.code);
-          p.fold += t.caseless ? '\x20' : '\0';
+          p.other += static_cast<char>(t.caseless ? t.code - 0x20 : t.code);
         }
       }
       probes.push_back(std::move(p));
     }
-    if (!valid) continue;
     size_t shortest = SIZE_MAX;
     for (const Probe& p : probes) shortest = std::min(shortest, p.bytes.size());
     if (shortest > bestLength || (shortest == bestLength && probes.size() < best.size())) {
@@ -272,12 +259,27 @@ void TextQuery::MakeProbes() {
       if (bocu_ && hidden_ == Hidden::kNone) hidden_ = Hidden::kBocuReset;
     }
   }
+  // BOCU-1 texts without bytes of kBocuNonAscii are ASCII from the first
+  // byte on: one byte a unit, 50-CF for 00-7F (and 00-20 also as
+  // themselves). When such texts are all the probes need to rule out, an
+  // ASCII query is looked for whole, as those bytes.
+  const bool ascii = std::all_of(units_.begin(), units_.end(), [](char16_t u) { return u < 0x80; });
+  if (bocu_ && ascii && (hidden_ == Hidden::kBocuNonAscii || best.empty())) {
+    Probe whole;
+    for (char16_t u : units_) {
+      const bool letter = fold && IsLowerAscii(u);
+      whole.bytes += static_cast<char>(u <= 0x20 ? u : u + 0x50);
+      whole.other += static_cast<char>(u <= 0x20 ? u + 0x50 : letter ? u - 0x20 + 0x50 : u + 0x50);
+    }
+    best.assign(1, whole);
+    hidden_ = Hidden::kBocuNonAscii;
+  }
   std::sort(best.begin(), best.end(), [](const Probe& a, const Probe& b) {
-    return std::tie(a.bytes, a.fold) < std::tie(b.bytes, b.fold);
+    return std::tie(a.bytes, a.other) < std::tie(b.bytes, b.other);
   });
   best.erase(std::unique(best.begin(), best.end(),
                          [](const Probe& a, const Probe& b) {
-                           return a.bytes == b.bytes && a.fold == b.fold;
+                           return a.bytes == b.bytes && a.other == b.other;
                          }),
              best.end());
   probes_ = std::move(best);
@@ -289,7 +291,7 @@ bool TextQuery::MayContain(const uint8_t* bytes, size_t length) const {
   if (HasHiddenBytes(hidden_, bytes, length)) return true;
   for (const Probe& p : probes_) {
     if (FindProbe(bytes, length, reinterpret_cast<const uint8_t*>(p.bytes.data()),
-                  reinterpret_cast<const uint8_t*>(p.fold.data()), p.bytes.size())) {
+                  reinterpret_cast<const uint8_t*>(p.other.data()), p.bytes.size())) {
       return true;
     }
   }
@@ -298,25 +300,10 @@ bool TextQuery::MayContain(const uint8_t* bytes, size_t length) const {
 
 bool TextQuery::Contains(const uint8_t* bytes, uint32_t length, TextScratch* scratch) const {
   if (nothing_ || length == 0 || !MayContain(bytes, length)) return false;
-  const int32_t count = static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX));
+  // At most two units a byte (BOCU-1: a supplementary character).
   std::vector<char16_t>& out = scratch->units;
-  int32_t n;
-  if (bocu_) {
-    // At most two units a byte (a supplementary character), and the zero.
-    if (out.size() < 2 * static_cast<size_t>(count) + 1) out.resize(2 * static_cast<size_t>(count) + 1);
-    n = Bocu1DecodeUnits(bytes, count, out.data(), 2 * count + 1);
-    if (n < 0) n = 0;
-    const char16_t* zero = std::char_traits<char16_t>::find(out.data(), static_cast<size_t>(n), u'\0');
-    if (zero != nullptr) n = static_cast<int32_t>(zero - out.data());
-  } else {
-    // A zero unit comes only from a zero byte, which is never a trail byte.
-    const void* zero = std::memchr(bytes, 0, static_cast<size_t>(count));
-    const int32_t cut = zero != nullptr ? static_cast<int32_t>(static_cast<const uint8_t*>(zero) - bytes) : count;
-    if (out.size() < static_cast<size_t>(cut) + 1) out.resize(static_cast<size_t>(cut) + 1);
-    n = Cp932ToUtf16(bytes, cut, out.data(), cut);
-  }
-  if (!exact_) FoldSearchUnits(out.data(), static_cast<size_t>(n));
-  return FindUnits(out.data(), static_cast<size_t>(n));
+  if (out.size() < 2 * static_cast<size_t>(length)) out.resize(2 * static_cast<size_t>(length));
+  return FindUnits(out.data(), DecodeForSearch(bocu_, !exact_, bytes, length, out.data()));
 }
 
 bool TextQuery::ContainsUnits(const char16_t* text, size_t length, TextScratch* scratch) const {
@@ -330,7 +317,31 @@ bool TextQuery::ContainsUnits(const char16_t* text, size_t length, TextScratch* 
 }
 
 bool TextQuery::FindUnits(const char16_t* text, size_t length) const {
-  return std::u16string_view(text, length).find(units_) != std::u16string_view::npos;
+  const size_t m = units_.size();
+  if (length < m) return false;
+  const char16_t first = units_[0];
+  const char16_t* rest = units_.data() + 1;
+  const char16_t* const last = text + (length - m);  // the last place the query can start
+  auto at = [&](const char16_t* p) {
+    return std::memcmp(p + 1, rest, (m - 1) * sizeof(char16_t)) == 0;
+  };
+  const char16_t* p = text;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(first));
+  for (; p + 8 <= last + 1; p += 8) {
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted)));
+    while (mask != 0) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      if (at(p + bit / 2)) return true;
+      mask &= ~(3u << bit);
+    }
+  }
+#endif
+  for (; p <= last; ++p) {
+    if (*p == first && at(p)) return true;
+  }
+  return false;
 }
 
 }  // namespace kebu

@@ -55,9 +55,11 @@ class TextQuery {
   bool MayContain(const uint8_t* bytes, size_t length) const;
 
   // What the byte test looks for, for tests and the benchmark's report.
+  // A byte string that a text must hold; each byte may also be the one at
+  // the same place in `other` (the upper case of a caseless letter).
   struct Probe {
-    std::string bytes;  // with each caseless letter in lower case
-    std::string fold;   // per byte: 0x20 where the letter's case is free
+    std::string bytes;
+    std::string other;
   };
   const std::vector<Probe>& Probes() const { return probes_; }
   // Texts holding bytes of this class are always decoded.
