@@ -5,6 +5,10 @@
 #include <tuple>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/cp932.h"
 #include "search/byte_scan.h"
 #include "search/fold.h"
@@ -284,18 +288,14 @@ void TextQuery::MakeProbes() {
              best.end());
   probes_ = std::move(best);
   if (probes_.empty()) hidden_ = Hidden::kNone;
+  for (const Probe& p : probes_) {
+    probeBytes_.push_back({reinterpret_cast<const uint8_t*>(p.bytes.data()),
+                           reinterpret_cast<const uint8_t*>(p.other.data()), p.bytes.size()});
+  }
 }
 
 bool TextQuery::MayContain(const uint8_t* bytes, size_t length) const {
-  if (probes_.empty()) return true;
-  if (HasHiddenBytes(hidden_, bytes, length)) return true;
-  for (const Probe& p : probes_) {
-    if (FindProbe(bytes, length, reinterpret_cast<const uint8_t*>(p.bytes.data()),
-                  reinterpret_cast<const uint8_t*>(p.other.data()), p.bytes.size())) {
-      return true;
-    }
-  }
-  return false;
+  return probes_.empty() || MayHold(hidden_, probeBytes_.data(), probeBytes_.size(), bytes, length);
 }
 
 bool TextQuery::Contains(const uint8_t* bytes, uint32_t length, TextScratch* scratch) const {

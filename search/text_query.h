@@ -37,6 +37,8 @@ struct TextScratch {
 class TextQuery {
  public:
   TextQuery(std::u16string_view query, bool exact, bool bocu);
+  TextQuery(const TextQuery&) = delete;
+  TextQuery& operator=(const TextQuery&) = delete;
 
   // Whether no text can contain the query (empty, a zero unit, or a unit
   // that code page 932 text never decodes to).
@@ -77,6 +79,7 @@ class TextQuery {
   bool bocu_;
   bool nothing_ = false;
   std::vector<Probe> probes_;
+  std::vector<ProbeBytes> probeBytes_;  // the probes' bytes as the byte test takes them
   Hidden hidden_ = Hidden::kNone;
 };
 
