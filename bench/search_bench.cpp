@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
             ("scan/" + name + "/" + query + "/threads:" + std::to_string(threads)).c_str(), Scan,
             reader, q, threads)
             ->Unit(benchmark::kMillisecond)
+            ->MeasureProcessCPUTime()
             ->UseRealTime();
         if (cores == 1) break;
       }
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("first100/" + name + "/ar/threads:" + std::to_string(cores)).c_str(),
                                  FirstHits, reader, u"ar", cores)
         ->Unit(benchmark::kMillisecond)
+        ->MeasureProcessCPUTime()
         ->UseRealTime();
   }
   benchmark::RunSpecifiedBenchmarks();

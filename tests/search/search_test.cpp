@@ -15,24 +15,19 @@ using Hits = std::vector<std::pair<RecordPosition, int>>;
 
 // The folding as documented, written out again.
 std::u16string Fold(std::u16string s, bool exact) {
-  for (char16_t& u : s) {
-    if (exact) break;
-    if (u >= u'A' && u <= u'Z') u += 0x20;
-    else if (u >= 0xFF21 && u <= 0xFF3A) u = u - 0xFF21 + u'a';
-    else if (u >= 0xFF41 && u <= 0xFF5A) u = u - 0xFF41 + u'a';
-    else if (u >= 0xFF10 && u <= 0xFF19) u = u - 0xFF10 + u'0';
-    else if (u >= 0x30A1 && u <= 0x30F6) u -= 0x60;
-  }
+  const struct { char16_t first, last, to; } kRanges[] = {
+      {u'A', u'Z', u'a'}, {0xFF21, 0xFF3A, u'a'}, {0xFF41, 0xFF5A, u'a'}, {0xFF10, 0xFF19, u'0'}, {0x30A1, 0x30F6, 0x3041}};
+  for (char16_t& u : s)
+    for (const auto& r : kRanges) u = !exact && u >= r.first && u <= r.last ? u - r.first + r.to : u;
   return s;
 }
 
 Hits Naive(DicReader& reader, const std::u16string& query, bool exact) {
   Hits hits;
   const std::u16string q = Fold(query, exact);
-  auto cursor = reader.NewCursor();
-  cursor->Rewind();
+  reader.Rewind();
   RecordText t;
-  for (ReadStatus s; (s = cursor->ReadNext(&t, kWholeTexts)) != ReadStatus::kEnd;) {
+  for (ReadStatus s; (s = reader.ReadNext(&t, kWholeTexts)) != ReadStatus::kEnd;) {
     const auto in = [&](const std::u16string& text) { return Fold(text, exact).find(q) != std::u16string::npos; };
     const int fields = in(t.headword) | in(t.translation) << 1 | in(t.example) << 2;
     if (s == ReadStatus::kRecord && !q.empty() && fields != 0) hits.emplace_back(t.position, fields);
@@ -40,15 +35,19 @@ Hits Naive(DicReader& reader, const std::u16string& query, bool exact) {
   return hits;
 }
 
-Hits Scan(DicReader& reader, const std::u16string& query, TextScanOptions options,
-          TextScanResult* result = nullptr, size_t stopAt = SIZE_MAX) {
-  Hits hits;
-  const TextScanResult r = ScanText(reader.Source(), query, options, [&](const TextHit& hit) {
-    hits.emplace_back(hit.position, hit.fields);
-    return hits.size() < stopAt;
-  });
-  if (result != nullptr) *result = r;
-  return hits;
+struct Outcome { Hits hits; TextScanResult result; TextScanStats stats; };
+
+// The scan's hits until the callback has `stopAt` of them, setting *cancel at the first.
+Outcome Scan(DicReader& reader, const std::u16string& query, TextScanOptions options,
+             size_t stopAt = SIZE_MAX, std::atomic<bool>* cancel = nullptr) {
+  Outcome o;
+  options.cancel = cancel;
+  o.result = ScanText(reader.Source(), query, options, [&](const TextHit& hit) {
+    if (cancel != nullptr) *cancel = true;
+    o.hits.emplace_back(hit.position, hit.fields);
+    return o.hits.size() < stopAt;
+  }, &o.stats);
+  return o;
 }
 
 // Pieces of texts and queries: the folding table's edges, code page 932
@@ -59,66 +58,55 @@ const std::u16string kPieces[] = {
     u"\uFF21", u"\uFF3A", u"\uFF3B", u"ａ", u"０", u"９", u"\u30A0", u"\u30A1", u"\u30F6", u"\u30F7",
     u"ぁ", u"ゖ", u"ア", u"ソ", u"イ", u"あ", u"鉄", u"道", u"表", u"𠮷", u"rail", u"ｗａｙ"};
 
-std::u16string RandomText(std::mt19937& random, size_t most) {
+std::string RandomText(std::mt19937& random, size_t most, const char16_t* end = u"") {
   std::u16string s;
   for (size_t n = random() % (most + 1); n > 0; --n) s += kPieces[random() % std::size(kPieces)];
-  return s;
+  return writer::Utf16ToUtf8(s + end);
 }
 
-std::string Utf8(const std::u16string& s) { return writer::Utf16ToUtf8(s); }
-
-struct Variant {
-  Encoding encoding;
-  uint16_t version;
-  LengthWidth lengths;
-  int blockSize, recordsPerArea;
-};
-
 TEST(TextScan, FindsWhatAPlainSearchOfTheWholeTextsFinds) {
-  const Variant variants[] = {
-      {Encoding::kCp932, 0x0400, LengthWidth::k2, 64, 0},  {Encoding::kCp932, 0x0500, LengthWidth::k4, 256, 3},
-      {Encoding::kCp932, 0x0600, LengthWidth::k2, 1024, 0}, {Encoding::kBocu1, 0x0400, LengthWidth::k4, 128, 2},
-      {Encoding::kBocu1, 0x0500, LengthWidth::k2, 512, 0},  {Encoding::kBocu1, 0x0600, LengthWidth::k2, 64, 1}};
+  using enum Encoding;
+  using enum LengthWidth;
+  const Options variants[] = {
+      {.version = 0x400, .encoding = kCp932, .block_size = 64, .lengths = k2},
+      {.version = 0x500, .encoding = kCp932, .block_size = 256, .records_per_area = 3, .lengths = k4},
+      {.version = 0x600, .encoding = kCp932, .block_size = 1024, .lengths = k2},
+      {.version = 0x400, .encoding = kBocu1, .block_size = 128, .records_per_area = 2, .lengths = k4},
+      {.version = 0x500, .encoding = kBocu1, .block_size = 512, .lengths = k2},
+      {.version = 0x600, .encoding = kBocu1, .block_size = 64, .records_per_area = 1, .lengths = k2}};
   TempDir dir;
   std::mt19937 random(7);
-  for (const Variant& v : variants) {
+  for (const Options& v : variants) {
     SCOPED_TRACE(::testing::Message() << "encoding " << int(v.encoding) << " version " << v.version);
     std::vector<Record> records;
     for (int i = 0; i < 300; ++i) {
-      const std::string headword = Utf8(RandomText(random, 4) + u"x");
-      records.push_back({.headword = v.version >= 0x0600 ? V6Headword(headword) : headword,
-                         .translation = Utf8(RandomText(random, 8)),
-                         .example = i % 3 == 0 ? Utf8(RandomText(random, 6)) : ""});
+      const std::string headword = RandomText(random, 4, u"x");
+      records.push_back({.headword = v.version >= 0x600 ? V6Headword(headword) : headword,
+                         .translation = RandomText(random, 8), .example = i % 3 ? "" : RandomText(random, 6)});
     }
-    Options options{.version = v.version, .encoding = v.encoding, .block_size = v.blockSize,
-                    .records_per_area = v.recordsPerArea, .lengths = v.lengths};
-    const auto path = dir.File("v.dic");
-    WriteFile(path, BuildDictionary(records, options).bytes);
+    WriteFile(dir.File("v.dic"), BuildDictionary(records, v).bytes);
     DicReader reader;
-    ASSERT_TRUE(reader.Open(path.string()));
-    // Queries: the edges alone, pieces run together, and cuts of the stored
-    // texts (crossing characters of code page 932) with units swapped for
-    // their other case, width or kana.
+    ASSERT_TRUE(reader.Open(dir.File("v.dic").string()));
+    // Queries: the pieces alone, and cuts of the stored texts (crossing
+    // code page 932 characters) with units swapped for their other case,
+    // width or kana.
     std::vector<std::u16string> queries(std::begin(kPieces), std::end(kPieces));
-    auto cursor = reader.NewCursor();
-    cursor->Rewind();
+    reader.Rewind();
     RecordText t;
-    for (int i = 0; cursor->ReadNext(&t, kWholeTexts) != ReadStatus::kEnd; ++i) {
+    for (int i = 0; reader.ReadNext(&t, kWholeTexts) != ReadStatus::kEnd; ++i) {
       const std::u16string& text = i % 2 ? t.translation : t.headword;
-      if (text.empty()) continue;
-      std::u16string q = text.substr(random() % text.size(), 1 + random() % 4);
+      std::u16string q = text.empty() ? u"" : text.substr(random() % text.size(), 1 + random() % 4);
       for (char16_t& u : q) {
         if (random() % 3 == 0 && u >= u'a' && u <= u'z') u = u - u'a' + (random() % 2 ? u'A' : 0xFF21);
         if (random() % 3 == 0 && u >= 0x3041 && u <= 0x3096) u += 0x60;
       }
       queries.push_back(q);
-      queries.push_back(RandomText(random, 3));
     }
     for (size_t i = 0; i < queries.size(); ++i) {
       const bool exact = i % 5 == 0;
-      ASSERT_EQ(Scan(reader, queries[i], {.exact = exact, .threads = 1 + int(i % 4)}),
+      ASSERT_EQ(Scan(reader, queries[i], {.exact = exact, .threads = 1 + int(i % 4)}).hits,
                 Naive(reader, queries[i], exact))
-          << "query " << Utf8(queries[i]) << (exact ? " (exact)" : "");
+          << "query " << writer::Utf16ToUtf8(queries[i]) << (exact ? " (exact)" : "");
     }
   }
 }
@@ -129,35 +117,28 @@ class TextScanOnMany : public ::testing::Test {
   void SetUp() override {
     std::mt19937 random(3);
     std::vector<Record> records;
-    for (int i = 0; i < 2000; ++i) {
-      records.push_back({.headword = Utf8(RandomText(random, 3) + u"y"), .translation = Utf8(RandomText(random, 5))});
-    }
+    for (int i = 0; i < 2000; ++i) records.push_back({.headword = RandomText(random, 3, u"y"), .translation = RandomText(random, 5)});
     WriteFile(dir_.File("m.dic"), BuildDictionary(records, {.block_size = 128, .records_per_area = 4}).bytes);
     ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()));
     all_ = Naive(reader_, u"a", false);
     ASSERT_GT(all_.size(), 100u);
   }
-  TempDir dir_;
-  DicReader reader_;
-  Hits all_;
+  TempDir dir_; DicReader reader_; Hits all_;
 };
 
 TEST_F(TextScanOnMany, GivesTheSameHitsInTheSameOrderOnOneTwoAndFourThreads) {
-  for (int threads : {1, 2, 4}) EXPECT_EQ(Scan(reader_, u"a", {.threads = threads}), all_) << threads;
+  for (int threads : {1, 2, 4}) EXPECT_EQ(Scan(reader_, u"a", {.threads = threads}).hits, all_) << threads;
 }
 
 TEST_F(TextScanOnMany, EndsWhenCancelledOrWhenTheCallerHasEnough) {
   for (int threads : {1, 2}) {
     std::atomic<bool> cancel{false};
-    TextScanResult result;
-    size_t seen = 0;
-    TextScanOptions options{.threads = threads, .cancel = &cancel};
-    EXPECT_EQ(ScanText(reader_.Source(), u"a", options, [&](const TextHit&) { return ++seen, cancel = true; }),
-              TextScanResult::kCancelled);
-    EXPECT_LT(seen, all_.size() / 2);
-    const Hits first = Scan(reader_, u"a", {.threads = threads}, &result, 5);
-    EXPECT_EQ(result, TextScanResult::kStopped);
-    EXPECT_EQ(first, Hits(all_.begin(), all_.begin() + 5));
+    const Outcome cancelled = Scan(reader_, u"a", {.threads = threads}, SIZE_MAX, &cancel);
+    EXPECT_EQ(cancelled.result, TextScanResult::kCancelled);
+    EXPECT_LT(cancelled.hits.size(), all_.size() / 2);
+    const Outcome first = Scan(reader_, u"a", {.threads = threads}, 5);
+    EXPECT_EQ(first.result, TextScanResult::kStopped);
+    EXPECT_EQ(first.hits, Hits(all_.begin(), all_.begin() + 5));
   }
 }
 
@@ -169,29 +150,26 @@ TEST_F(TextScanOnMany, ConcurrentLookupsOnTheSameDictionaryAreUndisturbed) {
     auto lookup = reader_.NewLookup();
     for (int i = 0; i < 200; ++i) wrong = wrong || lookup->Lookup(u"a", false, 0, &truncated) != expected;
   });
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(Scan(reader_, u"a", {.threads = 2}), all_);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Scan(reader_, u"a", {.threads = 2}).hits, all_);
   lookups.join();
   EXPECT_FALSE(wrong);
 }
 
 TEST(TextScan, EndsCleanlyOnADamagedFile) {
-  const auto good = EncodeRecord({.headword = "rail", .translation = std::string("way\0r", 5)}, Encoding::kCp932, 2);
-  const std::vector<uint8_t> broken = {0xF0, 0x7F, 0x00, 'r', 0x00, 0x01, 'x'};  // length past the area
-  std::vector<uint8_t> data = MakeRawArea(good, 64);
-  const auto second = MakeRawArea(broken, 64);
-  data.insert(data.end(), second.begin(), second.end());
+  // Entries: a good area, an area whose first record runs past its end, a
+  // block past the end of the file, and the first area again.
+  std::vector<uint8_t> data = MakeRawArea(EncodeRecord({.headword = "rail", .translation = std::string("way\0r", 5)}, Encoding::kCp932, 2), 64);
+  const auto broken = MakeRawArea(std::vector<uint8_t>{0xF0, 0x7F, 0x00, 'r', 0x00, 0x01, 'x'}, 64);
+  data.insert(data.end(), broken.begin(), broken.end());
   TempDir dir;
   WriteFile(dir.File("d.dic"), AssembleFile({.block_size = 64}, {{0, "a"}, {1, "b"}, {9999, "c"}, {0, "d"}}, data));
   DicReader reader;
   ASSERT_TRUE(reader.Open(dir.File("d.dic").string()));
-  TextScanStats stats;
-  Hits hits;
-  EXPECT_EQ(ScanText(reader.Source(), u"r", {.threads = 2}, [&](const TextHit& h) {
-              return hits.emplace_back(h.position, h.fields), true;
-            }, &stats), TextScanResult::kDone);
-  EXPECT_EQ(hits, Naive(reader, u"r", false));
-  EXPECT_EQ(hits.size(), 1u);
-  EXPECT_EQ(stats.skippedAreas, 2);
+  const Outcome o = Scan(reader, u"r", {.threads = 2});
+  EXPECT_EQ(o.result, TextScanResult::kDone);
+  EXPECT_EQ(o.hits, Naive(reader, u"r", false));
+  EXPECT_EQ(o.hits.size(), 1u);
+  EXPECT_EQ(o.stats.skippedAreas, 2);
 }
 
 }  // namespace
