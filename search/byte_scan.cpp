@@ -11,21 +11,6 @@ namespace kebu {
 
 namespace {
 
-bool InClass(ByteClass kind, const uint8_t* p, size_t i, size_t n) {
-  const uint8_t b = p[i];
-  switch (kind) {
-    case ByteClass::kCp932FullWidth:
-      return b == 0x82 && i + 1 < n && p[i + 1] >= 0x4F && p[i + 1] <= 0x9A;
-    case ByteClass::kBocuReset:
-      return b == 0xFF;
-    case ByteClass::kBocuNonAscii:
-      return (b >= 0x21 && b <= 0x4F) || b >= 0xD0;
-    case ByteClass::kNone:
-      break;
-  }
-  return false;
-}
-
 // Whether the probe stands at p: each byte is the probe's or its other one.
 bool ProbeAt(const uint8_t* p, const ProbeBytes& probe) {
   for (size_t k = 0; k < probe.m; ++k) {
@@ -34,15 +19,49 @@ bool ProbeAt(const uint8_t* p, const ProbeBytes& probe) {
   return true;
 }
 
-bool MayHoldScalar(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t* p,
-                   size_t n) {
+// Whether a class byte stands at p[i] (of n).
+template <ByteClass kKind>
+inline bool InClass(const uint8_t* p, size_t i, size_t n) {
+  const uint8_t b = p[i];
+  if constexpr (kKind == ByteClass::kCp932FullWidth) {
+    return b == 0x82 && i + 1 < n && p[i + 1] >= 0x4F && p[i + 1] <= 0x9A;
+  } else if constexpr (kKind == ByteClass::kBocuReset) {
+    return b == 0xFF;
+  } else if constexpr (kKind == ByteClass::kBocuNonAscii) {
+    return (b >= 0x21 && b <= 0x4F) || b >= 0xD0;
+  }
+  return false;
+}
+
+// Byte by byte: short texts, long probes, and where SSE2 is missing.
+template <ByteClass kKind>
+bool Scalar(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n) {
+  if (count == 1) {
+    const ProbeBytes& probe = probes[0];
+    const uint8_t first = probe.bytes[0], other = probe.other[0];
+    for (size_t i = 0; i < n; ++i) {
+      if (InClass<kKind>(p, i, n)) return true;
+      if ((p[i] == first || p[i] == other) && i + probe.m <= n && ProbeAt(p + i, probe)) return true;
+    }
+    return false;
+  }
   for (size_t i = 0; i < n; ++i) {
-    if (InClass(kind, p, i, n)) return true;
+    if (InClass<kKind>(p, i, n)) return true;
     for (size_t k = 0; k < count; ++k) {
       if (i + probes[k].m <= n && ProbeAt(p + i, probes[k])) return true;
     }
   }
   return false;
+}
+
+bool MayHoldScalar(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t* p,
+                   size_t n) {
+  switch (kind) {
+    case ByteClass::kCp932FullWidth: return Scalar<ByteClass::kCp932FullWidth>(probes, count, p, n);
+    case ByteClass::kBocuReset: return Scalar<ByteClass::kBocuReset>(probes, count, p, n);
+    case ByteClass::kBocuNonAscii: return Scalar<ByteClass::kBocuNonAscii>(probes, count, p, n);
+    default: return Scalar<ByteClass::kNone>(probes, count, p, n);
+  }
 }
 
 #if defined(__SSE2__)
@@ -125,9 +144,80 @@ bool Steps(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t
   }
 }
 
+// Marks over [0, to) of p (loads up to `to + reach`), bits from `base` on.
+template <ByteClass kKind>
+void MarkSteps(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t to, size_t n,
+               size_t base, uint64_t* marks) {
+  const Ends ends[4] = {Ends(probes[0]), Ends(probes[count > 1 ? 1 : 0]),
+                        Ends(probes[count > 2 ? 2 : 0]), Ends(probes[count > 3 ? 3 : 0])};
+  for (size_t i = 0; i < to; i += 16) {
+    const size_t at = base + i;
+    if constexpr (kKind != ByteClass::kNone) {
+      marks[at >> 6] |= static_cast<uint64_t>(ClassMask<kKind>(p + i)) << (at & 63);
+    }
+    for (size_t k = 0; k < count; ++k) {
+      for (unsigned mask = ends[k].Mask(p + i); mask != 0; mask &= mask - 1) {
+        const size_t start = i + static_cast<size_t>(__builtin_ctz(mask));
+        if (start + probes[k].m > n || !ProbeAt(p + start, probes[k])) continue;
+        const size_t last = base + start + probes[k].m - 1;
+        marks[last >> 6] |= uint64_t{1} << (last & 63);
+      }
+    }
+  }
+}
+
+template <ByteClass kKind>
+void MarkAreaSse(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n,
+                 size_t reach, uint64_t* marks) {
+  const size_t inPlace = n >= reach ? (n - reach) / 16 * 16 + 16 : 0;
+  MarkSteps<kKind>(probes, count, p, inPlace, n, 0, marks);
+  if (inPlace >= n) return;
+  uint8_t rest[256];
+  const size_t left = n - inPlace;
+  std::memcpy(rest, p + inPlace, left);
+  std::memset(rest + left, 0, reach + 16);
+  MarkSteps<kKind>(probes, count, rest, left, left, inPlace, marks);
+}
+
 #endif
 
+template <ByteClass kKind>
+void MarkScalar(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n,
+                uint64_t* marks) {
+  for (size_t i = 0; i < n; ++i) {
+    if (InClass<kKind>(p, i, n)) marks[i >> 6] |= uint64_t{1} << (i & 63);
+    for (size_t k = 0; k < count; ++k) {
+      if (i + probes[k].m <= n && ProbeAt(p + i, probes[k])) {
+        const size_t last = i + probes[k].m - 1;
+        marks[last >> 6] |= uint64_t{1} << (last & 63);
+      }
+    }
+  }
+}
+
+template <ByteClass kKind>
+void Mark(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n, uint64_t* marks) {
+#if defined(__SSE2__)
+  size_t reach = 17;
+  for (size_t k = 0; k < count; ++k) reach = std::max(reach, probes[k].m + 15);
+  if (count <= 4 && reach + 16 <= 128) return MarkAreaSse<kKind>(probes, count, p, n, reach, marks);
+#endif
+  MarkScalar<kKind>(probes, count, p, n, marks);
+}
+
 }  // namespace
+
+void MarkArea(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n,
+              std::vector<uint64_t>* marks) {
+  // Room for every bit and for the steps' last 16 bits past n.
+  marks->assign(n / 64 + 2, 0);
+  switch (kind) {
+    case ByteClass::kCp932FullWidth: return Mark<ByteClass::kCp932FullWidth>(probes, count, p, n, marks->data());
+    case ByteClass::kBocuReset: return Mark<ByteClass::kBocuReset>(probes, count, p, n, marks->data());
+    case ByteClass::kBocuNonAscii: return Mark<ByteClass::kBocuNonAscii>(probes, count, p, n, marks->data());
+    default: return Mark<ByteClass::kNone>(probes, count, p, n, marks->data());
+  }
+}
 
 bool MayHold(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n) {
 #if defined(__SSE2__)
@@ -136,7 +226,8 @@ bool MayHold(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8
   size_t reach = 17;
   for (size_t k = 0; k < count; ++k) reach = std::max(reach, probes[k].m + 15);
   constexpr size_t kPad = 128;
-  if (reach + 16 > kPad) return MayHoldScalar(kind, probes, count, p, n);
+  // Short texts (most headwords) cost less byte by byte than copied.
+  if (n < 16 || reach + 16 > kPad) return MayHoldScalar(kind, probes, count, p, n);
   // Whole steps in place, then the rest from a copy with zeros behind it,
   // which no class byte and no probe byte is.
   const size_t inPlace = n >= reach ? (n - reach) / 16 * 16 + 16 : 0;

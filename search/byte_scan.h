@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kebu {
 
@@ -26,5 +27,20 @@ struct ProbeBytes {
 // Whether the n bytes at p hold a byte of class `kind` or one of the probes
 // (each one byte long at least, none holding a zero byte).
 bool MayHold(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n);
+
+// The same test for all the texts of a record area at once: sets, in
+// `marks` (one bit a byte of the n bytes at p), the bit of each class byte
+// and of the last byte of each probe found. A text of the area that holds
+// the query holds a mark; AnyMark tells whether [from, to) does.
+void MarkArea(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n,
+              std::vector<uint64_t>* marks);
+inline bool AnyMark(const std::vector<uint64_t>& marks, size_t from, size_t to) {
+  for (size_t word = from >> 6; from < to; from = ++word << 6) {
+    const size_t end = to - (word << 6) < 64 ? to - (word << 6) : 64;
+    const uint64_t upTo = end == 64 ? ~uint64_t{0} : (uint64_t{1} << end) - 1;
+    if ((marks[word] & upTo & (~uint64_t{0} << (from & 63))) != 0) return true;
+  }
+  return false;
+}
 
 }  // namespace kebu

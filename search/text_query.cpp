@@ -298,8 +298,16 @@ bool TextQuery::MayContain(const uint8_t* bytes, size_t length) const {
   return probes_.empty() || MayHold(hidden_, probeBytes_.data(), probeBytes_.size(), bytes, length);
 }
 
+void TextQuery::MarkArea(const uint8_t* area, size_t size, std::vector<uint64_t>* marks) const {
+  kebu::MarkArea(hidden_, probeBytes_.data(), probeBytes_.size(), area, size, marks);
+}
+
 bool TextQuery::Contains(const uint8_t* bytes, uint32_t length, TextScratch* scratch) const {
-  if (nothing_ || length == 0 || !MayContain(bytes, length)) return false;
+  return MayContain(bytes, length) && DecodedContains(bytes, length, scratch);
+}
+
+bool TextQuery::DecodedContains(const uint8_t* bytes, uint32_t length, TextScratch* scratch) const {
+  if (nothing_ || length == 0) return false;
   // At most two units a byte (BOCU-1: a supplementary character).
   std::vector<char16_t>& out = scratch->units;
   if (out.size() < 2 * static_cast<size_t>(length)) out.resize(2 * static_cast<size_t>(length));

@@ -29,9 +29,10 @@
 
 namespace kebu {
 
-// Per-thread room for decoded texts.
+// Per-thread room for decoded texts and for the marks of a record area.
 struct TextScratch {
   std::vector<char16_t> units;
+  std::vector<uint64_t> marks;
 };
 
 class TextQuery {
@@ -55,6 +56,12 @@ class TextQuery {
 
   // Whether `bytes` may contain the query: false only when it cannot.
   bool MayContain(const uint8_t* bytes, size_t length) const;
+  // The byte test for all the texts of a record area at once: a text
+  // [from, to) of the area may contain the query only when
+  // DecodesAll() || AnyMark(*marks, from, to).
+  void MarkArea(const uint8_t* area, size_t size, std::vector<uint64_t>* marks) const;
+  // Contains without the byte test (for texts that passed it).
+  bool DecodedContains(const uint8_t* bytes, uint32_t length, TextScratch* scratch) const;
 
   // What the byte test looks for, for tests and the benchmark's report.
   // A byte string that a text must hold; each byte may also be the one at

@@ -50,9 +50,20 @@ bool ScanRun(Shared& shared, const Run& run, DicCursor& cursor, TextScratch& scr
              AreaDone areaDone) {
   const TextQuery& query = shared.query;
   int32_t entry = run.first;
+  int32_t marked = -1;  // the entry whose area `marks` is of
   bool whole = true;
   cursor.SeekRun(run.first, run.stop, 0);
   RawRecord r;
+  // Translations and examples pass the byte test area by area, headwords
+  // (whose first bytes stand in the record before) one by one.
+  auto mayContain = [&](int32_t offset, uint16_t length) {
+    if (query.DecodesAll()) return true;
+    if (marked != cursor.Entry()) {
+      query.MarkArea(r.area, r.areaSize, &scratch.marks);
+      marked = cursor.Entry();
+    }
+    return AnyMark(scratch.marks, static_cast<size_t>(offset), static_cast<size_t>(offset) + length);
+  };
   for (;;) {
     const ReadStatus status = cursor.NextRecord(&r);
     const int32_t now = status == ReadStatus::kEnd ? run.stop : std::min(cursor.Entry(), run.stop);
@@ -77,12 +88,12 @@ bool ScanRun(Shared& shared, const Run& run, DicCursor& cursor, TextScratch& scr
     const RecordFields& f = r.fields;
     uint8_t fields = 0;
     if (query.Contains(r.headword, f.headwordLength, &scratch)) fields |= kInHeadword;
-    if (f.translationLength > 0 &&
-        query.Contains(r.area + f.translationOffset, f.translationLength, &scratch)) {
+    if (f.translationLength > 0 && mayContain(f.translationOffset, f.translationLength) &&
+        query.DecodedContains(r.area + f.translationOffset, f.translationLength, &scratch)) {
       fields |= kInTranslation;
     }
-    if (f.exampleLength > 0 &&
-        query.Contains(r.area + f.exampleOffset, f.exampleLength, &scratch)) {
+    if (f.exampleLength > 0 && mayContain(f.exampleOffset, f.exampleLength) &&
+        query.DecodedContains(r.area + f.exampleOffset, f.exampleLength, &scratch)) {
       fields |= kInExample;
     }
     if (fields != 0 && !sink(TextHit{r.position, fields})) {
