@@ -144,19 +144,20 @@ bool Steps(ByteClass kind, const ProbeBytes* probes, size_t count, const uint8_t
   }
 }
 
-// Marks over [0, to) of p (loads up to `to + reach`), bits from `base` on.
-template <ByteClass kKind>
+// Marks over [0, to) of p (loads up to `to + reach`), bits from `base` on;
+// kOne: count is 1, and the probe's constants stay in registers.
+template <ByteClass kKind, bool kOne>
 void MarkSteps(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t to, size_t n,
                size_t base, uint64_t* marks) {
-  const Ends ends[4] = {Ends(probes[0]), Ends(probes[count > 1 ? 1 : 0]),
-                        Ends(probes[count > 2 ? 2 : 0]), Ends(probes[count > 3 ? 3 : 0])};
+  const Ends one(probes[0]);
   for (size_t i = 0; i < to; i += 16) {
     const size_t at = base + i;
     if constexpr (kKind != ByteClass::kNone) {
       marks[at >> 6] |= static_cast<uint64_t>(ClassMask<kKind>(p + i)) << (at & 63);
     }
-    for (size_t k = 0; k < count; ++k) {
-      for (unsigned mask = ends[k].Mask(p + i); mask != 0; mask &= mask - 1) {
+    for (size_t k = 0; k < (kOne ? 1 : count); ++k) {
+      for (unsigned mask = kOne ? one.Mask(p + i) : Ends(probes[k]).Mask(p + i); mask != 0;
+           mask &= mask - 1) {
         const size_t start = i + static_cast<size_t>(__builtin_ctz(mask));
         if (start + probes[k].m > n || !ProbeAt(p + start, probes[k])) continue;
         const size_t last = base + start + probes[k].m - 1;
@@ -164,6 +165,13 @@ void MarkSteps(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t 
       }
     }
   }
+}
+
+template <ByteClass kKind>
+void MarkSteps(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t to, size_t n,
+               size_t base, uint64_t* marks) {
+  if (count == 1) return MarkSteps<kKind, true>(probes, count, p, to, n, base, marks);
+  MarkSteps<kKind, false>(probes, count, p, to, n, base, marks);
 }
 
 template <ByteClass kKind>
@@ -200,7 +208,7 @@ void Mark(const ProbeBytes* probes, size_t count, const uint8_t* p, size_t n, ui
 #if defined(__SSE2__)
   size_t reach = 17;
   for (size_t k = 0; k < count; ++k) reach = std::max(reach, probes[k].m + 15);
-  if (count <= 4 && reach + 16 <= 128) return MarkAreaSse<kKind>(probes, count, p, n, reach, marks);
+  if (reach + 16 <= 128) return MarkAreaSse<kKind>(probes, count, p, n, reach, marks);
 #endif
   MarkScalar<kKind>(probes, count, p, n, marks);
 }
