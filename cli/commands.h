@@ -8,6 +8,7 @@ namespace kebu::cli {
 
 extern const Command kHeaderCommand;
 extern const Command kLookupCommand;
+extern const Command kSearchCommand;
 extern const Command kDumpCommand;
 extern const Command kExportCommand;
 extern const Command kConvertCommand;

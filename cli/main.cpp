@@ -10,8 +10,8 @@ namespace kebu::cli {
 namespace {
 
 const Command* const kCommands[] = {
-    &kHeaderCommand, &kLookupCommand, &kDumpCommand, &kExportCommand, &kConvertCommand,
-    &kMakeCommand,
+    &kHeaderCommand, &kLookupCommand, &kSearchCommand, &kDumpCommand, &kExportCommand,
+    &kConvertCommand, &kMakeCommand,
 };
 
 void PrintUsage(std::FILE* out) {

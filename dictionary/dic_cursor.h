@@ -32,6 +32,7 @@ struct RawRecord {
   RecordPosition position;
   const uint8_t* headword = nullptr;  // headwordLength bytes and a zero byte
   const uint8_t* area = nullptr;      // the loaded area; fields' offsets point into it
+  uint32_t areaSize = 0;              // bytes at `area`
 };
 
 class DicCursor {

@@ -1,0 +1,180 @@
+// kebu search: every record whose headword, translation or example contains
+// a text, in file order.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "search/hit_texts.h"
+#include "search/text_scan.h"
+
+namespace kebu::cli {
+
+namespace {
+
+void AppendField(std::string& out, const char* name, const std::u16string& text) {
+  out += '"';
+  out += name;
+  out += "\": ";
+  AppendJsonString(out, text);
+  out += ", ";
+}
+
+void AppendNumber(std::string& out, const char* name, long long value) {
+  out += '"';
+  out += name;
+  out += "\": ";
+  out += std::to_string(value);
+  out += ", ";
+}
+
+void AppendFields(std::string& out, uint8_t fields) {
+  out += "\"in\": [";
+  const char* separator = "";
+  for (const auto& [bit, name] : {std::pair{kInHeadword, "headword"},
+                                  std::pair{kInTranslation, "translation"},
+                                  std::pair{kInExample, "example"}}) {
+    if ((fields & bit) == 0) continue;
+    out += separator;
+    out += '"';
+    out += name;
+    out += '"';
+    separator = ", ";
+  }
+  out += ']';
+}
+
+int RunSearch(const std::vector<const char*>& argv) {
+  Args args;
+  std::string problem;
+  if (!args.Parse(argv, {{"--exact", false}, {"--limit", true}, {"--json", false}}, &problem)) {
+    return Usage(kSearchCommand, problem);
+  }
+  if (args.Operands().size() != 2) return Usage(kSearchCommand, "search takes a dictionary and a text");
+  const char* dict = args.Operands()[0];
+  long long limit = kWindowHitLimit;
+  if (args.Has("--limit") && !ParseNumber(args.Value("--limit"), INT64_MIN, INT64_MAX, &limit)) {
+    return Usage(kSearchCommand, "--limit takes a whole number");
+  }
+  limit = std::max<long long>(limit, 0);
+  std::u16string query;
+  if (!DecodeArgument(args.Operands()[1], &query)) {
+    return Usage(kSearchCommand, "the text is not valid UTF-8");
+  }
+  const bool json = args.Has("--json");
+
+  DicReader reader;
+  if (!OpenDictionary(reader, dict)) return kExitFailure;
+  TextScanOptions options;
+  options.exact = args.Has("--exact");
+  options.threads = 0;
+  options.cancel = InstallCancelHandlers();
+  ProgressLine progressLine("index entries", reader.Source()->index.EntryLimit());
+  options.progress = [&](int32_t done, int32_t) { progressLine.Update(done); };
+  // One hit more than the limit tells that the list was cut.
+  std::vector<TextHit> hits;
+  bool truncated = false;
+  TextScanStats stats;
+  const TextScanResult result = ScanText(reader.Source(), query, options, [&](const TextHit& hit) {
+    if (limit > 0 && hits.size() >= static_cast<unsigned long long>(limit)) {
+      truncated = true;
+      return false;
+    }
+    hits.push_back(hit);
+    return true;
+  }, &stats);
+  progressLine.Finish(stats.entries);
+  if (result == TextScanResult::kCancelled) {
+    std::fprintf(stderr, "kebu: %s: search cancelled\n", dict);
+    return kExitFailure;
+  }
+  if (result == TextScanResult::kOutOfMemory) {
+    std::fprintf(stderr, "kebu: %s: out of memory after %zu hits\n", dict, hits.size());
+    return kExitFailure;
+  }
+  if (stats.skippedAreas > 0) {
+    std::fprintf(stderr, "kebu: %s: %lld damaged record areas passed over\n", dict,
+                 static_cast<long long>(stats.skippedAreas));
+  }
+
+  const bool terminal = !json && StdoutIsTerminal();
+  HitTextReader texts(reader.Source());
+  RecordText t;
+  std::string out;
+  size_t count = hits.size();
+  if (json) {
+    out = "{\"count\": " + std::to_string(count) +
+          ", \"truncated\": " + (truncated ? "true" : "false") + ", \"hits\": [";
+  }
+  for (size_t i = 0; i < count; ++i) {
+    if (!texts.Read(hits[i].position, &t)) {
+      std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
+      return kExitFailure;
+    }
+    if (json) {
+      out += i == 0 ? "\n  {" : ",\n  {";
+      AppendField(out, "headword", t.headword);
+      AppendField(out, "translation", t.translation);
+      AppendField(out, "example", t.example);
+      AppendField(out, "pronunciation", t.pronunciation);
+      AppendNumber(out, "attribute", t.attribute);
+      AppendNumber(out, "indexEntry", t.position.indexEntry);
+      AppendNumber(out, "block", t.position.block);
+      AppendNumber(out, "recordOffset", t.position.recordOffset);
+      AppendFields(out, hits[i].fields);
+      out += '}';
+    } else {
+      char number[32];
+      std::snprintf(number, sizeof number, "%6zu  ", i + 1);
+      out += number;
+      AppendForPeople(DisplayHeadword(t.headword, reader.GetVersionMajor()), terminal, &out);
+      if (!t.pronunciation.empty()) {
+        out += "  [";
+        AppendForPeople(t.pronunciation, terminal, &out);
+        out += "]";
+      }
+      if (t.attribute > 0) out += "  (attribute " + std::to_string(t.attribute) + ")";
+      out += "\n        ";
+      AppendForPeople(t.translation, terminal, &out);
+      out += "\n";
+      if (!t.example.empty()) {
+        out += "        / ";
+        AppendForPeople(t.example, terminal, &out);
+        out += "\n";
+      }
+    }
+    if (out.size() > (1 << 16)) {
+      if (!WriteOut(out)) break;
+      out.clear();
+    }
+  }
+  if (json) {
+    out += count > 0 ? "\n]}\n" : "]}\n";
+  } else if (count == 0) {
+    out += "no hits\n";
+  } else if (truncated) {
+    out += "(list cut at " + std::to_string(count) + " hits; --limit 0 lists all)\n";
+  }
+  WriteOut(out);
+  return FinishStdout();
+}
+
+}  // namespace
+
+const Command kSearchCommand = {
+    "search", "kebu search DICT TEXT [--exact] [--limit N] [--json]",
+    "Lists every record whose headword, translation or example contains TEXT\n"
+    "(UTF-8), in file order. Letters match in either case, full-width letters\n"
+    "and digits match their ASCII forms, katakana match hiragana; --exact\n"
+    "compares the characters as they are. Texts are searched whole; they are\n"
+    "shown as the window shows them.\n"
+    "  --exact       no folding of case, width or kana\n"
+    "  --limit N     at most N hits (default 10000; 0: no limit)\n"
+    "  --json        as kebu lookup --json, and \"in\": the fields that matched\n"
+    "                ([\"headword\", \"translation\", \"example\"], those that did)\n"
+    "  --            ends the options: a text may begin with '-'\n",
+    RunSearch};
+
+}  // namespace kebu::cli

@@ -1,0 +1,54 @@
+#include "search/hit_texts.h"
+
+#include <utility>
+
+namespace kebu {
+
+HitTextReader::HitTextReader(std::shared_ptr<const DicSource> source)
+    : source_(std::move(source)), blocks_(source_->file, source_->header) {}
+
+bool HitTextReader::Read(const RecordPosition& position, RecordText* text,
+                         const TextCapacities& capacities, const SubstitutionTable* table) {
+  text->Clear();
+  const DicIndex& index = source_->index;
+  if (position.indexEntry < 0 || position.indexEntry >= index.EntryLimit()) return false;
+  // Headwords share their first bytes with the one before: the walk starts
+  // at the area's first record unless it stands before this one already.
+  if (blocks_.GetCurrentBlock() != position.block || walkedOffset_ >= position.recordOffset) {
+    walkedOffset_ = -1;
+    if (!blocks_.LoadBlock(position.block,
+                           index.AreaBlockLimit(static_cast<uint32_t>(position.indexEntry)))) {
+      return false;
+    }
+  }
+  RecordFields f;
+  RecordPosition at;
+  do {
+    if (!blocks_.ParseRecord(&f, &at)) {
+      walkedOffset_ = INT32_MAX;  // the area ended: start again next time
+      return false;
+    }
+    walkedOffset_ = at.recordOffset;
+  } while (at.recordOffset < position.recordOffset);
+  if (at.recordOffset != position.recordOffset) return false;
+
+  const bool bocu = source_->IsBocu1();
+  const uint8_t* data = blocks_.GetData();
+  DecodeText(bocu, blocks_.Headword(), f.headwordLength, capacities.headword, &text->headword);
+  if (f.translationLength > 0) {
+    DecodeText(bocu, data + f.translationOffset, f.translationLength, capacities.translation,
+               &text->translation);
+  }
+  if (f.exampleLength > 0) {
+    DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
+  }
+  if (f.pronunciationLength > 0) {
+    DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
+                        capacities.pronunciation, table, false, &text->pronunciation);
+  }
+  text->attribute = f.attribute;
+  text->position = position;
+  return true;
+}
+
+}  // namespace kebu
