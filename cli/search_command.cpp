@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/json.h"
+#include "export/json_text.h"
 #include "search/hit_texts.h"
 #include "search/text_scan.h"
 

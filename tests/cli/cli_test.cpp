@@ -189,11 +189,11 @@ TEST(Kebu, RunningOutOfMemoryIsAFailure) {
   std::mt19937 random(9);
   const std::string dic = dir.File("big.dic");
   WriteFile(dic, BuildDictionary(RandomRecords(random, 100000, false, false)).bytes);
-  // The least address space in which a lookup without hits runs, then 2 MB
-  // more: far less than 100,000 hits need.
-  long enough = static_cast<long>(std::filesystem::file_size(KEBU_BINARY) / 1024);
-  while (Kebu({"lookup", dic, "zzz"}, {.memoryKb = enough}).status != 0) enough += 1024;
-  const RunResult r = Kebu({"lookup", dic, "", "--limit", "0"}, {.memoryKb = enough + 2048});
+  // The least address space in which a lookup without hits runs, then 1 MB
+  // more: far less than 100,000 hits need (about 6 MB).
+  long enough = static_cast<long>(std::filesystem::file_size(KEBU_BINARY) / 2048);
+  while (Kebu({"lookup", dic, "zzz"}, {.memoryKb = enough}).status != 0) enough += 256;
+  const RunResult r = Kebu({"lookup", dic, "", "--limit", "0"}, {.memoryKb = enough + 1024});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("out of memory after"), std::string::npos) << r.err;
 #endif
