@@ -27,10 +27,12 @@ Bytes IcuEncode(const std::u16string& s) {
 }
 
 // Decodes with exactly `capacity` units of room, checking the terminator and
-// that nothing is written behind it.
-std::u16string Decode(const Bytes& b, int32_t capacity) {
+// that nothing is written behind it, nor read behind the input ('a's there).
+std::u16string Decode(Bytes b, int32_t capacity) {
+  const int32_t length = int32_t(b.size());
+  b.resize(b.size() + 4, 0xB1);
   std::vector<char16_t> out(capacity + 1, u'\x7777');
-  const int32_t n = Bocu1DecodeUnits(b.data(), int32_t(b.size()), out.data(), capacity);
+  const int32_t n = Bocu1DecodeUnits(b.data(), length, out.data(), capacity);
   EXPECT_TRUE(n >= 0 && n < capacity) << n;
   EXPECT_EQ(out[n], 0) << "terminator";
   EXPECT_EQ(out[capacity], u'\x7777') << "written past the capacity";
@@ -56,14 +58,23 @@ std::u16string RandomText(std::mt19937& rng) {
   return s;
 }
 
-// Whole, and with a random capacity k: the longest run of whole code points
-// from the start that fits in k - 1 units (a pair that does not fit ends it).
+// Whole, byte by byte with the decoder alone, and with a random capacity k:
+// the longest run of whole code points from the start that fits in k - 1
+// units (a pair that does not fit ends it).
 TEST(Bocu1, DecodesWhatIcuEncodesAndCutsAtWholeCodePoints) {
   std::mt19937 rng(20240601);
   for (int i = 0; i < 20000; ++i) {
     const std::u16string text = RandomText(rng);
     const Bytes bytes = IcuEncode(text);
     ASSERT_EQ(Decode(bytes, int32_t(text.size()) + 1), text) << "case " << i;
+    Bocu1Decoder decoder;
+    std::u16string bytewise;
+    for (uint8_t b : bytes) {
+      const int32_t c = decoder.Decode(b);
+      if (c > 0xFFFF) bytewise += char16_t(0xD7C0 + (c >> 10)), bytewise += char16_t(0xDC00 | (c & 0x3FF));
+      if (c >= 0 && c <= 0xFFFF) bytewise += char16_t(c);
+    }
+    ASSERT_EQ(bytewise, text) << "case " << i;
     const size_t room = rng() % (text.size() + 1);
     const size_t keep = room - (room > 0 && room < text.size() && (text[room - 1] & 0xFC00) == 0xD800);
     ASSERT_EQ(Decode(bytes, int32_t(room) + 1), text.substr(0, keep)) << "case " << i << " room " << room;
@@ -74,11 +85,7 @@ TEST(Bocu1, EdgeCases) {
   // D0 8D is U+0100 from the initial reference point and moves it to 0x140,
   // so a following B1 tells whether it was reset (a) or not (U+0161).
   // FC FF 5D is U+1F600 from the initial reference point.
-  const struct {
-    Bytes bytes;
-    int32_t capacity;
-    std::u16string want;
-  } cases[] = {
+  const std::tuple<Bytes, int32_t, std::u16string> cases[] = {
       {{0xB1, 0xB2, 0xB3}, 16, u"abc"}, {{}, 16, u""}, {{0xB1, 0xB2}, 1, u""}, {{0xB1, 0xB2, 0xB3}, 3, u"ab"},
       {{0xD0, 0x8D, 0xB1}, 16, u"\u0100\u0161"}, {{0xD0, 0x8D, 0x20, 0xB1}, 16, u"\u0100 \u0161"},
       // FF, TAB and LF reset the reference point; FF stores nothing.
@@ -92,8 +99,8 @@ TEST(Bocu1, EdgeCases) {
       {{0xB1, 0xFC, 0xFF, 0x5D, 0xB2}, 4, u"a\U0001F600"}, {{0xB1, 0xFC, 0xFF, 0x5D, 0xB2}, 3, u"a"},
       {{0xFC, 0xFF, 0x5D, 0xB1}, 2, u""},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Decode(c.bytes, c.capacity), c.want) << ::testing::PrintToString(c.bytes);
+  for (const auto& [bytes, capacity, want] : cases) {
+    EXPECT_EQ(Decode(bytes, capacity), want) << ::testing::PrintToString(bytes);
   }
 }
 

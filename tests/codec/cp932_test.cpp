@@ -106,11 +106,7 @@ TEST(Cp932, DecodesAsIcu) {
 }
 
 TEST(Cp932, DecodingCases) {
-  const struct {
-    Bytes bytes;
-    int32_t capacity;
-    std::u16string want;
-  } cases[] = {
+  const std::tuple<Bytes, int32_t, std::u16string> cases[] = {
       {"", 4, u""}, {"a", 0, u""}, {"\x87\x90\x81\xE0", -1, u"\u2252\u2252"},  // NEC row duplicate
       // An unassigned pair is one U+FFFD; a lead byte at the end or before
       // a byte that cannot trail is one, and that byte is decoded anew.
@@ -122,8 +118,8 @@ TEST(Cp932, DecodingCases) {
       {"012345678\x82\xA0", 8, u"01234567"}, {"012345678\x82\xA0", 9, u"012345678"},
       {"01234567\x82\xA0", 9, u"01234567\u3042"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Decode(c.bytes, c.capacity), c.want) << ::testing::PrintToString(c.bytes);
+  for (const auto& [bytes, capacity, want] : cases) {
+    EXPECT_EQ(Decode(bytes, capacity), want) << ::testing::PrintToString(bytes);
   }
 }
 
@@ -152,18 +148,14 @@ TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
 // Room for all or nothing; a surrogate pair, a lone surrogate and a
 // character the code page lacks each become one '?'.
 TEST(Cp932, EncodingCases) {
-  const struct {
-    std::u16string units;
-    int32_t capacity;
-    Bytes want;
-  } cases[] = {
+  const std::tuple<std::u16string, int32_t, Bytes> cases[] = {
       {u"", 4, ""}, {u"a", 0, ""}, {u"a\u3042", 3, "a\x82\xA0"}, {u"a\u3042", 2, ""}, {u"\u3042a", 2, ""},
       {u"\u00A5\u20AC\uFFFD", 8, "???"}, {u"x\U0001F600y", 8, "x?y"}, {u"x\U0001F600", 2, "x?"},
       {{0xD800}, 8, "?"}, {{0xDC00, 0xD800}, 8, "??"}, {{0xD800, 0xD800, 0xDC00}, 8, "??"},
       {{0xD800, 'a'}, 8, "?a"}, {{'a', 0, 'b'}, 8, Bytes("a\0b", 3)},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Encode(c.units, c.capacity), c.want) << ::testing::PrintToString(c.units) << c.capacity;
+  for (const auto& [units, capacity, want] : cases) {
+    EXPECT_EQ(Encode(units, capacity), want) << ::testing::PrintToString(units) << capacity;
   }
 }
 

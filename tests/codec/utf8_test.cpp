@@ -103,19 +103,16 @@ TEST(Utf8, DecodesIllFormedInputAsIcu) {
 // C0 controls but TAB and LF, DEL and C1 as escapes; everything else as
 // UTF-8, appended to what the string held.
 TEST(Utf8, AppendsVisibleText) {
-  const struct {
-    std::u16string text;
-    std::string want;
-  } cases[] = {
+  const std::pair<std::u16string, std::string> cases[] = {
       {u"", ""}, {u"a\tb\nc \u00A0\u3042~", "a\tb\nc \xC2\xA0\xE3\x81\x82~"},
       {std::u16string(u"\0\x01\x1F", 3), "\\x00\\x01\\x1f"}, {u"\x1B[31mred\r", "\\x1b[31mred\\x0d"},
       {u"\x7F\x80\x9Fz", "\\x7f\\u0080\\u009fz"},
       {{0xD83D, 0xDE00, 0xDC00, 0x85}, "\xF0\x9F\x98\x80\xEF\xBF\xBD\\u0085"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, want] : cases) {
     std::string out = "pre";
-    AppendVisibleUtf8(c.text, &out);
-    EXPECT_EQ(out, "pre" + c.want) << ::testing::PrintToString(c.text);
+    AppendVisibleUtf8(text, &out);
+    EXPECT_EQ(out, "pre" + want) << ::testing::PrintToString(text);
   }
 }
 
