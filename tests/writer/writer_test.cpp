@@ -5,7 +5,6 @@
 
 namespace kebu::testing {
 namespace {
-
 TEST(Writer, HeaderFieldsStandAtTheirOffsets) {
   Options o{.os = 3, .dicorder = 2, .attrlen = 5, .lword = 0x1234, .ljapa = 0x2345, .block_size = 512,
             .header_size = 300, .index32 = true, .data_gap = 0x0A0B0C0D, .nword = 0x01020304,
@@ -35,8 +34,9 @@ TEST(Writer, HeaderFieldsStandAtTheirOffsets) {
 // Sorted: car (10 bytes), cat (10 behind car), dog (22). An area takes what fits with the
 // zero length that ends it (2 + 10 + 10 + 2 = 24); a record that fits nowhere grows its own.
 TEST(Writer, PacksWhatFitsWithTheEndMarker) {
-  const std::vector<Record> records = {{.headword = "cat", .translation = "neko"}, {.headword = "car", .translation = "in"},
-                                       {.headword = "dog", .translation = "inu", .example = "wan", .pronunciation = "dg"}};
+  const std::vector<Record> records = {
+      {.headword = "cat", .translation = "neko"}, {.headword = "car", .translation = "in"},
+      {.headword = "dog", .translation = "inu", .example = "wan", .pronunciation = "dg"}};
   using Areas = std::vector<std::pair<size_t, uint32_t>>;  // records and blocks of each area
   const std::pair<int, Areas> cases[] = {
       {32, {{2, 1}, {1, 1}}}, {24, {{2, 1}, {1, 2}}}, {23, {{1, 1}, {1, 1}, {1, 2}}}, {1024, {{3, 1}}}};
@@ -58,10 +58,10 @@ TEST(Writer, PacksWhatFitsWithTheEndMarker) {
 TEST(Writer, ChoosesTheLengthWidth) {
   const std::tuple<LengthWidth, size_t, int> cases[] = {
       {LengthWidth::kAuto, 100, 2}, {LengthWidth::kAuto, 70000, 4}, {LengthWidth::k4, 100, 4}};
-  for (const auto& [lengths, translation, width] : cases) {
+  for (const auto& [lengths, size, width] : cases) {
     const Options o{.block_size = 256, .lengths = lengths};
-    const BuiltDictionary dic = BuildDictionary({{.headword = "a", .translation = std::string(translation, 'y')}}, o);
-    EXPECT_EQ(dic.bytes[dic.layout.areas[0].file_offset + 1] & 0x80, width == 4 ? 0x80 : 0) << translation;
+    const BuiltDictionary dic = BuildDictionary({{.headword = "a", .translation = std::string(size, 'y')}}, o);
+    EXPECT_EQ(dic.bytes[dic.layout.areas[0].file_offset + 1] & 0x80, width == 4 ? 0x80 : 0) << size;
     EXPECT_EQ(dic.layout.areas[0].length_width, width);
   }
   const Options narrow{.lengths = LengthWidth::k2};
@@ -95,6 +95,5 @@ TEST(Writer, EncodesAndFoldsText) {
     EXPECT_EQ(V6Headword(display), std::string(key) + "\t" + display);
   }
 }
-
 }  // namespace
 }  // namespace kebu::testing
