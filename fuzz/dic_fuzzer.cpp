@@ -58,7 +58,7 @@ struct Files {
   std::string dic = "/proc/self/fd/" + std::to_string(fd);
   std::string folder = [] {
     std::string shm = "/dev/shm/kebu-fuzz-XXXXXX", tmp = "/tmp/kebu-fuzz-XXXXXX";
-    return mkdtemp(shm.data()) != nullptr ? shm : mkdtemp(tmp.data());
+    return mkdtemp(shm.data()) != nullptr ? shm : (CHECK(mkdtemp(tmp.data()) != nullptr), tmp);
   }();
   std::string text = folder + "/export.txt";
   void Write(const uint8_t* data, size_t size) const {
@@ -113,14 +113,15 @@ std::u16string Unfold(std::u16string key) {
   for (char16_t& u : key) {
     if (u >= u'a' && u <= u'z') u = char16_t(u - 0x20);
     if (u == u' ') u = u'-';
-    if (FoldKana(char16_t(u + 1)) == u) ++u;         // a voiced kana
-    else if (FoldKana(char16_t(u - 1)) == u) --u;    // a small one
+    if (u != 0 && FoldKana(char16_t(u + 1)) == u) ++u;       // a voiced kana
+    else if (u != 0 && FoldKana(char16_t(u - 1)) == u) --u;  // a small one
   }
   return key;
 }
 
 // Keys: fixed ones, the index keys, headwords and the input's last bytes,
-// each with the part before a TAB, its unfolded form and its first half.
+// each with the part before a TAB, its folded and unfolded forms and its
+// first half.
 std::vector<std::u16string> Keys(const DicReader& reader, const std::vector<RecordText>& seq,
                                  const uint8_t* data, size_t size) {
   std::vector<std::u16string> sources, keys = {u"", u"a", u"A-B", u"\u30AC\u30C3", u"\uFFFD",
