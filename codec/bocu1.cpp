@@ -186,10 +186,4 @@ int32_t Bocu1DecodeUnits(const uint8_t* bytes, int32_t length, char16_t* out,
   return n;
 }
 
-int Bocu1ToUtf16(const uint8_t* bytes, int32_t length, char16_t* out,
-                 int32_t capacity) {
-  Bocu1DecodeUnits(bytes, length, out, capacity);
-  return 0;
-}
-
 }  // namespace kebu

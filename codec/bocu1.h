@@ -26,8 +26,4 @@ struct Bocu1Decoder {
 int32_t Bocu1DecodeUnits(const uint8_t* bytes, int32_t length, char16_t* out,
                          int32_t capacity);
 
-// The same, returning 0 in every case: the dictionary layer's calling form.
-int Bocu1ToUtf16(const uint8_t* bytes, int32_t length, char16_t* out,
-                 int32_t capacity);
-
 }  // namespace kebu

@@ -1,21 +1,22 @@
-// Fuzz target: the text codecs alone. The input is taken as BOCU-1 bytes, as
-// code page 932 bytes and as UTF-16 units (little-endian pairs) at once.
+// Fuzz target: the text codecs alone. The input is BOCU-1 bytes, code page
+// 932 bytes, UTF-16 units (little-endian pairs) and UTF-8 at once.
 //
-// Checked besides the sanitizers, for every capacity (up to a bound for long
-// inputs):
-//  - BOCU-1 writes at most capacity - 1 units and a terminator, and a text
-//    decoded with less room is the start of the text decoded with more;
-//  - code page 932 decoding fills at most the capacity, with whole characters
-//    that are the start of the full decoding; encoding fits its capacity or
-//    gives 0, and a decoded text without U+FFFD encodes back to bytes that
-//    decode to it;
-//  - UTF-8: counting and writing agree, three bytes per unit at most, and a
-//    text without lone surrogates comes back through Utf8ToUtf16 unchanged.
+// Checked besides the sanitizers:
+//  - BOCU-1: at most capacity - 1 units and a terminator for every capacity,
+//    a text decoded with less room is the start of the text decoded with
+//    more, cut at whole code points; the byte-wise decoder gives the same
+//    code points up to the first illegal byte;
+//  - code page 932: decoding keeps to its capacity with whole characters
+//    that start the full decoding; encoding fits or gives 0; a decoded text
+//    without U+FFFD encodes back to bytes that decode to it;
+//  - UTF-8: counting and writing agree, three bytes a unit at most; UTF-16
+//    comes back through Utf8ToUtf16 (lone surrogates as U+FFFD) and is
+//    flagged well-formed; bytes are flagged well-formed exactly when they
+//    decode and encode back to themselves; AppendVisibleUtf8 writes
+//    well-formed UTF-8 without control characters but TAB and LF.
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,132 +28,93 @@ namespace {
 
 using namespace kebu;
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "kebu codec_fuzzer: check failed: %s\n", what);
-  std::abort();
-}
-#define CHECK(cond)           \
-  do {                        \
-    if (!(cond)) Fail(#cond); \
-  } while (0)
+[[noreturn]] void Fail(const char* what) { std::fprintf(stderr, "check failed: %s\n", what), std::abort(); }
+#define CHECK(cond) ((cond) ? void() : Fail(#cond))
 
-// Capacities to try for a text that needs `full` units: all of them up to a
-// bound, then a spread.
+// A spread around the full size, and every capacity up to a bound.
 std::vector<int32_t> Capacities(int32_t full) {
-  std::vector<int32_t> out;
-  const int32_t every = std::min<int32_t>(full + 2, 130);
-  for (int32_t c = 0; c <= every; ++c) out.push_back(c);
-  for (int32_t c : {full - 1, full, full + 1, full + 2, full / 2, full * 2 + 2}) {
-    if (c > every) out.push_back(c);
+  std::vector<int32_t> out = {full - 1, full, full + 1, full / 2, full * 2 + 2};
+  for (int32_t c = 0; c <= std::min(full + 2, 130); ++c) out.push_back(c);
+  return out;
+}
+
+uint8_t* Bytes(std::string& s) { return reinterpret_cast<uint8_t*>(s.data()); }
+
+// The units with each lone surrogate replaced by U+FFFD.
+std::u16string Replaced(std::u16string_view s) {
+  std::u16string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if ((out[i] & 0xFC00) == 0xD800 && i + 1 < out.size() && (out[i + 1] & 0xFC00) == 0xDC00) ++i;
+    else if ((out[i] & 0xF800) == 0xD800) out[i] = u'\uFFFD';
   }
   return out;
 }
 
-// memcmp that allows empty (and so possibly null) ranges.
-bool Same(const void* a, const void* b, size_t bytes) {
-  return bytes == 0 || std::memcmp(a, b, bytes) == 0;
-}
-
-bool HasLoneSurrogate(const char16_t* u, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    if ((u[i] & 0xFC00) == 0xD800) {
-      if (i + 1 < n && (u[i + 1] & 0xFC00) == 0xDC00) {
-        ++i;
-        continue;
-      }
-      return true;
-    }
-    if ((u[i] & 0xFC00) == 0xDC00) return true;
-  }
-  return false;
-}
-
 void Bocu1(const uint8_t* data, int32_t size) {
-  // A byte gives at most one code point, and so at most two units (near
-  // the top of the code space a one-byte difference stays above U+FFFF).
-  std::vector<char16_t> full(static_cast<size_t>(size) * 2 + 2);
-  const int32_t fullUnits = Bocu1DecodeUnits(data, size, full.data(), size * 2 + 2);
-  CHECK(fullUnits >= 0 && fullUnits <= size * 2);
-  CHECK(full[fullUnits] == 0);
-  for (int32_t capacity : Capacities(fullUnits + 1)) {
-    // Exactly `capacity` units: the terminator takes the last.
-    std::vector<char16_t> out(static_cast<size_t>(std::max(capacity, 0)));
-    const int32_t n = Bocu1DecodeUnits(data, size, out.data(), capacity);
-    if (capacity < 1) {
-      CHECK(n == 0);
-      continue;
-    }
-    CHECK(n >= 0 && n <= capacity - 1);
-    CHECK(out[n] == 0);
-    CHECK(n <= fullUnits);
-    CHECK(Same(out.data(), full.data(), sizeof(char16_t) * n));
-    if (capacity >= fullUnits + 1) CHECK(n == fullUnits);
-    std::vector<char16_t> again(static_cast<size_t>(capacity));
-    CHECK(Bocu1ToUtf16(data, size, again.data(), capacity) == 0);
-    CHECK(Same(again.data(), out.data(), sizeof(char16_t) * (n + 1)));
-  }
-  // The byte-wise decoder on its own: results stay in range.
+  std::u16string full(size_t(size) * 2 + 1, u'\0');
+  const int32_t units = Bocu1DecodeUnits(data, size, full.data(), int32_t(full.size()));
+  CHECK(units >= 0 && units <= size * 2 && full[units] == 0);
+  full.resize(units);
   Bocu1Decoder decoder;
-  for (int32_t i = 0; i < size; ++i) {
-    const int32_t c = decoder.Decode(data[i]);
-    CHECK(c == -1 || c == -99 || (c >= 0 && c <= 0x10FFFF));
-    CHECK(decoder.count >= 0 && decoder.count <= 3);
+  std::u16string bytewise;
+  std::vector<int32_t> ends = {0};  // where the code points end
+  for (int32_t i = 0, c = 0; i < size && (c = decoder.Decode(data[i])) != -99; ++i) {
+    CHECK(c >= -1 && c <= 0x10FFFF && decoder.count >= 0 && decoder.count <= 3);
+    if (c > 0xFFFF) bytewise += char16_t(0xD7C0 + (c >> 10)), c = 0xDC00 | (c & 0x3FF);
+    if (c >= 0) bytewise += char16_t(c), ends.push_back(int32_t(bytewise.size()));
+  }
+  CHECK(bytewise == full);
+  for (int32_t capacity : Capacities(units + 1)) {
+    std::vector<char16_t> out(size_t(std::max(capacity, 0)), u'\x7777');
+    const int32_t n = Bocu1DecodeUnits(data, size, out.data(), capacity);
+    CHECK(capacity < 1 ? n == 0 : n <= capacity - 1 && out[n] == 0);
+    CHECK(std::u16string_view(out.data(), n) == std::u16string_view(full).substr(0, n));
+    // Whole code points: the last end that fits.
+    CHECK(capacity < 1 || n == *(std::upper_bound(ends.begin(), ends.end(), capacity - 1) - 1));
   }
 }
 
 void Cp932(const uint8_t* data, int32_t size) {
-  std::vector<char16_t> full(static_cast<size_t>(size) + 1);
-  const int32_t fullUnits = Cp932ToUtf16(data, size, full.data(), size);
-  CHECK(fullUnits >= 0 && fullUnits <= size);
-  for (int32_t capacity : Capacities(fullUnits)) {
-    std::vector<char16_t> out(static_cast<size_t>(std::max(capacity, 0)));
+  std::u16string full(size_t(size), u'\0');
+  full.resize(Cp932ToUtf16(data, size, full.data(), size));
+  for (int32_t capacity : Capacities(int32_t(full.size()))) {
+    std::vector<char16_t> out(size_t(std::max(capacity, 0)));
     const int32_t n = Cp932ToUtf16(data, size, out.data(), capacity);
-    CHECK(n >= 0 && n <= std::max(capacity, 0));
-    CHECK(n <= fullUnits);
-    CHECK(Same(out.data(), full.data(), sizeof(char16_t) * n));
-    if (capacity >= fullUnits) CHECK(n == fullUnits);
+    CHECK(n >= 0 && n <= std::max(capacity, 0) && size_t(n) <= full.size());
+    CHECK(std::u16string_view(out.data(), n) == std::u16string_view(full).substr(0, n));
+    if (size_t(capacity) >= full.size()) CHECK(size_t(n) == full.size());
   }
-  // Back again: every character that decoding gives has a code.
-  const std::u16string decoded(full.data(), static_cast<size_t>(fullUnits));
-  if (decoded.find(u'\uFFFD') == std::u16string::npos) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(fullUnits) * 2 + 1);
-    const int32_t m = Utf16ToCp932(decoded.data(), fullUnits, bytes.data(),
-                                   static_cast<int32_t>(bytes.size()));
-    CHECK(m >= 0 && m <= fullUnits * 2);
-    if (fullUnits > 0) CHECK(m > 0);
-    std::vector<char16_t> round(static_cast<size_t>(m) + 1);
-    const int32_t r = Cp932ToUtf16(bytes.data(), m, round.data(), m);
-    CHECK(std::u16string(round.data(), static_cast<size_t>(r)) == decoded);
-  }
+  if (full.find(u'\uFFFD') != std::u16string::npos) return;
+  std::string bytes(full.size() * 2, '\0');
+  const int32_t m = Utf16ToCp932(full.data(), int32_t(full.size()), Bytes(bytes), int32_t(bytes.size()));
+  CHECK(m > 0 || full.empty());
+  std::u16string back(size_t(m), u'\0');
+  back.resize(Cp932ToUtf16(Bytes(bytes), m, back.data(), m));
+  CHECK(back == full);
 }
 
-void Utf16(const char16_t* units, int32_t count) {
-  // Code page 932: every capacity; the text fits or the result is 0.
-  std::vector<uint8_t> whole(static_cast<size_t>(count) * 2 + 1);
-  const int32_t need = Utf16ToCp932(units, count, whole.data(), static_cast<int32_t>(whole.size()));
-  CHECK(need >= 0 && need <= count * 2);
-  if (count > 0) CHECK(need > 0);
+void Utf16(std::u16string_view units) {
+  const int32_t count = int32_t(units.size());
+  std::string whole(units.size() * 2, '\0');
+  const int32_t need = Utf16ToCp932(units.data(), count, Bytes(whole), count * 2);
+  CHECK(need <= count * 2 && (need > 0 || count == 0));
   for (int32_t capacity : Capacities(need)) {
-    std::vector<uint8_t> out(static_cast<size_t>(std::max(capacity, 0)));
-    const int32_t n = Utf16ToCp932(units, count, out.data(), capacity);
-    CHECK(n == (capacity >= need ? need : 0));
-    CHECK(Same(out.data(), whole.data(), static_cast<size_t>(n)));
+    std::string out(size_t(std::max(capacity, 0)), '\0');
+    const int32_t n = Utf16ToCp932(units.data(), count, Bytes(out), capacity);
+    CHECK(n == (capacity >= need ? need : 0) && out.compare(0, n, whole, 0, n) == 0);
   }
-  // UTF-8: exactly three bytes per unit of room.
-  const uint32_t counted = Utf16ToUtf8(units, static_cast<uint32_t>(count), nullptr);
-  std::vector<uint8_t> out(static_cast<size_t>(count) * 3);
-  const uint32_t written = Utf16ToUtf8(units, static_cast<uint32_t>(count), out.data());
-  CHECK(counted == written);
-  CHECK(written <= static_cast<uint32_t>(count) * 3);
-  const std::u16string_view view(units, static_cast<size_t>(count));
-  const std::string utf8 = Utf16ToUtf8(view);
-  CHECK(utf8.size() == written);
-  CHECK(Same(utf8.data(), out.data(), written));
-  const std::u16string back = Utf8ToUtf16(utf8);
-  if (!HasLoneSurrogate(units, static_cast<size_t>(count))) {
-    CHECK(back == view);
-  } else {
-    CHECK(back.size() == static_cast<size_t>(count));  // one U+FFFD each
+  std::string utf8(units.size() * 3, '\0');
+  const uint32_t written = Utf16ToUtf8(units.data(), uint32_t(count), Bytes(utf8));
+  CHECK(written == Utf16ToUtf8(units.data(), uint32_t(count), nullptr) && written <= units.size() * 3);
+  utf8.resize(written);
+  CHECK(utf8 == Utf16ToUtf8(units));
+  bool wellFormed = false;
+  CHECK(Utf8ToUtf16(utf8, &wellFormed) == Replaced(units) && wellFormed);
+  std::string visible = "x";
+  AppendVisibleUtf8(units, &visible);
+  CHECK(Utf8ToUtf16(visible, &wellFormed).size() >= units.size() && wellFormed);
+  for (char16_t u : Utf8ToUtf16(visible)) {
+    CHECK(u == '\t' || u == '\n' || (u >= 0x20 && (u < 0x7F || u > 0x9F)));
   }
 }
 
@@ -160,20 +122,16 @@ void Utf16(const char16_t* units, int32_t count) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 65536) return 0;
-  const int32_t n = static_cast<int32_t>(size);
-  Bocu1(data, n);
-  Cp932(data, n);
-  std::vector<char16_t> units(size / 2);
-  for (size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  }
-  Utf16(units.data(), static_cast<int32_t>(units.size()));
-  // The raw bytes as UTF-8: whatever they hold, the result is well-formed
-  // UTF-16 that encodes back without loss.
-  const std::u16string decoded =
-      Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
-  CHECK(decoded.size() <= size);
-  CHECK(!HasLoneSurrogate(decoded.data(), decoded.size()));
-  CHECK(Utf8ToUtf16(Utf16ToUtf8(decoded)) == decoded);
+  Bocu1(data, int32_t(size));
+  Cp932(data, int32_t(size));
+  std::u16string units(size / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) units[i] = char16_t(data[2 * i] | data[2 * i + 1] << 8);
+  Utf16(units);
+  // The bytes as UTF-8: well-formed exactly when they come back unchanged.
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  bool wellFormed = false;
+  const std::u16string decoded = Utf8ToUtf16(bytes, &wellFormed);
+  CHECK(decoded.size() <= size && Replaced(decoded) == decoded);
+  CHECK(wellFormed == (Utf16ToUtf8(decoded) == bytes));
   return 0;
 }

@@ -1,212 +1,80 @@
-// make_seeds: writes the seed corpora of the fuzz targets, made with the test
-// dictionary writer, so that no binary file needs to be kept in the tree.
-//
-//   make_seeds DIC_DIR CODEC_DIR
-//
-// DIC_DIR receives small dictionaries (both encodings, every header layout
-// and variant, multi-block areas, 2- and 4-byte lengths, extended records
-// with every kind of field); CODEC_DIR receives texts as BOCU-1, code page
-// 932, UTF-16LE and UTF-8 bytes.
+// make_seeds DIC_DIR CODEC_DIR: the fuzz targets' seeds, made by the
+// dictionary writer so that no binary file is kept in the tree. DIC_DIR gets
+// dictionaries of every variant (both encodings, the version-4, 5 and 6
+// layouts, both signature places, gaps, 32-bit index block numbers, 4-byte
+// lengths, areas of several blocks, block size 1, every kind of field);
+// CODEC_DIR gets texts as BOCU-1, code page 932, UTF-16LE and UTF-8.
 #include <cstdio>
-#include <exception>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include "tests/support/dic_builder.h"
+#include "writer/dic_writer.h"
+
+using namespace kebu::writer;
 
 namespace {
 
-using namespace kebu::testing;
+void Write(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
 
-std::vector<Record> Words() {
-  return {
+std::vector<Record> Records(bool v6) {
+  std::vector<Record> records = {
       {.headword = "cat", .translation = "neko", .attribute = 1},
-      {.headword = "car", .translation = "kuruma"},
       {.headword = "card", .translation = "fuda", .example = "a card game"},
-      {.headword = "dog", .translation = "inu", .example = "wan", .pronunciation = "dg"},
-      {.headword = "Apple-Pie", .translation = "pai", .attribute = 3},
-      {.headword = "apple", .translation = "ringo"},
-      {.headword = "zebra", .translation = "shimauma", .attribute = 15},
-  };
-}
-
-std::vector<Record> Japanese() {
-  return {
+      {.headword = "Apple-Pie", .translation = "pai", .pronunciation = "ap", .attribute = 15},
       {.headword = "猫", .translation = "cat", .pronunciation = "ねこ"},
-      {.headword = "ガッコウ", .translation = "school", .example = "学校へ行く"},
-      {.headword = "ｱｲｳ", .translation = "half-width kana"},
-      {.headword = "漢字", .translation = "kanji ①②", .attribute = 2},
-      {.headword = "smile", .translation = "😀 and ∑"},
-      {.headword = "ー～", .translation = "dash and wave"},
-  };
-}
-
-// Records with every kind of field in the field list.
-std::vector<Record> Extended() {
-  return {
-      {.headword = "a", .translation = "t", .example = "first", .extra = {{1, "second"}}},
-      {.headword = "ab", .translation = "t", .extra = {{0x10, std::string("\x01\x02\x00\x03", 4)}}},
-      {.headword = "abc", .translation = "t", .extra = {{3, "skipped"}, {0x81, "also"}}},
-      {.headword = "abd", .translation = "t", .pronunciation = "p", .end_tag = false},
-      {.headword = "abe", .translation = "t", .extended = true,
-       .extra = {{0x80, ""}, {1, "after the end"}}},
-      {.headword = "b", .translation = std::string(200, 'x')},
-      {.headword = std::string(300, 'h'), .translation = "long headword"},
+      {.headword = "ガッコウ", .translation = "school ①", .example = "学校へ行く"},
+      {.headword = "ｱｲｳ～", .translation = "😀 and ∑ 한"},
+      {.headword = "a", .translation = "t", .extra = {{1, "again"}, {0x10, {"\1\0\3", 3}}, {3, "x"}}},
+      {.headword = "ab", .translation = "t", .extended = true, .extra = {{0x80, ""}, {2, "after the end"}}},
+      {.headword = "abc", .translation = "t", .pronunciation = "p", .end_tag = false},
+      {.headword = std::string(300, 'h'), .translation = std::string(200, 'x')},
       {.headword = std::string(300, 'h') + "i", .translation = "shares 255 bytes"},
   };
-}
-
-std::vector<Record> V6(std::vector<Record> records) {
-  for (Record& r : records) r.headword = V6Headword(r.headword);
+  for (Record& r : records) r.headword = v6 ? V6Headword(r.headword) : r.headword;
   return records;
-}
-
-struct Seed {
-  std::string name;
-  std::vector<Record> records;
-  Options options;
-};
-
-Options Base(Encoding encoding, uint16_t version, int blockSize, int perArea) {
-  Options o;
-  o.encoding = encoding;
-  o.version = version;
-  o.block_size = blockSize;
-  o.records_per_area = perArea;
-  return o;
-}
-
-std::vector<Seed> Seeds() {
-  std::vector<Seed> seeds;
-  const Encoding cp = Encoding::kCp932, bocu = Encoding::kBocu1;
-  seeds.push_back({"cp932-v5", Words(), Base(cp, 0x0500, 64, 3)});
-  seeds.push_back({"bocu1-v5", Words(), Base(bocu, 0x0500, 64, 3)});
-  seeds.push_back({"cp932-v6", V6(Words()), Base(cp, 0x0600, 64, 2)});
-  seeds.push_back({"bocu1-v6", V6(Words()), Base(bocu, 0x0600, 64, 2)});
-  seeds.push_back({"cp932-v4", Words(), Base(cp, 0x0400, 64, 3)});
-  seeds.push_back({"bocu1-v4", Japanese(), Base(bocu, 0x0412, 64, 2)});
-  seeds.push_back({"cp932-japanese", Japanese(), Base(cp, 0x0500, 48, 2)});
-  seeds.push_back({"bocu1-japanese-v6", V6(Japanese()), Base(bocu, 0x0600, 64, 2)});
-  {
-    Seed s{"sig24-gaps", Words(), Base(cp, 0x0500, 64, 3)};
-    s.options.signature_offset = 24;
-    s.options.header_size = 300;
-    s.options.data_gap = 17;
-    s.options.dicorder = 2;
-    s.options.attrlen = 7;
-    s.options.lword = 40;
-    s.options.ljapa = -3;
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"index32-wide", Japanese(), Base(bocu, 0x0500, 64, 2)};
-    s.options.index32 = true;
-    s.options.lengths = LengthWidth::k4;
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"multiblock", Extended(), Base(cp, 0x0500, 32, 0)};
-    s.options.area_blocks = 3;
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"extended-bocu1", Extended(), Base(bocu, 0x0500, 128, 4)};
-    s.options.lengths = LengthWidth::k4;
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"no-prefix", Extended(), Base(cp, 0x0500, 512, 0)};
-    s.options.prefix_compression = false;
-    s.options.dicorder = 1;
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"block-size-1", {{.headword = "a", .translation = "b"}, {.headword = "c", .translation = "d"}},
-           Base(cp, 0x0500, 1, 1)};
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"end-mark", Words(), Base(cp, 0x0500, 64, 2)};
-    s.options.min_index_blocks = 2;
-    s.options.nindex2 = 40;  // more than the index holds: zeros end it
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"dictype-9", Words(), Base(bocu, 0x0600, 64, 4)};
-    s.options.dictype = 9;
-    s.options.os = 32;
-    s.options.nword = 0;
-    seeds.push_back(s);
-  }
-  {
-    Seed s{"header-1024", Words(), Base(cp, 0x0500, 256, 0)};
-    s.options.header_size = 1024;
-    seeds.push_back(s);
-  }
-  return seeds;
-}
-
-// The worked example of the format description, assembled by hand.
-std::vector<uint8_t> WorkedExample() {
-  const std::vector<uint8_t> records = {
-      0x09, 0x00, 0x00, 'c',  'a',  't', 0x00, 0x01, 'n',  'e',  'k',  'o',  0x05, 0x00,
-      0x02, 'r',  0x00, 0x01, 'i',  'n', 0x13, 0x00, 0x00, 'd',  'o',  'g',  0x00, 0x11,
-      'i',  'n',  'u',  0x00, 0x01, 'w', 'a',  'n',  0x00, 0x02, 'd',  'g',  0x00, 0x80,
-      0x00, 0x00};
-  Options o;
-  o.block_size = 64;
-  return AssembleFile(o, {{0, "car"}}, MakeRawArea(records, 64));
-}
-
-void Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  WriteFile(path, bytes);
-}
-
-void Write(const std::filesystem::path& path, const std::string& bytes) {
-  WriteFile(path, std::string_view(bytes));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_seeds DIC_DIR CODEC_DIR\n");
-    return 2;
+  if (argc != 3) return std::fprintf(stderr, "usage: make_seeds DIC_DIR CODEC_DIR\n"), 2;
+  const std::filesystem::path dic = argv[1], codec = argv[2];
+  for (const auto& folder : {dic, codec}) std::filesystem::create_directories(folder);
+  const Encoding cp = Encoding::kCp932, bocu = Encoding::kBocu1;
+  const Options variants[] = {
+      {.version = 0x0500, .encoding = cp, .block_size = 64, .records_per_area = 3},
+      {.version = 0x0500, .encoding = bocu, .block_size = 64, .records_per_area = 3},
+      {.version = 0x0600, .encoding = cp, .block_size = 128, .records_per_area = 2},
+      {.version = 0x0600, .encoding = bocu, .block_size = 128, .records_per_area = 2},
+      {.version = 0x0400, .signature_offset = 24, .encoding = cp, .block_size = 64, .lengths = LengthWidth::k4},
+      {.version = 0x0412, .encoding = bocu, .os = 0, .block_size = 256, .index32 = true},
+      {.signature_offset = 24, .dicorder = 2, .attrlen = 7, .lword = 40, .ljapa = -3, .header_size = 300,
+       .data_gap = 17},
+      {.encoding = bocu, .block_size = 32, .index32 = true, .area_blocks = 3, .lengths = LengthWidth::k4},
+      {.block_size = 1, .prefix_compression = false},
+      {.block_size = 1024, .header_size = 1024, .min_index_blocks = 2, .nindex2 = 40},
+      {.version = 0x0600, .encoding = bocu, .dictype = 9, .block_size = 96, .nword = 0},
+      {.version = 0x0612, .encoding = cp, .block_size = 16, .records_per_area = 1},
+  };
+  for (size_t i = 0; i < std::size(variants); ++i) {
+    const BuiltDictionary built = BuildDictionary(Records(variants[i].version >= 0x0600), variants[i]);
+    Write(dic / ("seed-" + std::to_string(i) + ".dic"), std::string(built.bytes.begin(), built.bytes.end()));
   }
-  try {
-    const std::filesystem::path dicDir = argv[1], codecDir = argv[2];
-    std::filesystem::create_directories(dicDir);
-    std::filesystem::create_directories(codecDir);
-    int count = 0;
-    for (const Seed& s : Seeds()) {
-      Write(dicDir / (s.name + ".dic"), BuildDictionary(s.records, s.options).bytes);
-      ++count;
-    }
-    Write(dicDir / "worked-example.dic", WorkedExample());
-    ++count;
-
-    const std::vector<std::string> texts = {
-        "cat", "a card game", "猫がいる", "ガッコウへ行く", "ｱｲｳｴｵ", "漢字 ①② ～",
-        "😀 and ∑ and 𠀋", "한국어 텍스트", "Ünïcödé ßtraße", std::string("tab\there\x01\x1f", 13)};
-    int n = 0;
-    for (const std::string& t : texts) {
-      const std::string id = std::to_string(n++);
-      Write(codecDir / ("bocu1-" + id), EncodeBocu1(t));
-      Write(codecDir / ("cp932-" + id), EncodeCp932(t));
-      Write(codecDir / ("utf8-" + id), t);
-      const std::u16string units = Utf8ToUtf16(t);
-      std::string le;
-      for (char16_t u : units) {
-        le.push_back(static_cast<char>(u & 0xFF));
-        le.push_back(static_cast<char>(u >> 8));
-      }
-      Write(codecDir / ("utf16le-" + id), le);
-    }
-    std::printf("make_seeds: %d dictionaries, %d texts in 4 encodings\n", count, n);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "make_seeds: %s\n", e.what());
-    return 1;
+  const std::string texts[] = {"a card game", "猫がいる ｱｲｳ", "漢字 ①② ～ 𠀋😀", "한국어 Ünïcödé",
+                               "tab\there\x01\x1f\x7f\xc2\x85"};
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    const std::string& text = texts[i];
+    const std::string id = std::to_string(i);
+    const std::u16string units = Utf8ToUtf16(text);
+    Write(codec / ("bocu1-" + id), EncodeBocu1(text));
+    Write(codec / ("cp932-" + id), EncodeCp932(text));
+    Write(codec / ("utf8-" + id), text);
+    Write(codec / ("utf16le-" + id), {reinterpret_cast<const char*>(units.data()), units.size() * 2});
   }
+  std::printf("make_seeds: %zu dictionaries, %zu texts\n", std::size(variants), std::size(texts));
   return 0;
 }

@@ -1,3 +1,4 @@
+// UTF-16 <-> UTF-8 against ICU, and the terminal's visible escapes.
 #include "codec/utf8.h"
 
 #include <gtest/gtest.h>
@@ -5,180 +6,114 @@
 
 #include <random>
 #include <string>
-#include <vector>
 
 namespace kebu {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Encode(const std::u16string& s) {
-  Bytes out(s.size() * 3 + 4, 0xA5);
-  const uint32_t n = Utf16ToUtf8(s.data(), uint32_t(s.size()), out.data());
-  EXPECT_LE(n, s.size() * 3);
-  for (size_t i = n; i < out.size(); ++i) EXPECT_EQ(out[i], 0xA5) << "written past the count";
+// Through the buffer form (checking that it writes no further than it says
+// and that counting without a buffer agrees) and the string form.
+std::string Encode(const std::u16string& s) {
+  std::string out(s.size() * 3 + 4, '\xA5');
+  const uint32_t n = Utf16ToUtf8(s.data(), uint32_t(s.size()), reinterpret_cast<uint8_t*>(&out[0]));
+  EXPECT_EQ(out.find_first_not_of('\xA5', n), std::string::npos) << "written past the count";
   EXPECT_EQ(Utf16ToUtf8(s.data(), uint32_t(s.size()), nullptr), n) << "count without buffer";
   out.resize(n);
+  EXPECT_EQ(Utf16ToUtf8(s), out);
   return out;
 }
 
-// ICU with U+FFFD for every lone surrogate.
-Bytes IcuEncode(const std::u16string& s) {
+// ICU's conversions, U+FFFD for each lone surrogate or ill-formed sequence.
+std::string IcuEncode(const std::u16string& s) {
   std::string out(s.size() * 3 + 4, '\0');
   int32_t n = 0;
   UErrorCode e = U_ZERO_ERROR;
-  u_strToUTF8WithSub(out.data(), int32_t(out.size()), &n, s.data(), int32_t(s.size()), 0xFFFD,
-                     nullptr, &e);
-  EXPECT_TRUE(U_SUCCESS(e)) << u_errorName(e);
-  return Bytes(out.begin(), out.begin() + n);
+  u_strToUTF8WithSub(out.data(), int32_t(out.size()), &n, s.data(), int32_t(s.size()), 0xFFFD, nullptr, &e);
+  return out.substr(0, n);
 }
-
-std::u16string IcuDecode(const std::string& s) {
+std::u16string IcuDecode(const std::string& s, bool* wellFormed) {
   std::u16string out(s.size() + 4, u'\0');
-  int32_t n = 0;
+  int32_t n = 0, substitutions = 0;
   UErrorCode e = U_ZERO_ERROR;
   u_strFromUTF8WithSub(out.data(), int32_t(out.size()), &n, s.data(), int32_t(s.size()), 0xFFFD,
-                       nullptr, &e);
-  EXPECT_TRUE(U_SUCCESS(e)) << u_errorName(e);
-  out.resize(n);
-  return out;
+                       &substitutions, &e);
+  *wellFormed = substitutions == 0;
+  return out.substr(0, n);
 }
 
-// Runs of ASCII of every length (the fast path works four units at a time),
-// two- and three-byte units, valid pairs, lone and reversed surrogates.
-std::u16string RandomUnits(std::mt19937& rng) {
-  auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  std::u16string s;
-  const int pieces = in(0, 12);
-  for (int i = 0; i < pieces; ++i) {
-    switch (in(0, 6)) {
-      case 0: s.append(size_t(in(1, 17)), char16_t(in(0, 0x7F))); break;
-      case 1: s += char16_t(in(0x80, 0x7FF)); break;
-      case 2: s += char16_t(in(0x800, 0xFFFF)); break;
-      case 3: s += char16_t(in(0xD800, 0xDBFF)), s += char16_t(in(0xDC00, 0xDFFF)); break;
-      case 4: s += char16_t(in(0xD800, 0xDFFF)); break;
-      case 5: s += char16_t(in(0xDC00, 0xDFFF)), s += char16_t(in(0xD800, 0xDBFF)); break;
-      default: s += char16_t(in(0x3040, 0x9FFF)); break;
-    }
-  }
-  return s;
-}
-
-TEST(Utf8, EncodesUnitsAsTheTableSays) {
-  struct Case {
-    std::u16string units;
-    Bytes want;
-  } cases[] = {
-      {u"", {}},
-      {std::u16string(1, u'\0'), {0x00}},
-      {u"A\x7F", {0x41, 0x7F}},
-      {u"\u0080", {0xC2, 0x80}},
-      {u"\u00E9", {0xC3, 0xA9}},
-      {u"\u07FF", {0xDF, 0xBF}},
-      {u"\u0800", {0xE0, 0xA0, 0x80}},
-      {u"\u3042", {0xE3, 0x81, 0x82}},
-      {u"\uD7FF", {0xED, 0x9F, 0xBF}},
-      {u"\uE000", {0xEE, 0x80, 0x80}},
-      {u"\uFFFF", {0xEF, 0xBF, 0xBF}},
-      {u"\U0001F600", {0xF0, 0x9F, 0x98, 0x80}},
-      {u"\U00010000", {0xF0, 0x90, 0x80, 0x80}},
-      {u"\U0010FFFF", {0xF4, 0x8F, 0xBF, 0xBF}},
-      {{0xD83D}, {0xEF, 0xBF, 0xBD}},
-      {{0xDE00}, {0xEF, 0xBF, 0xBD}},
-      {{0xDE00, 0xD83D}, {0xEF, 0xBF, 0xBD, 0xEF, 0xBF, 0xBD}},
-      {{0xD83D, u'a'}, {0xEF, 0xBF, 0xBD, 0x61}},
-      {{0xD83D, 0xD83D, 0xDE00}, {0xEF, 0xBF, 0xBD, 0xF0, 0x9F, 0x98, 0x80}},
-      {u"abcdefgh\u00E9", {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0xC3, 0xA9}},
-      {u"abc\u00E9defgh", {'a', 'b', 'c', 0xC3, 0xA9, 'd', 'e', 'f', 'g', 'h'}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Encode(c.units), c.want) << testing::PrintToString(c.units);
-}
-
-TEST(Utf8, CountStopsAtTheGivenUnits) {
-  // A pair split by the count is a lone surrogate in the counted run.
-  const std::u16string s = u"a\U0001F600";
-  EXPECT_EQ(Utf16ToUtf8(s.data(), 2, nullptr), 4u);
-  EXPECT_EQ(Utf16ToUtf8(s.data(), 0, nullptr), 0u);
-  uint8_t out[8] = {};
-  EXPECT_EQ(Utf16ToUtf8(s.data(), 2, out), 4u);
-  EXPECT_EQ(Bytes(out, out + 4), (Bytes{0x61, 0xEF, 0xBF, 0xBD}));
-}
-
-TEST(Utf8, AgreesWithIcu) {
+// The edges of each sequence length, of the surrogates and of the ASCII
+// runs' fast path; then random units (ASCII runs of every length, all
+// lengths of sequence, pairs, lone and reversed surrogates), each as ICU
+// encodes it and decoded back as ICU decodes it: well-formed.
+TEST(Utf8, EncodesAndDecodesAsIcu) {
+  const std::u16string kEdges[] = {
+      std::u16string(u"\0A\x7F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF", 9), u"\U00010000\U0010FFFF",
+      {0xDE00, 0xD83D, 0xD83D, 0xDE00, 0xD83D}, {0xD83D, u'a'}, u"abcdefgh\u00E9", u"abc\u00E9defgh"};
+  EXPECT_EQ(Encode(kEdges[0]), std::string("\0A\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
+                                           "\xEF\xBF\xBF", 19));
+  EXPECT_EQ(Encode(kEdges[2]), "\xEF\xBF\xBD\xEF\xBF\xBD\xF0\x9F\x98\x80\xEF\xBF\xBD");
   std::mt19937 rng(12345);
+  auto in = [&](int lo, int hi) { return char16_t(std::uniform_int_distribution<int>(lo, hi)(rng)); };
   for (int i = 0; i < 20000; ++i) {
-    const std::u16string s = RandomUnits(rng);
-    ASSERT_EQ(Encode(s), IcuEncode(s)) << "case " << i;
-    const Bytes whole = IcuEncode(s);
-    ASSERT_EQ(Utf16ToUtf8(s), std::string(whole.begin(), whole.end())) << "case " << i;
-  }
-}
-
-TEST(Utf8, RoundTripReplacesLoneSurrogates) {
-  std::mt19937 rng(99);
-  for (int i = 0; i < 5000; ++i) {
-    const std::u16string s = RandomUnits(rng);
-    std::u16string want;
-    for (size_t k = 0; k < s.size(); ++k) {
-      const bool high = (s[k] & 0xFC00) == 0xD800, low = (s[k] & 0xFC00) == 0xDC00;
-      if (high && k + 1 < s.size() && (s[k + 1] & 0xFC00) == 0xDC00) {
-        want += s[k], want += s[++k];
-      } else {
-        want += high || low ? u'\uFFFD' : s[k];
+    std::u16string s = i < int(std::size(kEdges)) ? kEdges[i] : u"";
+    for (int k = i < int(std::size(kEdges)) ? 0 : in(0, 12); k > 0; --k) {
+      switch (in(0, 5)) {
+        case 0: s.append(in(1, 17), in(0, 0x7F)); break;
+        case 1: s += in(0x80, 0x7FF); break;
+        case 2: s += in(0x800, 0xFFFF); break;
+        case 3: s += in(0xD800, 0xDBFF), s += in(0xDC00, 0xDFFF); break;
+        case 4: s += in(0xD800, 0xDFFF); break;
+        default: s += in(0xDC00, 0xDFFF), s += in(0xD800, 0xDBFF); break;
       }
     }
-    ASSERT_EQ(Utf8ToUtf16(Utf16ToUtf8(s)), want) << "case " << i;
+    const std::string utf8 = Encode(s);
+    ASSERT_EQ(utf8, IcuEncode(s)) << ::testing::PrintToString(s);
+    bool icuWellFormed = false, wellFormed = false;
+    ASSERT_EQ(Utf8ToUtf16(utf8, &wellFormed), IcuDecode(utf8, &icuWellFormed)) << "case " << i;
+    ASSERT_TRUE(wellFormed && icuWellFormed) << "case " << i;  // U+FFFD of the text itself too
   }
 }
 
-TEST(Utf8, DecodesIllFormedInput) {
-  struct Case {
-    std::string bytes;
-    std::u16string want;
-  } cases[] = {
-      {"", u""},
-      {"a\xC3\xA9z", u"a\u00E9z"},
-      {"\xF0\x9F\x98\x80", u"\U0001F600"},
-      {"\xEF\xBF\xBF", u"\uFFFF"},
-      {"\x80", u"\uFFFD"},
-      {"\xBF\x80", u"\uFFFD\uFFFD"},
-      {"\xFF\xFE", u"\uFFFD\uFFFD"},
-      {"\xC0\x80", u"\uFFFD\uFFFD"},                       // overlong zero
-      {"\xC1\xBF", u"\uFFFD\uFFFD"},
-      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},             // overlong
-      {"\xF0\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},   // above 10FFFF
-      {"\xF5\x80", u"\uFFFD\uFFFD"},
-      {"\xE3\x81", u"\uFFFD"},                             // cut at the end
-      {"\xE3\x81" "a", u"\uFFFD" "a"},                     // cut by a lead
-      {"\xF0\x9F\x98" "\xC3\xA9", u"\uFFFD\u00E9"},
-      {"\xED\xA0\xBD", u"\uFFFD"},                         // an encoded surrogate is one
-      {"\xED\xA0\xBD\xED\xB8\x80", u"\uFFFD\uFFFD"},       // an encoded pair is two
-      {"\xED\x9F\xBF", u"\uD7FF"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Utf8ToUtf16(c.bytes), c.want) << testing::PrintToString(c.bytes);
-}
-
-// Away from encoded surrogates, ill-formed input is replaced as ICU does it:
-// one U+FFFD per maximal subpart.
-TEST(Utf8, DecodingAgreesWithIcu) {
-  static const uint8_t kPool[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0,
-                                  0xC1, 0xC2, 0xDF, 0xE0, 0xE3, 0xEC, 0xED, 0xEE, 0xEF, 0xF0,
-                                  0xF3, 0xF4, 0xF5, 0xFF};
+// Ill-formed input: one U+FFFD per maximal subpart of a sequence, as ICU
+// has it, and the flag false exactly when one was put in. The edges first
+// (overlong forms, beyond U+10FFFF, cut sequences), then random bytes.
+TEST(Utf8, DecodesIllFormedInputAsIcu) {
+  const std::string kEdges[] = {"\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",
+                                "\xF4\x90\x80\x80", "\xF5\x80", "\xC3", "\xE3\x81" "a", "\xF0\x9F\x98\xC3\xA9",
+                                "a\xBF\x80", "\xFF\xFE", "\xEF\xBF\xBD", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF"};
+  static const uint8_t kPool[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1,
+                                  0xC2, 0xDF, 0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF3, 0xF4, 0xF5, 0xFF};
   std::mt19937 rng(4242);
-  auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  int compared = 0;
+  int illFormed = 0;
   for (int i = 0; i < 50000; ++i) {
-    std::string s(size_t(in(0, 12)), '\0');
-    for (char& ch : s) ch = char(kPool[in(0, std::size(kPool) - 1)]);
-    bool surrogate = false;
-    for (size_t k = 0; k + 1 < s.size(); ++k)
-      surrogate |= uint8_t(s[k]) == 0xED && uint8_t(s[k + 1]) >= 0xA0;
-    if (surrogate) continue;
-    ++compared;
-    ASSERT_EQ(Utf8ToUtf16(s), IcuDecode(s)) << testing::PrintToString(s);
+    std::string s = i < int(std::size(kEdges)) ? kEdges[i] : std::string(rng() % 13, '\0');
+    for (char& ch : s) ch = i < int(std::size(kEdges)) ? ch : char(kPool[rng() % std::size(kPool)]);
+    if (s.find("\xED\xA0") != s.npos || s.find("\xED\xBF") != s.npos) continue;  // see below
+    bool icuWellFormed = false, wellFormed = true;
+    ASSERT_EQ(Utf8ToUtf16(s, &wellFormed), IcuDecode(s, &icuWellFormed)) << ::testing::PrintToString(s);
+    ASSERT_EQ(wellFormed, icuWellFormed) << ::testing::PrintToString(s);
+    illFormed += !wellFormed;
   }
-  EXPECT_GT(compared, 40000);
+  EXPECT_GT(illFormed, 20000);
+  // An encoded surrogate is one U+FFFD (where ICU gives three).
+  bool wellFormed = true;
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\xBD\xED\xB8\x80" "a", &wellFormed), u"\uFFFD\uFFFD" "a");
+  EXPECT_FALSE(wellFormed);
+}
+
+// C0 controls but TAB and LF, DEL and C1 as escapes; everything else as
+// UTF-8, appended to what the string held.
+TEST(Utf8, AppendsVisibleText) {
+  const std::pair<std::u16string, std::string> cases[] = {
+      {u"", ""}, {u"a\tb\nc \u00A0\u3042~", "a\tb\nc \xC2\xA0\xE3\x81\x82~"},
+      {std::u16string(u"\0\x01\x1F", 3), "\\x00\\x01\\x1f"}, {u"\x1B[31mred\r", "\\x1b[31mred\\x0d"},
+      {u"\x7F\x80\x9Fz", "\\x7f\\u0080\\u009fz"},
+      {{0xD83D, 0xDE00, 0xDC00, 0x85}, "\xF0\x9F\x98\x80\xEF\xBF\xBD\\u0085"},
+  };
+  for (const auto& [text, want] : cases) {
+    std::string out = "pre";
+    AppendVisibleUtf8(text, &out);
+    EXPECT_EQ(out, "pre" + want) << ::testing::PrintToString(text);
+  }
 }
 
 }  // namespace
