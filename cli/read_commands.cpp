@@ -5,29 +5,13 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "export/json_text.h"
+#include "cli/hit_listing.h"
 #include "export/plain_text_export.h"
 #include "export/record_lines.h"
 
 namespace kebu::cli {
 
 namespace {
-
-void AppendField(std::string& out, const char* name, const std::u16string& text) {
-  out += '"';
-  out += name;
-  out += "\": ";
-  AppendJsonString(out, text);
-  out += ", ";
-}
-
-void AppendNumber(std::string& out, const char* name, long long value, bool last = false) {
-  out += '"';
-  out += name;
-  out += "\": ";
-  out += std::to_string(value);
-  if (!last) out += ", ";
-}
 
 // A dictionary operand and nothing else.
 bool OneDictionary(const Command& command, const Args& args, int* exit) {
@@ -78,63 +62,16 @@ int RunLookup(const std::vector<const char*>& argv) {
     return kExitFailure;
   }
 
-  const bool terminal = !json && StdoutIsTerminal();
+  HitListing listing(json, reader.GetVersionMajor(), count, truncated);
   RecordText t;
-  std::string out;
-  if (json) {
-    out = "{\"count\": " + std::to_string(count) +
-          ", \"truncated\": " + (truncated ? "true" : "false") + ", \"hits\": [";
-  }
   for (uint32_t i = 0; i < count; ++i) {
     if (!reader.GetHit(i, &t)) {
       std::fprintf(stderr, "kebu: %s: hit %u could not be read\n", dict, i + 1);
       break;
     }
-    if (json) {
-      out += i == 0 ? "\n  {" : ",\n  {";
-      AppendField(out, "headword", t.headword);
-      AppendField(out, "translation", t.translation);
-      AppendField(out, "example", t.example);
-      AppendField(out, "pronunciation", t.pronunciation);
-      AppendNumber(out, "attribute", t.attribute);
-      AppendNumber(out, "indexEntry", t.position.indexEntry);
-      AppendNumber(out, "block", t.position.block);
-      AppendNumber(out, "recordOffset", t.position.recordOffset, true);
-      out += '}';
-    } else {
-      char number[32];
-      std::snprintf(number, sizeof number, "%6u  ", i + 1);
-      out += number;
-      AppendForPeople(DisplayHeadword(t.headword, reader.GetVersionMajor()), terminal, &out);
-      if (!t.pronunciation.empty()) {
-        out += "  [";
-        AppendForPeople(t.pronunciation, terminal, &out);
-        out += "]";
-      }
-      if (t.attribute > 0) out += "  (attribute " + std::to_string(t.attribute) + ")";
-      out += "\n        ";
-      AppendForPeople(t.translation, terminal, &out);
-      out += "\n";
-      if (!t.example.empty()) {
-        out += "        / ";
-        AppendForPeople(t.example, terminal, &out);
-        out += "\n";
-      }
-    }
-    if (out.size() > (1 << 16)) {
-      if (!WriteOut(out)) break;
-      out.clear();
-    }
+    if (!listing.Add(t)) break;
   }
-  if (json) {
-    out += count > 0 ? "\n]}\n" : "]}\n";
-  } else if (count == 0) {
-    out += "no hits\n";
-  } else if (truncated) {
-    out += "(list cut at " + std::to_string(count) + " hits; --limit 0 lists all)\n";
-  }
-  WriteOut(out);
-  return FinishStdout();
+  return listing.Finish();
 }
 
 int RunDump(const std::vector<const char*>& argv) {

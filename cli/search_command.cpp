@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "export/json_text.h"
+#include "cli/hit_listing.h"
 #include "search/hit_texts.h"
 #include "search/text_scan.h"
 
@@ -14,24 +14,9 @@ namespace kebu::cli {
 
 namespace {
 
-void AppendField(std::string& out, const char* name, const std::u16string& text) {
-  out += '"';
-  out += name;
-  out += "\": ";
-  AppendJsonString(out, text);
-  out += ", ";
-}
-
-void AppendNumber(std::string& out, const char* name, long long value) {
-  out += '"';
-  out += name;
-  out += "\": ";
-  out += std::to_string(value);
-  out += ", ";
-}
-
-void AppendFields(std::string& out, uint8_t fields) {
-  out += "\"in\": [";
+// The fields a hit matched in, as the JSON member "in".
+std::string MatchedFields(uint8_t fields) {
+  std::string out = "\"in\": [";
   const char* separator = "";
   for (const auto& [bit, name] : {std::pair{kInHeadword, "headword"},
                                   std::pair{kInTranslation, "translation"},
@@ -43,7 +28,7 @@ void AppendFields(std::string& out, uint8_t fields) {
     out += '"';
     separator = ", ";
   }
-  out += ']';
+  return out + ']';
 }
 
 int RunSearch(const std::vector<const char*>& argv) {
@@ -99,66 +84,17 @@ int RunSearch(const std::vector<const char*>& argv) {
                  static_cast<long long>(stats.skippedAreas));
   }
 
-  const bool terminal = !json && StdoutIsTerminal();
   HitTextReader texts(reader.Source());
+  HitListing listing(json, reader.GetVersionMajor(), hits.size(), truncated);
   RecordText t;
-  std::string out;
-  size_t count = hits.size();
-  if (json) {
-    out = "{\"count\": " + std::to_string(count) +
-          ", \"truncated\": " + (truncated ? "true" : "false") + ", \"hits\": [";
-  }
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < hits.size(); ++i) {
     if (!texts.Read(hits[i].position, &t)) {
       std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
       return kExitFailure;
     }
-    if (json) {
-      out += i == 0 ? "\n  {" : ",\n  {";
-      AppendField(out, "headword", t.headword);
-      AppendField(out, "translation", t.translation);
-      AppendField(out, "example", t.example);
-      AppendField(out, "pronunciation", t.pronunciation);
-      AppendNumber(out, "attribute", t.attribute);
-      AppendNumber(out, "indexEntry", t.position.indexEntry);
-      AppendNumber(out, "block", t.position.block);
-      AppendNumber(out, "recordOffset", t.position.recordOffset);
-      AppendFields(out, hits[i].fields);
-      out += '}';
-    } else {
-      char number[32];
-      std::snprintf(number, sizeof number, "%6zu  ", i + 1);
-      out += number;
-      AppendForPeople(DisplayHeadword(t.headword, reader.GetVersionMajor()), terminal, &out);
-      if (!t.pronunciation.empty()) {
-        out += "  [";
-        AppendForPeople(t.pronunciation, terminal, &out);
-        out += "]";
-      }
-      if (t.attribute > 0) out += "  (attribute " + std::to_string(t.attribute) + ")";
-      out += "\n        ";
-      AppendForPeople(t.translation, terminal, &out);
-      out += "\n";
-      if (!t.example.empty()) {
-        out += "        / ";
-        AppendForPeople(t.example, terminal, &out);
-        out += "\n";
-      }
-    }
-    if (out.size() > (1 << 16)) {
-      if (!WriteOut(out)) break;
-      out.clear();
-    }
+    if (!listing.Add(t, json ? MatchedFields(hits[i].fields) : "")) break;
   }
-  if (json) {
-    out += count > 0 ? "\n]}\n" : "]}\n";
-  } else if (count == 0) {
-    out += "no hits\n";
-  } else if (truncated) {
-    out += "(list cut at " + std::to_string(count) + " hits; --limit 0 lists all)\n";
-  }
-  WriteOut(out);
-  return FinishStdout();
+  return listing.Finish();
 }
 
 }  // namespace
