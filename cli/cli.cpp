@@ -91,6 +91,30 @@ bool DecodeArgument(const char* text, std::u16string* out) {
   return wellFormed;
 }
 
+int ReportOutput(ExportResult result, const ExportStats& stats, const char* dict,
+                 const std::string& target, const char* what) {
+  const bool toStdout = target == "-";
+  const char* name = toStdout ? "standard output" : target.c_str();
+  switch (result) {
+    case ExportResult::kDone:
+      if (stats.skippedAreas > 0) {
+        std::fprintf(stderr, "kebu: %s: %lld damaged record areas passed over\n", dict,
+                     static_cast<long long>(stats.skippedAreas));
+      }
+      return kExitOk;
+    case ExportResult::kCancelled:
+      std::fprintf(stderr, "kebu: %s: %s cancelled%s\n", name, what,
+                   toStdout ? "" : "; nothing was written");
+      return kExitFailure;
+    case ExportResult::kNoRecords:
+      std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, stats.error.c_str(), name);
+      return kExitFailure;
+    default:
+      std::fprintf(stderr, "kebu: %s: %s\n", name, stats.error.c_str());
+      return kExitFailure;
+  }
+}
+
 bool OpenDictionary(DicReader& reader, const char* path) {
   if (reader.Open(path)) return true;
   std::fprintf(stderr, "kebu: %s: %s\n", path, reader.LastError().c_str());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dictionary/dic_reader.h"
+#include "export/plain_text_export.h"
 
 namespace kebu::cli {
 
@@ -54,6 +55,12 @@ int Usage(const Command& command, const std::string& problem);
 bool ParseNumber(const char* text, long long min, long long max, long long* value);
 // `text` as UTF-16 when it is well-formed UTF-8, or false.
 bool DecodeArgument(const char* text, std::u16string* out);
+
+// How an export or a conversion of DICT into `target` ("-": standard
+// output) ended, said on stderr as one line where there is something to say
+// (`what`: "export", "conversion"); the exit code.
+int ReportOutput(ExportResult result, const ExportStats& stats, const char* dict,
+                 const std::string& target, const char* what);
 
 // Opens DICT or says why not on stderr ("kebu: DICT: cause").
 bool OpenDictionary(DicReader& reader, const char* path);

@@ -61,25 +61,7 @@ int RunConvert(const std::vector<const char*>& argv) {
     stats.error = "out of memory";
   }
   progress.Finish(stats.written);
-  const char* name = target == "-" ? "standard output" : target.c_str();
-  switch (result) {
-    case ExportResult::kDone:
-      if (stats.skippedAreas > 0) {
-        std::fprintf(stderr, "kebu: %s: %lld damaged record areas passed over\n", dict,
-                     static_cast<long long>(stats.skippedAreas));
-      }
-      return kExitOk;
-    case ExportResult::kCancelled:
-      std::fprintf(stderr, "kebu: %s: conversion cancelled%s\n", name,
-                   target == "-" ? "" : "; nothing was written");
-      return kExitFailure;
-    case ExportResult::kNoRecords:
-      std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, stats.error.c_str(), name);
-      return kExitFailure;
-    default:
-      std::fprintf(stderr, "kebu: %s: %s\n", name, stats.error.c_str());
-      return kExitFailure;
-  }
+  return ReportOutput(result, stats, dict, target, "conversion");
 }
 
 }  // namespace

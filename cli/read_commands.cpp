@@ -130,25 +130,7 @@ int RunExport(const std::vector<const char*>& argv) {
     result = ExportPlainText(reader, target, hooks, options, &stats);
   }
   progress.Finish(stats.written);
-  const char* name = toStdout ? "standard output" : target.c_str();
-  switch (result) {
-    case ExportResult::kDone:
-      if (stats.skippedAreas > 0) {
-        std::fprintf(stderr, "kebu: %s: %lld damaged record areas passed over\n", dict,
-                     static_cast<long long>(stats.skippedAreas));
-      }
-      return kExitOk;
-    case ExportResult::kCancelled:
-      std::fprintf(stderr, "kebu: %s: export cancelled%s\n", name,
-                   toStdout ? "" : "; nothing was written");
-      return kExitFailure;
-    case ExportResult::kNoRecords:
-      std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, stats.error.c_str(), name);
-      return kExitFailure;
-    default:
-      std::fprintf(stderr, "kebu: %s: %s\n", name, stats.error.c_str());
-      return kExitFailure;
-  }
+  return ReportOutput(result, stats, dict, target, "export");
 }
 
 }  // namespace
