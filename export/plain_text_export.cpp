@@ -202,14 +202,9 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
   return result;
 }
 
-ExportResult ExportPlainText(const DicReader& reader, const std::string& path,
-                             const ExportHooks& hooks, const ExportOptions& options,
-                             ExportStats* stats) {
-  ExportStats local;
-  if (stats == nullptr) stats = &local;
-  *stats = ExportStats();
-  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-  if (cursor == nullptr) {
+ExportResult WriteOutputFile(const DicReader& reader, const std::string& path, ExportStats* stats,
+                             const std::function<ExportResult(int fd)>& write) {
+  if (!reader.IsOpen()) {
     stats->error = "no dictionary is open";
     return ExportResult::kNoDictionary;
   }
@@ -222,13 +217,25 @@ ExportResult ExportPlainText(const DicReader& reader, const std::string& path,
     stats->error = output.Error();
     return ExportResult::kCannotCreate;
   }
-  cursor->Rewind();
-  ExportResult result = ExportToDescriptor(*cursor, output.fd(), hooks, options, stats);
+  ExportResult result = write(output.fd());
   if (result == ExportResult::kDone && !output.Commit()) {
     stats->error = output.Error();
     result = ExportResult::kWriteError;
   }
   return result;  // anything else: the output is abandoned, the target untouched
+}
+
+ExportResult ExportPlainText(const DicReader& reader, const std::string& path,
+                             const ExportHooks& hooks, const ExportOptions& options,
+                             ExportStats* stats) {
+  ExportStats local;
+  if (stats == nullptr) stats = &local;
+  *stats = ExportStats();
+  return WriteOutputFile(reader, path, stats, [&](int fd) {
+    std::unique_ptr<DicCursor> cursor = reader.NewCursor();
+    cursor->Rewind();
+    return ExportToDescriptor(*cursor, fd, hooks, options, stats);
+  });
 }
 
 }  // namespace kebu

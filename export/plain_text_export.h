@@ -60,6 +60,13 @@ std::string ProgressTitle(const ExportStats& stats);
 ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& hooks,
                                 const ExportOptions& options, ExportStats* stats);
 
+// An output file for a dictionary of `reader`: refused when no dictionary is
+// open or when `path` is the dictionary itself; otherwise `write` writes into
+// the descriptor of a temporary file, which replaces `path` only when
+// `write` returns kDone (and the file reached the disk).
+ExportResult WriteOutputFile(const DicReader& reader, const std::string& path, ExportStats* stats,
+                             const std::function<ExportResult(int fd)>& write);
+
 // The whole dictionary of `reader` into the file at `path`, on a cursor of
 // its own (so it may run on another thread while the reader looks up).
 // Written through a temporary file and renamed only when complete: a failed

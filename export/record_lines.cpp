@@ -243,26 +243,12 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
 ExportResult ConvertToLines(const DicReader& reader, const std::string& path, LineFormat format,
                             const ExportHooks& hooks, ExportStats* stats) {
   *stats = ExportStats();
-  if (!reader.IsOpen()) {
-    stats->error = "no dictionary is open";
-    return ExportResult::kNoDictionary;
+  if (path == "-" && reader.IsOpen()) {
+    return WriteRecordLines(reader.Source(), STDOUT_FILENO, format, hooks, stats);
   }
-  if (path == "-") return WriteRecordLines(reader.Source(), STDOUT_FILENO, format, hooks, stats);
-  if (reader.IsDictionaryFile(path)) {
-    stats->error = "is the dictionary being read; choose another file";
-    return ExportResult::kSameFile;
-  }
-  AtomicOutput output;
-  if (!output.Create(path)) {
-    stats->error = output.Error();
-    return ExportResult::kCannotCreate;
-  }
-  ExportResult result = WriteRecordLines(reader.Source(), output.fd(), format, hooks, stats);
-  if (result == ExportResult::kDone && !output.Commit()) {
-    stats->error = output.Error();
-    result = ExportResult::kWriteError;
-  }
-  return result;  // anything else: the output is abandoned, the target untouched
+  return WriteOutputFile(reader, path, stats, [&](int fd) {
+    return WriteRecordLines(reader.Source(), fd, format, hooks, stats);
+  });
 }
 
 }  // namespace kebu
