@@ -16,7 +16,6 @@
 
 #include "dictionary/dic_text.h"
 #include "dictionary/limits.h"
-#include "export/atomic_output.h"
 #include "export/json_text.h"
 
 namespace kebu {
