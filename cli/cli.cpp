@@ -28,16 +28,16 @@ bool Args::Parse(const std::vector<const char*>& args, const std::vector<OptionS
     }
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& s : specs) {
-      if (name == s.name) spec = &s;
+      if (name == s.name) known = &s;
     }
-    if (spec == nullptr) {
+    if (known == nullptr) {
       *problem = "unknown option " + name + " (use -- before an operand that begins with '-')";
       return false;
     }
     const char* value = nullptr;
-    if (spec->takesValue) {
+    if (known->takesValue) {
       if (equals != std::string::npos) {
         value = args[i] + equals + 1;
       } else if (i + 1 < args.size()) {
@@ -50,7 +50,7 @@ bool Args::Parse(const std::vector<const char*>& args, const std::vector<OptionS
       *problem = name + " takes no value";
       return false;
     }
-    options_.emplace_back(spec->name, value);
+    options_.emplace_back(known->name, value);
   }
   return true;
 }
