@@ -5,28 +5,32 @@
 // more" scans again for the next page (a scan of a million records takes a
 // few tens of milliseconds, keeping every position could take megabytes).
 //
-// Threads: the scan reads the dictionaries' shared DicSource through cursors
-// of its own and reads the rows' headwords with a HitTextReader of its own;
-// the window's thread goes on looking up in the same readers meanwhile. Rows
-// are handed over through a locked outbox, at most one queued call at a time
-// and at most one every kBatchMs, so the window's thread never has more than
-// one batch to append. A cancel (a new key, a new search, Esc, closing) takes
-// effect at once for the window: nothing of that scan is delivered after it,
-// and its thread ends at the next record area.
+// Threads: each scan runs on a std::thread of its own, which reads the
+// dictionaries' shared DicSource through cursors of its own and the rows'
+// headwords with a HitTextReader of its own; the window's thread goes on
+// looking up in the same readers meanwhile. The scan puts its rows and counts
+// into a locked outbox after each record area; the window's thread empties it
+// after kFirstBatchMs and then every kBatchMs, so it appends one batch at a time however fast hits come,
+// and nothing but the outbox (and the cancel flag) is shared. A cancel (a new
+// key, a new search, Esc, closing) takes effect at once for the window: the
+// scan's outbox is dropped, so nothing of it arrives after, and its thread
+// ends at the next record area; it is joined later, never waited for.
 #pragma once
 
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
-#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "search/match_ranges.h"
 #include "search/text_scan.h"
 #include "viewer/dictionary_list.h"
 #include "viewer/headword_search.h"
+
+class QTimer;
 
 namespace kebu::viewer {
 
@@ -49,11 +53,13 @@ class TextSearch : public QObject {
 
  public:
   enum class Phase { kIdle, kRunning, kDone, kCancelled, kOutOfMemory };
-  // The longest a batch waits on the worker before it is handed over.
+  // How often the window takes the rows found meanwhile; the first time
+  // sooner, for the first rows.
   static constexpr int kBatchMs = 40;
+  static constexpr int kFirstBatchMs = 10;
 
   explicit TextSearch(QObject* parent = nullptr);
-  // Cancels a running scan and waits for its thread.
+  // Cancels a running scan and joins the scans' threads.
   ~TextSearch() override;
 
   // Starts over: `query` in the searched, open dictionaries of `list`, the
@@ -84,12 +90,18 @@ class TextSearch : public QObject {
 
  private:
   struct Outbox;
+  // The scan itself, on its thread.
+  static void Scan(const TextSearchRequest& request, Outbox& outbox);
   void Run(TextSearchRequest request);
-  void Deliver(const std::shared_ptr<Outbox>& outbox);
+  // Takes what the running scan found since the last time (every kBatchMs).
+  void Collect();
+  // Joins the threads of cancelled or finished scans that have ended.
+  void JoinEnded(bool wait);
 
-  QThreadPool pool_;
-  std::shared_ptr<std::atomic<bool>> cancel_;
+  QTimer* timer_ = nullptr;
   std::shared_ptr<Outbox> outbox_;  // the running scan's; null after a cancel
+  // Scans that were cancelled or have finished, with their outboxes.
+  std::vector<std::pair<std::thread, std::shared_ptr<Outbox>>> ending_;
   TextSearchRequest request_;       // the last Start's (its sources, query)
   Phase phase_ = Phase::kIdle;
   int64_t found_ = 0;
