@@ -1,5 +1,7 @@
 #include "viewer/headword_search.h"
 
+#include "search/hit_texts.h"
+
 namespace kebu::viewer {
 
 namespace {
@@ -55,9 +57,11 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
     p.exhausted = found <= want && !reader.LookupRanOutOfMemory();
     for (uint32_t i = p.listed; i < end; ++i) {
       if (!reader.GetHit(i, &texts)) texts.Clear();
-      hits.push_back({p.dictionary, i,
-                      FromUtf16(DisplayHeadword(texts.headword, reader.GetVersionMajor())),
-                      texts.attribute});
+      Hit& hit = hits.emplace_back();
+      hit.dictionary = p.dictionary;
+      hit.index = i;
+      hit.headword = FromUtf16(DisplayHeadword(texts.headword, reader.GetVersionMajor()));
+      hit.attribute = texts.attribute;
     }
     room -= end - p.listed;
     listed_ += end - p.listed;
@@ -70,7 +74,12 @@ bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text) 
   if (hit.dictionary >= list.Size() || !list.At(hit.dictionary).IsOpen()) return false;
   const Dictionary& dictionary = list.At(hit.dictionary);
   RecordText texts;
-  if (!dictionary.reader->GetHit(hit.index, &texts)) return false;
+  // A full-text hit is read again by its position, through a reader of this
+  // thread's own (the scan may be reading the same file on another).
+  const bool read = hit.fields != 0
+                        ? HitTextReader(dictionary.reader->Source()).Read(hit.position, &texts)
+                        : dictionary.reader->GetHit(hit.index, &texts);
+  if (!read) return false;
   const QString lineEnd = QStringLiteral("\r\n");
   text->clear();
   if (named) *text += QStringLiteral("— ") + dictionary.name + QStringLiteral(" —") + lineEnd;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dictionary/dic_record.h"
 #include "viewer/dictionary_list.h"
 
 namespace kebu::viewer {
@@ -18,6 +19,10 @@ struct Hit {
   uint32_t index = 0;  // hit number in that dictionary's lookup
   QString headword;    // as shown (the version-6 TAB rule applied)
   int attribute = 0;
+  // A full-text hit (viewer/text_search.h): where its record stands, and the
+  // fields it matched in (TextField bits); 0 for a headword hit.
+  RecordPosition position;
+  uint8_t fields = 0;
   bool operator==(const Hit&) const = default;
 };
 

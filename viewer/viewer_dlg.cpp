@@ -1,6 +1,7 @@
 #include "viewer/viewer_dlg.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -28,6 +29,7 @@
 #include "viewer/hit_counter.h"
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
+#include "viewer/text_search.h"
 
 // Resources of a static library are registered by hand, from outside any
 // namespace.
@@ -44,6 +46,9 @@ constexpr int kReportCapacity = 2048;
 const QList<int> kDefaultColumnWidths = {70, 30, 140};
 constexpr int kSizedColumns[] = {HitListModel::kNumber, HitListModel::kAttribute,
                                  HitListModel::kDictionary};
+// The background of a full-text match in the pane: a marker's yellow, which
+// black text stays readable on.
+const QColor kMatchBackground(255, 226, 102);
 
 // Japanese faces behind the requested one.
 const QStringList& JapaneseFallbacks() {
@@ -122,6 +127,7 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   dialogs_ = std::make_unique<QtUserDialogs>();
   hits_ = new HitListModel(this);
   counter_ = new HitCounter(this);
+  textSearch_ = new TextSearch(this);
   export_ = new ExportJob(this);
 
   // The about item: where the platform gives no system menu to extend, a
@@ -173,6 +179,9 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   if (settings_.columnWidths.size() != kDefaultColumnWidths.size()) {
     settings_.columnWidths = kDefaultColumnWidths;
   }
+  ui_->fullTextBox->setChecked(settings_.fullText);
+  ui_->exactBox->setChecked(settings_.exact);
+  ui_->exactBox->setEnabled(settings_.fullText);
   ConnectSignals();
   OnDictionariesChanged();
   ApplyColumnWidths();
@@ -185,7 +194,12 @@ void CViewerDlg::ConnectSignals() {
   // Every signal of the window, in one place.
   connect(ui_->searchButton, &QPushButton::clicked, this, &CViewerDlg::OnSearch);
   connect(ui_->searchBox->lineEdit(), &QLineEdit::textEdited, this, &CViewerDlg::OnKeyTyped);
-  connect(ui_->searchBox, &QComboBox::textActivated, this, &CViewerDlg::OnKeyTyped);
+  // A key chosen from the history is searched as in the mode's own way.
+  connect(ui_->searchBox, &QComboBox::textActivated, this,
+          [this] { settings_.fullText ? RunTextSearch() : RunSearch(true); });
+  connect(ui_->fullTextBox, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
+  connect(ui_->exactBox, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
+  connect(textSearch_, &TextSearch::Arrived, this, &CViewerDlg::OnTextRows);
   connect(ui_->statusLine, &QLabel::linkActivated, this, &CViewerDlg::OnShowMore);
   connect(ui_->actionOpenFile, &QAction::triggered, this, &CViewerDlg::OnFileOpen);
   connect(ui_->actionAddDictionary, &QAction::triggered, this, &CViewerDlg::OnAddDictionary);
@@ -228,6 +242,9 @@ void CViewerDlg::SetUserDialogs(std::unique_ptr<UserDialogs> dialogs) {
 
 QComboBox* CViewerDlg::SearchBox() const { return ui_->searchBox; }
 QPushButton* CViewerDlg::SearchButton() const { return ui_->searchButton; }
+QCheckBox* CViewerDlg::FullTextBox() const { return ui_->fullTextBox; }
+QCheckBox* CViewerDlg::ExactBox() const { return ui_->exactBox; }
+bool CViewerDlg::IsScanning() const { return textSearch_->IsRunning(); }
 QTableView* CViewerDlg::HitList() const { return ui_->hitList; }
 QLabel* CViewerDlg::StatusLine() const { return ui_->statusLine; }
 QPlainTextEdit* CViewerDlg::TextPane() const { return ui_->textPane; }
@@ -262,6 +279,8 @@ void CViewerDlg::SaveSettings() {
 }
 
 void CViewerDlg::done(int result) {
+  // A scan stops at once; its thread ends at the next record area.
+  textSearch_->Cancel();
   if (IsExporting()) {
     closePending_ = true;
     export_->Cancel();
@@ -315,6 +334,7 @@ void CViewerDlg::SetPaneText(const QString& text) {
   paneText_ = text;
   QPlainTextEdit* pane = ui_->textPane;
   pane->setPlainText(AsLines(text));
+  pane->setExtraSelections({});
   pane->moveCursor(QTextCursor::Start);
   pane->ensureCursorVisible();
 }
@@ -325,7 +345,12 @@ void CViewerDlg::OnDictionariesChanged() {
   hits_->SetDictionaries(names, dictionaries_.OpenCount() > 1);
   UpdateTitle();
   UpdateCommands();
-  if (searched_) RunSearch(true);
+  if (!searched_) return;
+  if (settings_.fullText) {
+    RunTextSearch();
+  } else {
+    RunSearch(true);
+  }
 }
 
 void CViewerDlg::UpdateCommands() {
@@ -345,6 +370,7 @@ int CViewerDlg::CurrentDictionary() const {
 
 void CViewerDlg::RunSearch(bool keepSelection) {
   counter_->Cancel();
+  textSearch_->Reset();
   if (!IsDictionaryOpen()) {
     hits_->Clear();
     searched_ = false;
@@ -392,7 +418,50 @@ void CViewerDlg::SelectRow(int row, bool focusList) {
   ShowSelectedEntry();
 }
 
+void CViewerDlg::RunTextSearch() {
+  counter_->Cancel();
+  hits_->Clear();
+  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
+  searched_ = IsDictionaryOpen();
+  if (searched_) {
+    textSearch_->Start(dictionaries_, key.toStdU16String(), settings_.exact, kWindowHitLimit);
+  } else {
+    textSearch_->Reset();
+  }
+  UpdateStatus();
+}
+
+void CViewerDlg::OnTextRows(const std::vector<Hit>& rows) {
+  const bool wasEmpty = hits_->rowCount() == 0;
+  hits_->AppendRows(rows);
+  if (wasEmpty && hits_->rowCount() > 0) SelectRow(0, true);
+  UpdateStatus();
+}
+
+QString CViewerDlg::TextSearchStatus() const {
+  const TextSearch& scan = *textSearch_;
+  const QString found = Thousands(scan.Found());
+  const QString shown = tr("%1 of %2 hits shown").arg(Thousands(scan.Listed()), found);
+  switch (scan.GetPhase()) {
+    case TextSearch::Phase::kRunning:
+      if (scan.ShowingMore()) return shown + QStringLiteral(" — %1%").arg(scan.Percent());
+      return tr("%1 hits so far — %2%").arg(found).arg(scan.Percent());
+    case TextSearch::Phase::kCancelled:
+      return tr("%1 hits so far — cancelled").arg(found);
+    case TextSearch::Phase::kOutOfMemory:
+      return tr("%1 hits so far — out of memory").arg(found);
+    default:
+      break;
+  }
+  if (scan.HasMore()) return shown + QStringLiteral(" — <a href=\"more\">%1</a>").arg(tr("show more"));
+  return scan.Found() == 1 ? tr("1 hit") : tr("%1 hits").arg(found);
+}
+
 void CViewerDlg::UpdateStatus() {
+  if (textSearch_->GetPhase() != TextSearch::Phase::kIdle) {
+    ui_->statusLine->setText(TextSearchStatus());
+    return;
+  }
   const qint64 listed = hits_->rowCount();
   QString text;
   if (searched_ && !search_.HasMore()) {
@@ -413,14 +482,42 @@ void CViewerDlg::OnCounted(qint64 total) {
 void CViewerDlg::OnSearch() {
   if (!IsDictionaryOpen()) return;
   const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
-  RunSearch(false);
-  if (hits_->rowCount() > 0) SelectRow(0, true);
+  if (settings_.fullText) {
+    RunTextSearch();
+  } else {
+    RunSearch(false);
+    if (hits_->rowCount() > 0) SelectRow(0, true);
+  }
   AddSearchHistory(key);
 }
 
-void CViewerDlg::OnKeyTyped() { RunSearch(true); }
+void CViewerDlg::OnKeyTyped() {
+  if (!settings_.fullText) {
+    RunSearch(true);
+  } else if (textSearch_->IsRunning()) {
+    textSearch_->Cancel();
+    UpdateStatus();
+  }
+}
+
+void CViewerDlg::OnSearchModeChanged() {
+  settings_.fullText = ui_->fullTextBox->isChecked();
+  settings_.exact = ui_->exactBox->isChecked();
+  ui_->exactBox->setEnabled(settings_.fullText);
+  const bool keyed = !ui_->searchBox->currentText().isEmpty();
+  if (settings_.fullText && (keyed || textSearch_->GetPhase() != TextSearch::Phase::kIdle)) {
+    RunTextSearch();
+  } else if (!settings_.fullText && (keyed || searched_)) {
+    RunSearch(true);
+  }
+}
 
 void CViewerDlg::OnShowMore() {
+  if (textSearch_->GetPhase() != TextSearch::Phase::kIdle) {
+    textSearch_->More(kWindowHitLimit);
+    UpdateStatus();
+    return;
+  }
   if (!searched_ || !search_.HasMore()) return;
   hits_->AppendRows(search_.More(dictionaries_, kWindowHitLimit));
   UpdateStatus();
@@ -432,14 +529,32 @@ void CViewerDlg::ShowSelectedEntry() {
   int row = selected.first().row();
   for (const QModelIndex& index : selected) row = std::min(row, index.row());
   QString text;
-  if (row < hits_->rowCount() && EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)],
-                                           dictionaries_.OpenCount() > 1, &text)) {
+  const bool named = dictionaries_.OpenCount() > 1;
+  if (row < hits_->rowCount() &&
+      EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)], named, &text)) {
     SetPaneText(text);
+    MarkMatches(hits_->Rows()[static_cast<size_t>(row)], named);
   } else {
     // The old text stays; only the caret goes to its start.
     ui_->textPane->moveCursor(QTextCursor::Start);
     ui_->textPane->ensureCursorVisible();
   }
+}
+
+void CViewerDlg::MarkMatches(const Hit& hit, bool named) {
+  if (hit.fields == 0) return;
+  QPlainTextEdit* pane = ui_->textPane;
+  QList<QTextEdit::ExtraSelection> marks;
+  for (const TextRange& range :
+       PaneMatches(AsLines(paneText_), named, textSearch_->Query(), textSearch_->Exact())) {
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(pane->document());
+    mark.cursor.setPosition(static_cast<int>(range.begin));
+    mark.cursor.setPosition(static_cast<int>(range.end), QTextCursor::KeepAnchor);
+    mark.format.setBackground(kMatchBackground);
+    marks.append(mark);
+  }
+  pane->setExtraSelections(marks);
 }
 
 void CViewerDlg::AddSearchHistory(QString key) {
@@ -483,6 +598,12 @@ bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CViewerDlg::keyPressEvent(QKeyEvent* event) {
+  // Esc stops a running scan; otherwise it does what it always did.
+  if (event->key() == Qt::Key_Escape && textSearch_->IsRunning()) {
+    textSearch_->Cancel();
+    UpdateStatus();
+    return;
+  }
   if (event->key() == Qt::Key_Escape && IsExporting()) {
     if (dialogs_->Ask(this, tr("Cancel the export?"))) export_->Cancel();
     return;

@@ -1,12 +1,15 @@
 // The main window: a search box over a hit list and a text pane, searching
-// the headwords of one or more dictionaries as the user types; the File menu
+// the headwords of one or more dictionaries as the user types, or with "Full
+// text" their headwords, translations and examples when Enter is pressed (the
+// matches marked in the pane); the File menu
 // (open, add, the Dictionaries dialog, header report, export), the View menu
 // (text size, the search box) and the about item.
 //
 // The window only shows what the parts below it compute: DictionaryList
 // holds the readers, HeadwordSearch the hits, HitCounter counts all hits on
-// a worker thread, ExportJob exports on another; the profile is read at start
-// and written once when the window closes.
+// a worker thread, TextSearch scans the full text on another, ExportJob
+// exports on a third; the profile is read at start and written once when the
+// window closes.
 #pragma once
 
 #include <QByteArray>
@@ -24,6 +27,7 @@
 #include "viewer/viewer_settings.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -40,6 +44,7 @@ namespace kebu::viewer {
 class DictionariesDlg;
 class HitCounter;
 class HitListModel;
+class TextSearch;
 
 // Caption while no dictionary is open, and the start of the title while one
 // is.
@@ -76,13 +81,17 @@ class CViewerDlg : public QDialog {
   ~CViewerDlg() override;
 
   // Enter and Search: lists the hits, selects the first, shows it and puts
-  // the key into the history.
+  // the key into the history. In full-text mode the scan starts and its hits
+  // come in as they are found; the first is selected when it arrives.
   void OnSearch();
   // Every keystroke in the search box: lists the hits, keeping the selected
-  // headword selected where it is still listed; no history.
+  // headword selected where it is still listed; no history. In full-text
+  // mode it only cancels a running scan.
   void OnKeyTyped();
   // Appends the next 10,000 hits.
   void OnShowMore();
+  // The Full text or Exact box changed: the key is searched again the new way.
+  void OnSearchModeChanged();
   // Open replaces the dictionaries with one; Add appends one.
   void OnFileOpen();
   void OnAddDictionary();
@@ -106,6 +115,8 @@ class CViewerDlg : public QDialog {
 
   bool IsDictionaryOpen() const { return dictionaries_.OpenCount() > 0; }
   bool IsExporting() const { return export_->IsRunning(); }
+  bool IsScanning() const;
+  bool IsFullText() const { return settings_.fullText; }
   const DictionaryList& Dictionaries() const { return dictionaries_; }
   QString SearchWordList() const { return QString::fromUtf8(settings_.searchWordList); }
   QString FontName() const { return QString::fromUtf8(settings_.fontName); }
@@ -116,6 +127,8 @@ class CViewerDlg : public QDialog {
 
   QComboBox* SearchBox() const;
   QPushButton* SearchButton() const;
+  QCheckBox* FullTextBox() const;
+  QCheckBox* ExactBox() const;
   QTableView* HitList() const;
   HitListModel* Hits() const { return hits_; }
   QLabel* StatusLine() const;
@@ -151,6 +164,13 @@ class CViewerDlg : public QDialog {
   void OnDictionariesChanged();
   // Lists the hits of the key in the search box; see OnKeyTyped.
   void RunSearch(bool keepSelection);
+  // Starts a full-text scan of the key in the search box.
+  void RunTextSearch();
+  // A batch of full-text rows: appended, the first selected.
+  void OnTextRows(const std::vector<Hit>& rows);
+  QString TextSearchStatus() const;
+  // Marks the full-text matches in the pane, which shows `hit`.
+  void MarkMatches(const Hit& hit, bool named);
   void SelectRow(int row, bool focusList);
   void UpdateStatus();
   void OnCounted(qint64 total);
@@ -170,6 +190,7 @@ class CViewerDlg : public QDialog {
   qint64 totalHits_ = -1;  // all hits of the key, -1 while being counted
   HitListModel* hits_ = nullptr;
   HitCounter* counter_ = nullptr;
+  TextSearch* textSearch_ = nullptr;
   ExportJob* export_ = nullptr;
   QString exportTarget_;
   std::unique_ptr<UserDialogs> dialogs_;

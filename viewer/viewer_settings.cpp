@@ -77,6 +77,8 @@ ViewerSettings ReadSettings(const Profile& profile) {
   s.splitterSizes = ReadNumbers(profile.Value("SplitterSizes", {}));
   s.columnWidths = ReadNumbers(profile.Value("ColumnWidths", {}));
   s.zoom = profile.Value("TextZoom", "0").toInt();
+  s.fullText = profile.Value("SearchMode", {}).trimmed().toLower() == "fulltext";
+  s.exact = profile.Value("FullTextExact", {}).trimmed() == "1";
   return s;
 }
 
@@ -100,6 +102,12 @@ void WriteSettings(const ViewerSettings& s, Profile* profile) {
   if (!s.splitterSizes.isEmpty()) profile->SetValue("SplitterSizes", WriteNumbers(s.splitterSizes));
   if (!s.columnWidths.isEmpty()) profile->SetValue("ColumnWidths", WriteNumbers(s.columnWidths));
   profile->SetValue("TextZoom", QByteArray::number(s.zoom));
+  if (s.fullText || profile->Value("SearchMode")) {
+    profile->SetValue("SearchMode", s.fullText ? "fulltext" : "headword");
+  }
+  if (s.exact || profile->Value("FullTextExact")) {
+    profile->SetValue("FullTextExact", s.exact ? "1" : "0");
+  }
 }
 
 }  // namespace kebu::viewer

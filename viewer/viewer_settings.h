@@ -13,6 +13,10 @@
 //   SplitterSizes          heights of the list and the pane
 //   ColumnWidths           widths of No., title, L and Dictionary
 //   TextZoom               the text size in steps from the default (Ctrl+Plus...)
+//   SearchMode             "headword" (the default) or "fulltext": what Enter
+//                          searches and whether typing lists headwords
+//   FullTextExact          1: full-text search without folding; 0 or missing:
+//                          folded
 //
 // A profile without the new keys reads as one dictionary, the default window.
 #pragma once
@@ -38,11 +42,14 @@ struct ViewerSettings {
   QList<int> splitterSizes;
   QList<int> columnWidths;
   int zoom = 0;
+  bool fullText = false;  // SearchMode=fulltext
+  bool exact = false;     // FullTextExact=1
 };
 
 ViewerSettings ReadSettings(const Profile& profile);
-// FilePath, SearchWordList and fontName are always written; MoreFilePaths and
-// UnsearchedDictionaries only when they hold something or were there before.
+// FilePath, SearchWordList and fontName are always written; MoreFilePaths,
+// UnsearchedDictionaries, SearchMode and FullTextExact only when they hold
+// something other than the default or were there before.
 void WriteSettings(const ViewerSettings& settings, Profile* profile);
 
 // The MoreFilePaths list.

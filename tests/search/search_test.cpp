@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "dictionary/dic_reader.h"
+#include "search/match_ranges.h"
 #include "search/text_scan.h"
 #include "tests/support/test_support.h"
 
@@ -170,6 +171,18 @@ TEST(TextScan, EndsCleanlyOnADamagedFile) {
   EXPECT_EQ(o.hits, Naive(reader, u"r", false));
   EXPECT_EQ(o.hits.size(), 1u);
   EXPECT_EQ(o.stats.skippedAreas, 2);
+}
+
+TEST(MatchRanges, MarkEveryMatchUnderTheScansFolding) {
+  using R = std::vector<TextRange>;
+  // text, query, exact, ranges
+  for (const auto& [text, query, exact, ranges] : std::vector<std::tuple<std::u16string, std::u16string, bool, R>>{
+           {u"Railway rail", u"RAIL", false, R{{0, 4}, {8, 12}}}, {u"Railway rail", u"RAIL", true, R{}},
+           {u"Railway rail", u"rail", true, R{{8, 12}}}, {u"ＲＡＩＬ２ ｒａｉｌ", u"rail2", false, R{{0, 5}}},
+           {u"アップル りんご", u"あっぷる", false, R{{0, 4}}}, {u"aaa-aa", u"aa", false, R{{0, 3}, {4, 6}}},
+           {u"a\0a", std::u16string(u"a\0", 2), false, R{}}, {u"abc", u"", false, R{}}}) {
+    EXPECT_EQ(FindQueryRanges(text, query, exact), ranges) << writer::Utf16ToUtf8(text);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The window, driven as a user would on the offscreen platform: start-up and
 // the profile, searching, the list and the pane, several dictionaries, the
-// layout, the translation, and the export on its worker thread. Each test
+// layout, the translation, the export and the full-text scan on their worker
+// threads. Each test
 // has a profile folder of its own (XDG_CONFIG_HOME), dictionaries from the
 // writer and dialogs answered from a script.
 #include <fcntl.h>
@@ -14,6 +15,8 @@
 #include <thread>
 
 #include "dictionary/header_report.h"
+#include "search/hit_texts.h"
+#include "search/text_scan.h"
 #include "tests/support/test_support.h"
 #include "viewer/about_dlg.h"
 #include "viewer/dictionaries_dlg.h"
@@ -109,6 +112,27 @@ class ViewerTest : public ::testing::Test {
     return window_->HitList()->visualRect(window_->Hits()->index(row, 1)).center();
   }
   bool PaneShows(const QString& w) const { return window_->PaneText().startsWith(w + "\r\n"); }
+  bool ScanEnds() const { return QTest::qWaitFor([&] { return !window_->IsScanning(); }); }
+  // The rows of a full-text search as the core finds them: ScanText over the checked dictionaries.
+  QStringList CoreRows(const QString& query, bool exact = false) const {
+    QStringList rows;
+    const DictionaryList& list = window_->Dictionaries();
+    for (int d = 0; d < list.Size(); ++d) {
+      if (!list.At(d).searched || !list.At(d).IsOpen()) continue;
+      const auto source = list.At(d).reader->Source();
+      HitTextReader texts(source);
+      RecordText t;
+      ScanText(source, query.toStdU16String(), {.exact = exact}, [&](const TextHit& hit) {
+        texts.Read(hit.position, &t);
+        const auto headword = QStringView(DisplayHeadword(t.headword, source->versionMajor));
+        const QString attribute = t.attribute ? QString::number(t.attribute) : "";
+        rows << QString("%1|%2|%3").arg(rows.size() + 1).arg(headword, attribute) +
+                    (list.OpenCount() > 1 ? "|" + list.At(d).name : "");
+        return rows.size() < kWindowHitLimit;
+      });
+    }
+    return rows.mid(0, kWindowHitLimit);
+  }
 
   std::unique_ptr<TempDir> config_;
   TempDir files_;
@@ -263,17 +287,42 @@ TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
   EXPECT_EQ(window.SearchBox()->itemText(0), "apply");
 }
 
-TEST_F(ViewerTest, ACutListShowsTheCountedTotalAndShowsMore) {
+TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewKeyOrEscCancels) {
   CViewerDlg& window = Open({Dic(ManyWords(10050), "many.dic")});
-  Search("w");
-  EXPECT_EQ(Rows().size(), 10000);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.StatusLine()->text().contains("10,050"); }));
-  EXPECT_EQ(window.StatusLine()->text(), "10,000 of 10,050 hits — <a href=\"more\">show more</a>");
-  window.HitList()->selectRow(9999);
-  emit window.StatusLine()->linkActivated("more");
-  EXPECT_EQ(Rows().back(), "10050|w10049|");
-  EXPECT_EQ(Row(), 9999);
-  EXPECT_EQ(window.StatusLine()->text(), "10,050 hits");
+  DicReader& reader = *window.Dictionaries().At(0).reader;
+  bool cut = false;
+  for (const auto& [fullText, shown] : {std::pair(false, ""), std::pair(true, " shown")}) {
+    window.FullTextBox()->setChecked(fullText);
+    Search("w");  // the count or the scan runs on a worker thread while this one looks up
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      EXPECT_EQ(reader.Lookup(u"w0001", false, 100, &cut), 10u);
+      return window.StatusLine()->text().contains("10,050") && !window.IsScanning();
+    }));
+    EXPECT_EQ(window.StatusLine()->text(),
+              QString("10,000 of 10,050 hits%1 — <a href=\"more\">show more</a>").arg(shown));
+    EXPECT_EQ(Rows(), CoreRows("w"));
+    window.HitList()->selectRow(9999);
+    emit window.StatusLine()->linkActivated("more");
+    EXPECT_TRUE(ScanEnds());
+    EXPECT_EQ(Rows().mid(9999, 2) << Rows().back(),
+              (QStringList{"10000|w09999|", "10001|w10000|", "10050|w10049|"}));
+    EXPECT_EQ(Row(), 9999);
+    EXPECT_EQ(window.StatusLine()->text(), "10,050 hits");
+  }
+  Search("訳");  // a new key cancels the scan at once: nothing of it comes in after
+  Search("w0001");
+  EXPECT_TRUE(ScanEnds());
+  QTest::qWait(100);
+  EXPECT_EQ(Rows(), CoreRows("w0001"));
+  Search("訳");  // Esc stops a scan and leaves the window; then it closes the window as before
+  QTest::keyClick(&window, Qt::Key_Escape);
+  QTest::qWait(100);
+  EXPECT_TRUE(Rows().isEmpty() && window.isVisible());
+  EXPECT_EQ(window.StatusLine()->text(), "0 hits so far — cancelled");
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_NE(Profile().find("SearchMode=fulltext\n"), std::string::npos) << Profile();
+  EXPECT_TRUE(Open().FullTextBox()->isChecked());
 }
 
 TEST_F(ViewerTest, SeveralDictionariesAreSearchedInTheirOrderAndRemembered) {
@@ -460,6 +509,40 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_EQ(cancelled, (std::vector<int64_t>{0, 0}));
   EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + path + "\n"));
   EXPECT_TRUE(dialogs_->told.isEmpty());
+}
+
+TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMarksMatches) {
+  const QByteArray a = Dic(FruitWords()), b = Dic({{.headword = "apex", .translation = "頂"}}, "b");
+  const QByteArray c = Dic({{.headword = V6Headword("Apfel"), .translation = "りんご (アップル)"},
+                            {.headword = V6Headword("rail"), .translation = "Railway; ＲＡＩＬ",
+                             .example = "ｒａｉｌｓ"}},
+                           "rails.dic", {.version = 0x0600, .encoding = Encoding::kBocu1});
+  NewProfile(("[Globals]\nFilePath=" + a + "\nMoreFilePaths=" + b + "|" + c +
+              "\nUnsearchedDictionaries=2\nSearchMode=fulltext\n").toStdString());
+  CViewerDlg& window = Open();
+  Type("ap");  // typing alone searches nothing
+  EXPECT_TRUE(Rows().isEmpty() && window.ExactBox()->isEnabled());
+  using Case = std::tuple<QString, bool, QString, QStringList>;  // query, exact, status, marks
+  for (const auto& [query, exact, status, marks] : std::vector<Case>{
+           {"AP", false, "6 hits", {"ap"}},
+           {"AP", true, "0 hits", {"ap"}},  // the pane keeps its entry
+           {"アップ", false, "2 hits", {"アップ"}},
+           {"ｐｆｅＬ", false, "1 hit", {"pfel"}},
+           {"RAIL", false, "1 hit", {"rail", "Rail", "ＲＡＩＬ", "ｒａｉｌ"}}}) {
+    window.ExactBox()->setChecked(exact);
+    Search(query);
+    EXPECT_TRUE(ScanEnds());
+    EXPECT_EQ(Rows(), CoreRows(query, exact)) << query.toStdString();
+    EXPECT_EQ(window.StatusLine()->text(), status);
+    QStringList marked;
+    for (const auto& m : window.TextPane()->extraSelections()) marked << m.cursor.selectedText();
+    EXPECT_EQ(marked, marks);
+  }
+  window.FullTextBox()->click();  // back to headwords: the key is looked up, nothing marked
+  EXPECT_EQ(Rows(), QStringList{"1|rail||rails.dic"});
+  EXPECT_TRUE(window.TextPane()->extraSelections().isEmpty() && !window.ExactBox()->isEnabled());
+  Close();
+  EXPECT_NE(Profile().find("SearchMode=headword\n"), std::string::npos) << Profile();
 }
 
 TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {

@@ -59,6 +59,22 @@
         <source>&amp;Search Box</source>
         <translation>検索欄へ移動(&amp;S)</translation>
     </message>
+    <message>
+        <source>Full text</source>
+        <translation>全文</translation>
+    </message>
+    <message>
+        <source>Search headwords, translations and examples when Enter is pressed (Ctrl+T)</source>
+        <translation>Enter で見出し語・訳語・用例を検索します (Ctrl+T)</translation>
+    </message>
+    <message>
+        <source>Exact</source>
+        <translation>区別する</translation>
+    </message>
+    <message>
+        <source>Full text: letter case, full-width letters and katakana count as typed</source>
+        <translation>全文検索で大文字と小文字、全角と半角、カタカナとひらがなを区別します</translation>
+    </message>
 </context>
 <context>
     <name>DictionariesDlg</name>
@@ -152,6 +168,22 @@
     <message>
         <source>The export to %1 failed: %2</source>
         <translation>%1 への書き出しに失敗しました: %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hits shown</source>
+        <translation>%2 件中 %1 件を表示</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — %2%</source>
+        <translation>これまでに %1 件 — %2%</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — cancelled</source>
+        <translation>%1 件で中止しました</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — out of memory</source>
+        <translation>%1 件でメモリが不足しました</translation>
     </message>
 </context>
 <context>
