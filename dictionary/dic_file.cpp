@@ -26,19 +26,8 @@ DicFile::~DicFile() { Close(); }
 bool DicFile::Open(const std::string& path) {
   Close();
   error_.clear();
-  // Look before opening: opening a FIFO for reading waits for a writer, and
-  // opening a device may do something to it.
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    error_ = std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error_ = KindOf(st.st_mode);
-    return false;
-  }
-  // Non-blocking, in case the name was replaced by a FIFO meanwhile; the
-  // check below is made on what was opened.
+  // Opened without waiting (a FIFO would wait for a writer), then looked at:
+  // anything but a regular file is refused.
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -47,16 +36,20 @@ bool DicFile::Open(const std::string& path) {
     error_ = std::strerror(errno);
     return false;
   }
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error_ = S_ISREG(st.st_mode) ? std::strerror(errno) : KindOf(st.st_mode);
-    ::close(fd);
-    return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    error_ = std::strerror(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    error_ = KindOf(st.st_mode);
+  } else {
+    fd_ = fd;
+    size_ = st.st_size;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    return true;
   }
-  fd_ = fd;
-  size_ = st.st_size;
-  device_ = st.st_dev;
-  inode_ = st.st_ino;
-  return true;
+  ::close(fd);
+  return false;
 }
 
 void DicFile::Close() {

@@ -18,7 +18,6 @@ struct Chunk {
   std::string input;
   std::string output;
   uint32_t crc = 0;
-  bool done = false;
   bool outOfMemory = false;
 };
 
@@ -80,7 +79,6 @@ struct DictzipWriter::Work {
         chunk.outOfMemory = true;
       }
       lock.lock();
-      chunk.done = true;
       --pending;
       settled.notify_all();
     }

@@ -192,6 +192,7 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
     }
     if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
       result = ExportResult::kCancelled;
+      stats->error = "cancelled";
       break;
     }
     if (run.outOfMemory) {

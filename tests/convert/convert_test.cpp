@@ -99,7 +99,7 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
        "𠀋\t𩸽 fish\t\t\t2\n",
        ""},
       {"a search form that is not the display form folded", {"--version", "6"},
-       "zz\\tAa\tkept whole\t\t\t0\n", ""},
+       "aab\\tAa\tlonger than the folded form\t\t\t0\nzz\\tAa\tkept whole\t\t\t0\n", ""},
       {"column names and short lines", {},
        "Headword\ttranslation\texample\n" + upTo2 + "y\tt\tan example\n",
        "x\tonly a translation\t\t\t0\ny\tt\tan example\t\t0\n"},

@@ -191,6 +191,11 @@ TEST(HeaderReport, ByteForByteWithEveryCodedValueAndTheCapacityRule) {
     EXPECT_EQ(std::count(r.begin(), r.end(), '\n'), count) << capacity;
     EXPECT_TRUE(full.starts_with(r));
   }
+  // Less room than the title: what fits, and nothing at all without room.
+  EXPECT_EQ(Report(zero, 5), "[Keb");
+  char none[3] = "##";
+  DumpHeaderInfo(zero, none, 0);
+  EXPECT_STREQ(none, "##");
 }
 
 }  // namespace

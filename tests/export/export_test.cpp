@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "export/plain_text_export.h"
+#include "export/record_lines.h"
 #include "tests/dictionary/reader_support.h"
 
 namespace kebu::testing {
@@ -85,9 +86,12 @@ TEST(Export, OutputNeverDestroysData) {
     std::function<std::string(Opened&, std::atomic<bool>& flag)> prepare;
     ExportResult result;
     size_t files = 2;  // in the folder afterwards: the dictionary, old.txt, and links made
+    const char* says = nullptr;
+    bool lines = false;  // a conversion to TSV instead of the export
   };
   const Case cases[] = {
-      {"the dictionary itself", [](Opened& d, auto&) { return d.path; }, ExportResult::kSameFile},
+      {"the dictionary itself", [](Opened& d, auto&) { return d.path; }, ExportResult::kSameFile, 2,
+       "is the dictionary being read"},
       {"a link to it",
        [](Opened& d, auto&) {
          std::filesystem::create_symlink(d.path, d.dir.File("link"));
@@ -100,9 +104,15 @@ TEST(Export, OutputNeverDestroysData) {
        }, ExportResult::kSameFile, 3},
       {"cancelled", [](Opened& d, auto& flag) { flag = true; return d.dir.File("old.txt").string(); },
        ExportResult::kCancelled},
+      {"a conversion cancelled",
+       [](Opened& d, auto& flag) { flag = true; return d.dir.File("old.txt").string(); },
+       ExportResult::kCancelled, 2, nullptr, true},
       {"a file size limit", [](Opened& d, auto&) { return d.dir.File("old.txt").string(); },
        ExportResult::kWriteError},
-      {"a folder", [](Opened& d, auto&) { return d.dir.path().string(); }, ExportResult::kCannotCreate},
+      {"a folder", [](Opened& d, auto&) { return d.dir.path().string(); }, ExportResult::kCannotCreate,
+       2, "is a folder"},
+      {"a missing folder", [](Opened& d, auto&) { return d.dir.File("none/out.txt").string(); },
+       ExportResult::kCannotCreate, 2, "No such file"},
       {"a device that is full", [](Opened&, auto&) { return std::string("/dev/full"); },
        ExportResult::kWriteError},
   };
@@ -123,9 +133,15 @@ TEST(Export, OutputNeverDestroysData) {
       setrlimit(RLIMIT_FSIZE, &small);
     }
     ExportStats stats;
-    EXPECT_EQ(ExportPlainText(d.reader, target, hooks, {-1}, &stats), c.result) << c.name;
+    EXPECT_EQ(c.lines ? ConvertToLines(d.reader, target, LineFormat::kTsv, hooks, &stats)
+                      : ExportPlainText(d.reader, target, hooks, {-1}, &stats),
+              c.result)
+        << c.name;
     if (limited) setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(stats.error.empty()) << c.name;
+    if (c.says != nullptr) {
+      EXPECT_NE(stats.error.find(c.says), std::string::npos) << stats.error;
+    }
     // Nothing replaced, nothing left behind.
     EXPECT_EQ(ReadFile(d.path), built.bytes) << c.name;
     EXPECT_EQ(ReadText(d.dir.File("old.txt")), "old contents") << c.name;
