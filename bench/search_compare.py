@@ -3,7 +3,7 @@
 
     bench/search_compare.py            measures and prints the report
     bench/search_compare.py --write    ... and puts it into docs/PERFORMANCE.md
-                                       as the section "Full-text search"
+                                       as the section "9. Full-text search"
     bench/search_compare.py --runs 3   fewer repetitions (default 7)
 
 BUILD is $KEBU_BUILD_DIR or build-bench (configured with KEBU_BENCH=ON when it
@@ -263,7 +263,7 @@ def report():
                 cpu = line.split(":", 1)[1].strip()
                 break
     return (
-        "## Full-text search\n\n"
+        "## 9. Full-text search\n\n"
         f"Measured on {cores} cores ({cpu}), Linux {uname.release}, {time.strftime('%Y-%m-%d')}, by "
         f"`bench/search_compare.py` in {time.time() - started:.0f} s; load average (1 minute) "
         f"{load_start:.2f} at the start and {load_end:.2f} at the end. Each figure is the median "
@@ -286,7 +286,7 @@ def report():
 def write_section(section):
     with open(DOC, encoding="utf-8") as f:
         doc = f.read()
-    pattern = re.compile(r"^## Full-text search\n.*?(?=^## |\Z)", re.S | re.M)
+    pattern = re.compile(r"^## 9. Full-text search\n.*?(?=^## |\Z)", re.S | re.M)
     if pattern.search(doc):
         doc = pattern.sub(lambda _: section + "\n", doc)
     else:
