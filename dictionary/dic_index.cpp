@@ -88,7 +88,6 @@ void DicIndex::Load() const {
   } else {
     area_.clear();
   }
-  area_.shrink_to_fit();
 
   for (size_t n = 1; n < entries_.size() && ascending_; ++n) {
     ascending_ = entries_[n].block > entries_[n - 1].block;
