@@ -175,7 +175,7 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
     Options o;
     o.encoding = e;
     Opened d(BuildDictionary({{.headword = "h", .translation = longText, .example = "あいう",
-                               .pronunciation = "AB"}}, o).bytes);
+                               .pronunciation = "A B\x1f"}}, o).bytes);
     ASSERT_EQ(d.reader.Lookup(u"h", false, 10, nullptr), 1u);
     RecordText t;
     ASSERT_TRUE(d.reader.GetHit(0, &t, {10, 3000, 3, 1000}));
@@ -184,11 +184,17 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
     const bool bocu = e == Encoding::kBocu1;
     EXPECT_EQ(t.translation.size(), bocu ? 2999u : 3000u);
     EXPECT_EQ(t.example, bocu ? u"あい" : u"あいう");
+    // Codes from the space up are looked up; the text stops once capacity
+    // - 1 units are written.
     SubstitutionTable table;
     table.entries['A'][0] = u'α';
     table.entries['A'][1] = u'!';
+    table.entries[' '][0] = u'_';
+    table.entries[0x1F][0] = u'?';
     ASSERT_TRUE(d.reader.GetHit(0, &t, kWindowCapacities, &table));
-    EXPECT_EQ(t.pronunciation, u"α!B");
+    EXPECT_EQ(t.pronunciation, u"α!_B\x1f");
+    ASSERT_TRUE(d.reader.GetHit(0, &t, {1024, 3000, 20000, 4}, &table));
+    EXPECT_EQ(t.pronunciation, u"α!_");
     EXPECT_FALSE(d.reader.GetHit(1, &t));
     d.reader.Close();
     EXPECT_FALSE(d.reader.GetHit(0, &t));
