@@ -135,7 +135,6 @@ uint32_t DecodeTextInto(bool bocu, const uint8_t* bytes, uint32_t length, int ca
 void DecodeText(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
                 std::u16string* out) {
   if (length == 0) return out->clear();
-  if (capacity < 1) capacity = 1;
   // A code page 932 byte yields at most one unit, a BOCU-1 byte at most two
   // (a supplementary character close to the one before it): no more room
   // than that is needed.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -281,8 +282,13 @@ TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
   records.push_back({.headword = V6Headword("long"), .translation = std::string(4000, 't'),
                      .example = std::string(25000, 'e')});
   records.push_back({.headword = V6Headword("ctl"), .translation = controls});
+  // A record an area: more runs of entries than are formatted at once, so
+  // their buffers are used again.
+  for (int i = 0; i < 600; ++i) records.push_back({.headword = V6Headword("w" + std::to_string(i)), .translation = "t"});
+  Options options = kVariants[3].options;
+  options.records_per_area = 1;
   TempDir dir;
-  WriteFile(dir.File("d.dic"), BuildDictionary(records, kVariants[3].options).bytes);
+  WriteFile(dir.File("d.dic"), BuildDictionary(records, options).bytes);
   const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});
   EXPECT_TRUE(SameText(Kebu({"dump", dir.File("d.dic"), "--json"}), jsonl));
   EXPECT_NE(jsonl.find(std::string(25000, 'e')), std::string::npos);
@@ -331,6 +337,21 @@ TEST(ConvertOutputs, RefusedOrFailedLeaveEverythingAsItWas) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(Snapshot(dir.path()), before);
+  }
+  // Output that cannot be written whole (a file size limit): said, and
+  // nothing left behind.
+  std::mt19937 random(3);
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += "w" + std::to_string(random()) + "\t" + std::to_string(random()) + "\n";
+  WriteFile(dir.File("big.tsv"), big);
+  Kebu({"make", dir.File("big.tsv"), dir.File("big.dic")});
+  const auto full = Snapshot(dir.path());
+  for (const char* format : {"stardict", "tsv"}) {
+    const RunResult run = kebu::testing::Run(KEBU_BINARY, {"convert", dir.File("big.dic"), "--to", format,
+                                            dir.File("out")}, {.fileSizeKb = 64});
+    EXPECT_EQ(run.status, 1) << format;
+    EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+    EXPECT_EQ(Snapshot(dir.path()), full) << format;
   }
 }
 

@@ -187,6 +187,12 @@ TEST(Damaged, WorkStaysInProportionToTheFile) {
   const uint32_t limits[] = {4, 5, 4, UINT32_MAX};
   for (uint32_t n = 0; n < 4; ++n) EXPECT_EQ(index.AreaBlockLimit(n), limits[n]) << n;
   EXPECT_TRUE(index.BlockReadBefore(2, 0));
+  // A key longer than any may be ends the index, whatever nindex2 counts
+  // behind it.
+  Options many = o;
+  many.nindex2 = 1000;
+  Opened longKey(AssembleFile(many, {{0, "a"}, {1, std::string(1100, 'k')}, {2, "c"}}, blocks));
+  EXPECT_EQ(longKey.reader.Source()->index.EntryLimit(), 1);
   EXPECT_FALSE(index.BlockReadBefore(2, 1));
   EXPECT_FALSE(index.BlockReadBefore(3, 0));
   DicBlockReader reader(odd.reader.Source()->file, odd.reader.Source()->header);

@@ -195,6 +195,8 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
     EXPECT_EQ(t.pronunciation, u"α!_B\x1f");
     ASSERT_TRUE(d.reader.GetHit(0, &t, {1024, 3000, 20000, 4}, &table));
     EXPECT_EQ(t.pronunciation, u"α!_");
+    ASSERT_TRUE(d.reader.GetHit(0, &t, {1024, 3000, 20000, 0}, &table));  // taken as 2
+    EXPECT_EQ(t.pronunciation, u"α!");
     EXPECT_FALSE(d.reader.GetHit(1, &t));
     d.reader.Close();
     EXPECT_FALSE(d.reader.GetHit(0, &t));

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -101,6 +102,11 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
     ::dup2(null, 0);
     if (!options.terminal) ::dup2(out[1], 1);
     ::dup2(err[1], 2);
+    if (options.fileSizeKb > 0) {
+      ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails with EFBIG
+      const rlimit limit{static_cast<rlim_t>(options.fileSizeKb) * 1024, static_cast<rlim_t>(options.fileSizeKb) * 1024};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     if (options.memoryKb > 0) {
       const rlimit limit{static_cast<rlim_t>(options.memoryKb) * 1024, static_cast<rlim_t>(options.memoryKb) * 1024};
       ::setrlimit(RLIMIT_AS, &limit);
