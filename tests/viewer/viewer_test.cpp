@@ -399,10 +399,14 @@ TEST_F(ViewerTest, CommandLineFilesAndDropsOpenAndOpenFileReplacesThem) {
   EXPECT_EQ(dialogs_->openWhileAsked, std::vector<bool>(3, false));
   Close();
   EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nSearchWordList=\n"));
-  NewProfile();
-  Open({odd, other});
+  // The list of the profile leaves its second one out; files named on the
+  // command line are a new list, all searched.
+  NewProfile(("[Globals]\nFilePath=" + other + "\nMoreFilePaths=" + odd +
+              "\nUnsearchedDictionaries=2\n").toStdString());
+  EXPECT_TRUE(Open({odd, other}).Dictionaries().At(1).searched);
   Close();
-  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + odd + "\nMoreFilePaths=" + other + "\n"));
+  EXPECT_NE(Profile().find("FilePath=" + odd + "\nMoreFilePaths=" + other + "\n"), std::string::npos)
+      << Profile();
 }
 
 TEST_F(ViewerTest, GeometryColumnsAndTextSizeComeBackAndShortcutsWork) {
@@ -541,6 +545,12 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
   window.FullTextBox()->click();  // back to headwords: the key is looked up, nothing marked
   EXPECT_EQ(Rows(), QStringList{"1|rail||rails.dic"});
   EXPECT_TRUE(window.TextPane()->extraSelections().isEmpty() && !window.ExactBox()->isEnabled());
+  Type("way");  // "railway": no headword
+  EXPECT_TRUE(Rows().isEmpty());
+  window.FullTextBox()->click();  // and full text again: the key is searched so
+  EXPECT_TRUE(ScanEnds());
+  EXPECT_EQ(Rows(), CoreRows("RAILway", false));
+  window.FullTextBox()->click();
   Close();
   EXPECT_NE(Profile().find("SearchMode=headword\n"), std::string::npos) << Profile();
 }
