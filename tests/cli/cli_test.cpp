@@ -134,6 +134,10 @@ TEST(Kebu, TextForPeopleDoesNotDriveTheTerminal) {
   const RunResult exported = Kebu({"export", f.dic, "-"}, {.terminal = true});
   EXPECT_NE(exported.out.find("\\x1b]0;title"), std::string::npos);
   EXPECT_EQ(exported.out.find('\x1b'), std::string::npos);
+  // Progress goes to a terminal's standard error, and ends with the count.
+  EXPECT_NE(exported.out.find("\r301 / 301 records 100%"), std::string::npos) << exported.out;
+  const RunResult searched = Kebu({"search", f.dic, "a"}, {.terminal = true});
+  EXPECT_NE(searched.out.find(" entries"), std::string::npos) << searched.out;
 }
 
 TEST(Kebu, ExportWritesTheLibrarysBytesThroughATemporaryFile) {

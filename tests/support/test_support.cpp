@@ -100,8 +100,10 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
   if (pid == 0) {
     const int null = ::open("/dev/null", O_RDONLY);
     ::dup2(null, 0);
-    if (!options.terminal) ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
+    if (!options.terminal) {
+      ::dup2(out[1], 1);
+      ::dup2(err[1], 2);
+    }
     if (options.fileSizeKb > 0) {
       ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails with EFBIG
       const rlimit limit{static_cast<rlim_t>(options.fileSizeKb) * 1024, static_cast<rlim_t>(options.fileSizeKb) * 1024};

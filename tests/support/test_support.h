@@ -65,7 +65,7 @@ struct RunOptions {
 };
 
 // Runs `program` with `args`; standard input is /dev/null, standard output
-// and error are pipes (or the terminal, where they come back together in
+// and error are pipes, or both the terminal (they come back together in
 // `out`).
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const RunOptions& options = {});
