@@ -145,17 +145,19 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
       continue;
     }
     const RecordFields& f = r.fields;
-    const uint32_t headwordUnits = DecodeTextInto(bocu, r.headword, f.headwordLength,
-                                                  kWindowCapacities.headword, headword.data());
+    // Each buffer has room for its capacity and a terminator.
+    const auto room = [](const std::vector<char16_t>& b) { return static_cast<int>(b.size()) - 1; };
+    const uint32_t headwordUnits =
+        DecodeTextInto(bocu, r.headword, f.headwordLength, room(headword), headword.data());
     const uint32_t translationUnits =
         headwordUnits != 0 && f.translationLength != 0
             ? DecodeTextInto(bocu, r.area + f.translationOffset, f.translationLength,
-                             kWindowCapacities.translation, translation.data())
+                             room(translation), translation.data())
             : 0;
     const uint32_t exampleUnits =
         translationUnits != 0 && f.exampleLength != 0
             ? DecodeTextInto(bocu, r.area + f.exampleOffset, f.exampleLength,
-                             kWindowCapacities.example, example.data())
+                             room(example), example.data())
             : 0;
     // Position line, then up to three UTF-8 texts.
     const size_t perUnit = options.visibleControls ? 6 : 3;

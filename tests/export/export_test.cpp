@@ -1,13 +1,16 @@
 // The plain-text export: its format byte for byte, its progress and stop
 // rule, and output that never destroys data.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
+#include "export/atomic_output.h"
 #include "export/plain_text_export.h"
 #include "export/record_lines.h"
 #include "tests/dictionary/reader_support.h"
@@ -34,6 +37,9 @@ TEST(Export, WritesEveryRecordInTheFormatOfItsLines) {
   for (const Encoding e : {Encoding::kCp932, Encoding::kBocu1}) {
     std::vector<Record> records = RandomRecords(random, 400, e == Encoding::kBocu1, false);
     records.push_back({.headword = "", .translation = "no headword"});
+    // Texts longer than the window's capacities are cut as the window cuts them.
+    records.push_back({.headword = std::string(1027, 'h'), .translation = std::string(3100, 't'),
+                       .example = std::string(20100, 'e')});
     records.push_back({.headword = "x\ny", .translation = "line\nbreak / kept", .example = e == Encoding::kBocu1 ? "😀" : "例"});
     Options o;
     o.encoding = e;
@@ -43,7 +49,14 @@ TEST(Export, WritesEveryRecordInTheFormatOfItsLines) {
     const std::string target = d.dir.File("out.txt").string();
     ExportStats stats;
     ASSERT_EQ(ExportPlainText(d.reader, target, {}, {-1}, &stats), ExportResult::kDone);
-    EXPECT_TRUE(SameText(ReadText(target), Render(Expected(built, records))));
+    // The long texts as the window shows them: BOCU-1 keeps one unit less.
+    std::vector<Record> shown = records;
+    Record& cut = shown[records.size() - 2];
+    const size_t less = e == Encoding::kBocu1 ? 1 : 0;
+    cut.headword.resize(1024 - less);
+    cut.translation.resize(3000 - less);
+    cut.example.resize(20000 - less);
+    EXPECT_TRUE(SameText(ReadText(target), Render(Expected(built, shown))));
     EXPECT_EQ(stats.written, static_cast<int64_t>(records.size()));
     EXPECT_EQ(stats.bytes, ReadText(target).size());
   }
@@ -177,6 +190,22 @@ TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
   EXPECT_EQ(ReadText(broken.dir.File("keep.txt")), "kept");
   DicReader closed;
   EXPECT_EQ(ExportPlainText(closed, target, {}), ExportResult::kNoDictionary);
+}
+
+TEST(Export, ACommittedOutputClosesItsDescriptorOnlyOnce) {
+  TempDir dir;
+  std::optional<AtomicOutput> out(std::in_place);
+  ASSERT_TRUE(out->Create(dir.File("out.txt").string()));
+  ASSERT_TRUE(out->Write("x", 1));
+  ASSERT_TRUE(out->Commit());
+  // The next descriptor opened takes the number the output had; closing
+  // the output afterwards must leave it open.
+  const int other = ::open(dir.File("out.txt").c_str(), O_RDONLY);
+  ASSERT_GE(other, 0);
+  out.reset();
+  EXPECT_NE(::fcntl(other, F_GETFD), -1);
+  ::close(other);
+  EXPECT_EQ(ReadText(dir.File("out.txt")), "x");
 }
 
 }  // namespace
