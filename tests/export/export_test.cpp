@@ -173,6 +173,13 @@ TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
   struct stat st;
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+  // A link as the target: the file it names is replaced, the link stays.
+  const std::string exported = ReadText(target);
+  WriteFile(target, "old");
+  std::filesystem::create_symlink(target, d.dir.File("link.txt"));
+  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("link.txt"), {}), ExportResult::kDone);
+  EXPECT_TRUE(std::filesystem::is_symlink(d.dir.File("link.txt")));
+  EXPECT_EQ(ReadText(target), exported);
   const mode_t mask = ::umask(022);
   ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("new.txt"), {}), ExportResult::kDone);
   ::umask(mask);
