@@ -187,6 +187,31 @@ TEST(Kebu, InterruptedExportLeavesTheTargetAsItWas) {
   ::close(watch);
 }
 
+TEST(Kebu, OutputsSayHowManyDamagedAreasTheyPassedOver) {
+  TempDir dir;
+  std::vector<Record> records;
+  for (int i = 0; i < 40; ++i) records.push_back({.headword = "w" + std::to_string(100 + i), .translation = "t"});
+  Options o;
+  o.block_size = 64;
+  o.records_per_area = 4;
+  BuiltDictionary built = BuildDictionary(records, o);
+  for (const int area : {1, 6}) PutLe16(built.bytes, built.layout.areas[area].file_offset, 0);
+  const std::string dic = dir.File("d.dic");
+  WriteFile(dic, built.bytes);
+  const std::vector<std::vector<std::string>> commands = {
+      {"export", dic, dir.File("out.txt")},
+      {"convert", dic, "--to", "tsv", dir.File("out.tsv")},
+      {"convert", dic, "--to", "jsonl", dir.File("out.jsonl")},
+      {"convert", dic, "--to", "stardict", dir.File("sd")}};
+  for (const auto& command : commands) {
+    const RunResult r = Kebu(command);
+    EXPECT_EQ(r.status, 0) << command[0] << " " << command.back();
+    EXPECT_NE(r.err.find(": 2 damaged record areas passed over"), std::string::npos) << r.err;
+  }
+  const std::string tsv = ReadText(dir.File("out.tsv"));
+  EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), 32);
+}
+
 TEST(Kebu, RunningOutOfMemoryIsAFailure) {
 #ifndef KEBU_SANITIZED
   TempDir dir;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "export/atomic_output.h"
+#include "export/json_text.h"
 #include "export/plain_text_export.h"
 #include "export/record_lines.h"
 #include "tests/dictionary/reader_support.h"
@@ -213,6 +214,28 @@ TEST(Export, ACommittedOutputClosesItsDescriptorOnlyOnce) {
   EXPECT_NE(::fcntl(other, F_GETFD), -1);
   ::close(other);
   EXPECT_EQ(ReadText(dir.File("out.txt")), "x");
+}
+
+TEST(Export, JsonStringsAreUtf8AndSayWhichUnitsTheTextHeld) {
+  const struct {
+    std::u16string text;
+    const char* json;
+  } cases[] = {
+      {u"", "\"\""},
+      {u"abcd\"efgh\\ij", "\"abcd\\\"efgh\\\\ij\""},
+      {u"a\nb\rc\td\x1f\x7f", "\"a\\nb\\rc\\td\\u001f\x7f\""},
+      {u"é鉄😀", "\"é鉄😀\""},
+      // Lone surrogates, and a high one before a unit that is no low one.
+      {u"\xD800" u"a", "\"\\ud800a\""},
+      {u"x\xDC00", "\"x\\udc00\""},
+      {u"\xD83D\xD83D\xDE00", "\"\\ud83d😀\""},
+      {u"\xDE00\xD83D", "\"\\ude00\\ud83d\""},
+  };
+  for (const auto& c : cases) {
+    std::string out = "<";
+    AppendJsonString(out, c.text);
+    EXPECT_EQ(out, std::string("<") + c.json);
+  }
 }
 
 }  // namespace
