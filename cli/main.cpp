@@ -1,6 +1,8 @@
 // kebu: the command-line tool for dictionary files.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -49,7 +51,16 @@ int Main(int argc, char** argv) {
         return kExitOk;
       }
     }
-    return command->run(args);
+    // The last resort: an output being written is abandoned by the
+    // unwinding, so the message is all that is left.
+    try {
+      return command->run(args);
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "kebu: out of memory\n");
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "kebu: %s\n", e.what());
+    }
+    return kExitFailure;
   }
   std::fprintf(stderr, "kebu: unknown command %s\n", first.c_str());
   PrintUsage(stderr);

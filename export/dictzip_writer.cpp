@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -88,7 +89,11 @@ struct DictzipWriter::Work {
 DictzipWriter::DictzipWriter(int level, int threads) : work_(new Work) {
   work_->level = level;
   for (int i = 0; i < std::max(threads, 1); ++i) {
-    work_->threads.emplace_back([this] { work_->Run(); });
+    try {
+      work_->threads.emplace_back([this] { work_->Run(); });
+    } catch (const std::system_error&) {
+      break;  // fewer threads; with none, Submit compresses each chunk itself
+    }
   }
   current_.reserve(kChunkLength);
 }
@@ -107,13 +112,23 @@ DictzipWriter::~DictzipWriter() {
 void DictzipWriter::Submit() {
   std::unique_lock lock(work_->mutex);
   // Bounded memory: the appender waits while the workers are well behind.
-  const size_t limit = 4 * work_->threads.size();
+  const size_t limit = std::max<size_t>(1, 4 * work_->threads.size());
   work_->settled.wait(lock, [&] { return work_->pending < limit; });
   Chunk& chunk = work_->chunks.emplace_back();
   chunk.input = std::move(current_);
-  ++work_->pending;
-  lock.unlock();
-  work_->wake.notify_one();
+  if (work_->threads.empty()) {
+    ++work_->next;
+    lock.unlock();
+    try {
+      Compress(chunk, work_->level);
+    } catch (const std::bad_alloc&) {
+      chunk.outOfMemory = true;
+    }
+  } else {
+    ++work_->pending;
+    lock.unlock();
+    work_->wake.notify_one();
+  }
   current_ = std::string();
   current_.reserve(kChunkLength);
 }

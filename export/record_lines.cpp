@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -181,7 +182,13 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
   };
   std::vector<std::thread> workers;
   for (int i = 0; i < std::max(threads, 1) && static_cast<size_t>(i) < runs.size(); ++i) {
-    workers.emplace_back(work);
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error& e) {  // the system refused a thread
+      if (!workers.empty()) break;          // fewer workers do the same work
+      stats->error = std::string("cannot start a thread: ") + std::strerror(e.code().value());
+      return ExportResult::kWriteError;
+    }
   }
   ExportResult result = ExportResult::kDone;
   int error = 0;
@@ -229,7 +236,8 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
   changed.notify_all();
   for (std::thread& worker : workers) worker.join();
   if (result == ExportResult::kWriteError) {
-    stats->error = std::string("write failed: ") + std::strerror(error);
+    stats->error = error == ENOMEM ? std::string("out of memory")
+                                   : std::string("write failed: ") + std::strerror(error);
     return result;
   }
   if (result == ExportResult::kDone && stats->written == 0 && stats->nword > 0) {

@@ -6,6 +6,7 @@
 
 #include <QSocketNotifier>
 #include <chrono>
+#include <system_error>
 
 namespace kebu::viewer {
 
@@ -30,43 +31,53 @@ void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target
   ended_ = false;
   target_ = target;
   progressQueued_ = false;
-  thread_ = std::thread([this, reader = std::move(reader), path = target.toStdString(), options] {
-    ExportHooks hooks;
-    hooks.cancel = &cancel_;
-    hooks.progress = [this](const ExportStats& stats) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      latest_ = stats;
-      if (progressQueued_) return;
-      progressQueued_ = true;
+  try {
+    thread_ = std::thread([this, reader = std::move(reader), path = target.toStdString(), options] {
+      ExportHooks hooks;
+      hooks.cancel = &cancel_;
+      hooks.progress = [this](const ExportStats& stats) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        latest_ = stats;
+        if (progressQueued_) return;
+        progressQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+              ExportStats stats;
+              {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stats = latest_;
+                progressQueued_ = false;
+              }
+              emit Progress(QString::fromStdString(ProgressTitle(stats)));
+            },
+            Qt::QueuedConnection);
+      };
+      ExportStats stats;
+      const ExportResult result = ExportPlainText(*reader, path, hooks, options, &stats);
       QMetaObject::invokeMethod(
           this,
-          [this] {
-            ExportStats stats;
-            {
-              std::lock_guard<std::mutex> lock(mutex_);
-              stats = latest_;
-              progressQueued_ = false;
-            }
-            emit Progress(QString::fromStdString(ProgressTitle(stats)));
+          [this, result, stats] {
+            if (thread_.joinable()) thread_.join();
+            running_ = false;
+            delete drainNotifier_;
+            drainNotifier_ = nullptr;
+            if (drainFd_ >= 0) ::close(drainFd_);
+            drainFd_ = -1;
+            emit Finished(result, stats);
           },
           Qt::QueuedConnection);
-    };
+      ended_ = true;
+    });
+  } catch (const std::system_error& e) {
+    // No thread to be had: the export fails before it writes anything.
+    running_ = false;
     ExportStats stats;
-    const ExportResult result = ExportPlainText(*reader, path, hooks, options, &stats);
+    stats.error = std::string("cannot start a thread: ") + e.code().message();
     QMetaObject::invokeMethod(
-        this,
-        [this, result, stats] {
-          if (thread_.joinable()) thread_.join();
-          running_ = false;
-          delete drainNotifier_;
-          drainNotifier_ = nullptr;
-          if (drainFd_ >= 0) ::close(drainFd_);
-          drainFd_ = -1;
-          emit Finished(result, stats);
-        },
+        this, [this, stats] { emit Finished(ExportResult::kWriteError, stats); },
         Qt::QueuedConnection);
-    ended_ = true;
-  });
+  }
 }
 
 void ExportJob::Cancel() {

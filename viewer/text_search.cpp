@@ -8,6 +8,7 @@
 #include <atomic>
 #include <iterator>
 #include <mutex>
+#include <system_error>
 
 #include "search/hit_texts.h"
 
@@ -137,17 +138,24 @@ void TextSearch::Run(TextSearchRequest request) {
   outbox_ = std::make_shared<Outbox>();
   phase_ = Phase::kRunning;
   percent_ = 0;
-  std::thread thread([request = std::move(request), outbox = outbox_] {
-    // At nice 10 (the scan's helper threads inherit it) the scan leaves the
-    // processor to the window's thread on a busy machine, where it shortened
-    // the longest waits of the window's events (docs/PERFORMANCE.md); on an
-    // idle machine it runs at full speed.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-    Scan(request, *outbox);
-    outbox->ended = true;
-  });
-  // From here on the thread only ends: it is joined once it has.
-  ending_.emplace_back(std::move(thread), outbox_);
+  try {
+    std::thread thread([request = std::move(request), outbox = outbox_] {
+      // At nice 10 (the scan's helper threads inherit it) the scan leaves the
+      // processor to the window's thread on a busy machine, where it shortened
+      // the longest waits of the window's events (docs/PERFORMANCE.md); on an
+      // idle machine it runs at full speed.
+      ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+      Scan(request, *outbox);
+      outbox->ended = true;
+    });
+    // From here on the thread only ends: it is joined once it has.
+    ending_.emplace_back(std::move(thread), outbox_);
+  } catch (const std::system_error&) {
+    // No thread to be had: the scan ends at once, as when memory runs out.
+    std::lock_guard<std::mutex> lock(outbox_->mutex);
+    outbox_->finished = true;
+    outbox_->result = TextScanResult::kOutOfMemory;
+  }
   // The first rows are taken sooner, the rest every kBatchMs.
   timer_->start(kFirstBatchMs);
 }

@@ -225,6 +225,22 @@ TEST(Kebu, RunningOutOfMemoryIsAFailure) {
   const RunResult r = Kebu({"lookup", dic, "", "--limit", "0"}, {.memoryKb = enough + 1024});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("out of memory after"), std::string::npos) << r.err;
+  // With little memory, where threads are refused too, the outputs fail
+  // with a message or succeed; never a crash, never a file left behind.
+  ASSERT_EQ(Kebu({"convert", dic, "--to", "tsv", dir.File("in.tsv")}).status, 0);
+  for (long kb = enough; kb < enough + 40 * 1024; kb += 4 * 1024) {
+    const std::string out = dir.File("out");
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {"convert", dic, "--to", "tsv", out},
+             {"convert", dic, "--to", "stardict", out},
+             {"make", dir.File("in.tsv"), out}}) {
+      const RunResult low = Kebu(command, {.memoryKb = kb});
+      EXPECT_TRUE(low.status == 0 || (low.status == 1 && low.err.rfind("kebu: ", 0) == 0))
+          << command[0] << " " << command.back() << " in " << kb << " KB: " << low.status << " " << low.err;
+      std::filesystem::remove_all(out);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << kb;
+    }
+  }
 #endif
 }
 
