@@ -285,6 +285,10 @@ TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
   EXPECT_EQ(window.SearchBox()->count(), 0);
   QTest::keyClick(window.SearchBox()->lineEdit(), Qt::Key_Return);
   EXPECT_EQ(window.SearchBox()->itemText(0), "apply");
+  // The box takes 255 characters; the keys typed beyond them are not taken.
+  window.SearchBox()->lineEdit()->clear();
+  Type(QString(300, u'a'));
+  EXPECT_EQ(window.SearchBox()->currentText(), QString(255, u'a'));
 }
 
 TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewKeyOrEscCancels) {
@@ -539,7 +543,10 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
     EXPECT_EQ(Rows(), CoreRows(query, exact)) << query.toStdString();
     EXPECT_EQ(window.StatusLine()->text(), status);
     QStringList marked;
-    for (const auto& m : window.TextPane()->extraSelections()) marked << m.cursor.selectedText();
+    for (const auto& m : window.TextPane()->extraSelections()) {
+      marked << m.cursor.selectedText();
+      EXPECT_EQ(m.format.background().style(), Qt::SolidPattern);  // the mark is seen
+    }
     EXPECT_EQ(marked, marks);
   }
   window.FullTextBox()->click();  // back to headwords: the key is looked up, nothing marked
