@@ -151,6 +151,20 @@ TEST(MakeErrors, NameTheLineAndWriteNothing) {
   }
 }
 
+// A list that cannot be read fails with the reason, and nothing is written.
+TEST(MakeErrors, AnUnreadableListNamesTheReason) {
+  TempDir dir;
+  // A folder is refused before reading; /proc/self/mem opens but fails to read.
+  for (const auto& [list, reason] : std::vector<std::pair<std::string, std::string>>{
+           {dir.path().string(), "is a folder"},
+           {"/proc/self/mem", std::strerror(EIO)}}) {
+    const Result run = Start({"kebu", "make", list, dir.File("d.dic")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kebu: " + list + ": " + reason + "\n");
+    EXPECT_TRUE(Entries(dir.path()).empty());
+  }
+}
+
 TEST(MakeErrors, ReplaceWritesQuestionMarks) {
   TempDir dir;
   WriteFile(dir.File("in.tsv"), "a\tx😀y\n");
