@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "dictionary/record_decoder.h"
+
 namespace kebu {
 
 DicLookup::DicLookup(std::shared_ptr<const DicSource> source)
@@ -106,33 +108,20 @@ bool DicLookup::GetHit(uint32_t i, RecordText* text, const TextCapacities& capac
                        const SubstitutionTable* table) {
   if (i >= hits_.size()) return false;
   const SearchHit& hit = hits_[i];
-  const RecordFields& f = hit.fields;
-  const DicIndex& index = source_->index;
-  const auto inside = [&](int32_t offset, uint16_t length) {
-    return offset >= 0 && static_cast<uint64_t>(offset) + length <= blocks_.GetDataSize();
-  };
-  // The area may have changed on disk since the lookup: every text must
-  // still lie inside what was loaded.
-  if (!blocks_.LoadBlock(hit.position.block,
-                         index.AreaBlockLimit(static_cast<uint32_t>(hit.position.indexEntry))) ||
-      !inside(f.translationOffset, f.translationLength) ||
-      !inside(f.exampleOffset, f.exampleLength) ||
-      !inside(f.pronunciationOffset, f.pronunciationLength)) {
+  if (!blocks_.LoadBlock(hit.position.block, source_->index.AreaBlockLimit(
+                                                 static_cast<uint32_t>(hit.position.indexEntry)))) {
     text->Clear();
     return false;
   }
-  const uint8_t* data = blocks_.GetData();
-  const bool bocu = source_->IsBocu1();
-  DecodeText(bocu, pool_.data() + hit.headwordOffset, f.headwordLength, capacities.headword,
-             &text->headword);
-  DecodeText(bocu, data + f.translationOffset, f.translationLength, capacities.translation,
-             &text->translation);
-  DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
-  DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
-                      capacities.pronunciation, table, false, &text->pronunciation);
-  text->attribute = f.attribute;
-  text->position = hit.position;
-  return true;
+  // The area may have changed on disk since the lookup: the decoder checks
+  // every text against what was loaded now.
+  RawRecord r;
+  r.fields = hit.fields;
+  r.position = hit.position;
+  r.headword = pool_.data() + hit.headwordOffset;
+  r.area = blocks_.GetData();
+  r.areaSize = blocks_.GetDataSize();
+  return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
 }
 
 }  // namespace kebu

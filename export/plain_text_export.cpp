@@ -125,11 +125,12 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
   *stats = ExportStats();
   stats->nword = cursor.Source().header.nword();
   OutputBuffer buffer(fd);
-  // The texts as the window would show them, decoded into buffers made once
-  // (the pronunciation is not written, so it is not decoded).
+  // The texts as the window would show them, decoded into strings that keep
+  // their memory from record to record (the pronunciation is not written,
+  // so it is not decoded).
   const bool bocu = cursor.Source().IsBocu1();
-  std::vector<char16_t> headword(kWindowCapacities.headword + 1),
-      translation(kWindowCapacities.translation + 1), example(kWindowCapacities.example + 1);
+  const RecordDecoding decoding{kWindowCapacities, PronunciationRule::kLeftOut};
+  RecordText text;
   RawRecord r;
   ExportResult result = ExportResult::kDone;
   for (;;) {
@@ -144,21 +145,14 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
       ++stats->skippedAreas;
       continue;
     }
-    const RecordFields& f = r.fields;
-    // Each buffer has room for its capacity and a terminator.
-    const auto room = [](const std::vector<char16_t>& b) { return static_cast<int>(b.size()) - 1; };
-    const uint32_t headwordUnits =
-        DecodeTextInto(bocu, r.headword, f.headwordLength, room(headword), headword.data());
+    DecodeRecord(r, bocu, decoding, &text);  // the cursor's parser keeps texts in their area
+    // A record without a headword is its position line alone; one without
+    // a translation has no translation line (and no example).
+    const uint32_t headwordUnits = static_cast<uint32_t>(text.headword.size());
     const uint32_t translationUnits =
-        headwordUnits != 0 && f.translationLength != 0
-            ? DecodeTextInto(bocu, r.area + f.translationOffset, f.translationLength,
-                             room(translation), translation.data())
-            : 0;
+        headwordUnits != 0 ? static_cast<uint32_t>(text.translation.size()) : 0;
     const uint32_t exampleUnits =
-        translationUnits != 0 && f.exampleLength != 0
-            ? DecodeTextInto(bocu, r.area + f.exampleOffset, f.exampleLength,
-                             room(example), example.data())
-            : 0;
+        translationUnits != 0 ? static_cast<uint32_t>(text.example.size()) : 0;
     // Position line, then up to three UTF-8 texts.
     const size_t perUnit = options.visibleControls ? 6 : 3;
     if (!buffer.Reserve(64 + perUnit * (headwordUnits + translationUnits + exampleUnits))) break;
@@ -170,14 +164,14 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
     buffer.AppendInt(r.position.recordOffset);
     buffer.Append("]\n", 2);
     if (headwordUnits != 0) {
-      buffer.AppendText(headword.data(), headwordUnits, options.visibleControls);
+      buffer.AppendText(text.headword.data(), headwordUnits, options.visibleControls);
       buffer.Append("\n", 1);
     }
     if (translationUnits != 0) {
-      buffer.AppendText(translation.data(), translationUnits, options.visibleControls);
+      buffer.AppendText(text.translation.data(), translationUnits, options.visibleControls);
       if (exampleUnits != 0) {
         buffer.Append(" / ", 3);
-        buffer.AppendText(example.data(), exampleUnits, options.visibleControls);
+        buffer.AppendText(text.example.data(), exampleUnits, options.visibleControls);
       }
       buffer.Append("\n", 1);
     }

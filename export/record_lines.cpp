@@ -103,19 +103,10 @@ ReadStatus ReadWholeRecord(DicCursor& cursor, RecordText* text) {
     text->Clear();
     return status;
   }
-  const bool bocu = cursor.Source().IsBocu1();
-  const RecordFields& f = r.fields;
-  const TextCapacities& whole = kWholeTexts;
-  DecodeText(bocu, r.headword, f.headwordLength, whole.headword, &text->headword);
-  DecodeText(bocu, r.area + f.translationOffset, f.translationLength, whole.translation,
-             &text->translation);
-  DecodeText(bocu, r.area + f.exampleOffset, f.exampleLength, whole.example, &text->example);
-  // Without a substitution table the pronunciation is text, as lookup shows
-  // it (sequential reading in the window gives code page 932 bytes instead).
-  DecodePronunciation(bocu, r.area + f.pronunciationOffset, f.pronunciationLength,
-                      whole.pronunciation, nullptr, false, &text->pronunciation);
-  text->attribute = f.attribute;
-  text->position = r.position;
+  // The pronunciation is text, as lookup shows it (sequential reading in the
+  // window gives code page 932 bytes instead). The cursor's parser lets no
+  // text out of its area.
+  DecodeRecord(r, cursor.Source().IsBocu1(), {kWholeTexts, PronunciationRule::kText}, text);
   return ReadStatus::kRecord;
 }
 

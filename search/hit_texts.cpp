@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "dictionary/record_decoder.h"
+
 namespace kebu {
 
 HitTextReader::HitTextReader(std::shared_ptr<const DicSource> source)
@@ -32,23 +34,13 @@ bool HitTextReader::Read(const RecordPosition& position, RecordText* text,
   } while (at.recordOffset < position.recordOffset);
   if (at.recordOffset != position.recordOffset) return false;
 
-  const bool bocu = source_->IsBocu1();
-  const uint8_t* data = blocks_.GetData();
-  DecodeText(bocu, blocks_.Headword(), f.headwordLength, capacities.headword, &text->headword);
-  if (f.translationLength > 0) {
-    DecodeText(bocu, data + f.translationOffset, f.translationLength, capacities.translation,
-               &text->translation);
-  }
-  if (f.exampleLength > 0) {
-    DecodeText(bocu, data + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
-  }
-  if (f.pronunciationLength > 0) {
-    DecodePronunciation(bocu, data + f.pronunciationOffset, f.pronunciationLength,
-                        capacities.pronunciation, table, false, &text->pronunciation);
-  }
-  text->attribute = f.attribute;
-  text->position = position;
-  return true;
+  RawRecord r;
+  r.fields = f;
+  r.position = position;
+  r.headword = blocks_.Headword();
+  r.area = blocks_.GetData();
+  r.areaSize = blocks_.GetDataSize();
+  return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
 }
 
 }  // namespace kebu

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dictionary/dic_block_reader.h"
+#include "dictionary/record_decoder.h"
 #include "tests/dictionary/reader_support.h"
 
 namespace kebu::testing {
@@ -133,6 +134,42 @@ TEST(ParseRecord, BrokenRecordsEndTheArea) {
     const std::vector<Parsed> parsed = ParseAll(InArea(c.content, Encoding::kCp932, false, c.blockSize));
     EXPECT_EQ(parsed.size(), c.good) << ::testing::PrintToString(Bytes(c.content.begin(), c.content.begin() + 12));
   }
+}
+
+TEST(DecodeRecord, EveryTextMustLieInsideTheArea) {
+  const uint8_t area[8] = {'t', 'r', 'a', 'n', 's', 'l', 'a', 't'};
+  const uint8_t headword[] = {'h', 'w', 0};
+  struct Case {
+    int32_t offset;
+    uint16_t length;
+    int field;  // 0 translation, 1 example, 2 pronunciation
+    PronunciationRule rule;
+    bool decoded;
+  };
+  const Case cases[] = {
+      {0, 8, 0, PronunciationRule::kText, true},    {4, 4, 1, PronunciationRule::kText, true},
+      {8, 0, 2, PronunciationRule::kText, true},    {4, 5, 0, PronunciationRule::kText, false},
+      {-1, 1, 1, PronunciationRule::kText, false},  {7, 2, 2, PronunciationRule::kBytes, false},
+      {7, 2, 2, PronunciationRule::kLeftOut, true},  // not read, so not looked at
+  };
+  for (const Case& c : cases) {
+    RawRecord r{.headword = headword, .area = area, .areaSize = sizeof area};
+    r.fields.headwordLength = 2;
+    int32_t* offsets[] = {&r.fields.translationOffset, &r.fields.exampleOffset, &r.fields.pronunciationOffset};
+    uint16_t* lengths[] = {&r.fields.translationLength, &r.fields.exampleLength, &r.fields.pronunciationLength};
+    *offsets[c.field] = c.offset;
+    *lengths[c.field] = c.length;
+    RecordText t;
+    t.example = u"old";
+    EXPECT_EQ(DecodeRecord(r, false, {kWholeTexts, c.rule}, &t), c.decoded) << c.offset << "+" << c.length;
+    EXPECT_EQ(t.headword, c.decoded ? u"hw" : u"");
+    EXPECT_EQ(t.example, c.decoded && c.field == 1 ? u"slat" : u"");
+  }
+  // A headword without bytes to read.
+  RecordText t;
+  RawRecord none{.area = area, .areaSize = sizeof area};
+  none.fields.headwordLength = 2;
+  EXPECT_FALSE(DecodeRecord(none, true, {}, &t));
 }
 
 }  // namespace
