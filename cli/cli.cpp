@@ -116,8 +116,9 @@ int ReportOutput(ExportResult result, const ExportStats& stats, const char* dict
 }
 
 bool OpenDictionary(DicReader& reader, const char* path) {
-  if (reader.Open(path)) return true;
-  std::fprintf(stderr, "kebu: %s: %s\n", path, reader.LastError().c_str());
+  const Status opened = reader.Open(path);
+  if (opened.IsOk()) return true;
+  std::fprintf(stderr, "kebu: %s: %s\n", path, opened.Message().c_str());
   return false;
 }
 

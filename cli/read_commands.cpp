@@ -55,14 +55,14 @@ int RunLookup(const std::vector<const char*>& argv) {
 
   DicReader reader;
   if (!OpenDictionary(reader, dict)) return kExitFailure;
-  bool truncated = false;
-  const uint32_t count = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit), &truncated);
-  if (reader.LookupRanOutOfMemory()) {
+  const LookupResult found = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit));
+  const uint32_t count = found.count;
+  if (found.status.Code() == StatusCode::kOutOfMemory) {
     std::fprintf(stderr, "kebu: %s: out of memory after %u hits\n", dict, count);
     return kExitFailure;
   }
 
-  HitListing listing(json, reader.GetVersionMajor(), count, truncated);
+  HitListing listing(json, reader.GetVersionMajor(), count, found.truncated);
   RecordText t;
   for (uint32_t i = 0; i < count; ++i) {
     if (!reader.GetHit(i, &t)) {

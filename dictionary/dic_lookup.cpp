@@ -61,11 +61,8 @@ void DicLookup::Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch) {
   }
 }
 
-uint32_t DicLookup::Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated) {
-  bool ignored = false;
-  if (truncated == nullptr) truncated = &ignored;
-  *truncated = false;
-  outOfMemory_ = false;
+LookupResult DicLookup::Lookup(std::u16string_view key, bool wholeWord, int limit) {
+  LookupResult result;
   ClearHits();
   // Called for every record that does not compare greater: a match is kept,
   // and the walk ends at the limit.
@@ -81,17 +78,19 @@ uint32_t DicLookup::Lookup(std::u16string_view key, bool wholeWord, int limit, b
         pool_.push_back(0);
         hits_.push_back(hit);
       } catch (const std::bad_alloc&) {
-        outOfMemory_ = *truncated = true;
+        result.status = Status::OutOfMemory();
+        result.truncated = true;
         return false;
       }
     }
     if (limit > 0 && HitCount() >= static_cast<uint32_t>(limit)) {
-      *truncated = true;
+      result.truncated = true;
       return false;
     }
     return true;
   });
-  return HitCount();
+  result.count = HitCount();
+  return result;
 }
 
 uint64_t DicLookup::Count(std::u16string_view key, bool wholeWord,

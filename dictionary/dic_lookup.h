@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "dictionary/dic_block_reader.h"
 #include "dictionary/dic_record.h"
 #include "dictionary/dic_source.h"
@@ -28,6 +29,15 @@ struct SearchHit {
   uint64_t headwordOffset = 0;  // into the hit string pool
 };
 
+// How a lookup ended.
+struct LookupResult {
+  uint32_t count = 0;      // hits in the hit table
+  bool truncated = false;  // the count reached the limit
+  // kOutOfMemory when the hit table or the pool could not grow: the lookup
+  // ended there, and the hits found before stay (truncated is set too).
+  Status status;
+};
+
 class DicLookup {
  public:
   explicit DicLookup(std::shared_ptr<const DicSource> source);
@@ -35,11 +45,9 @@ class DicLookup {
   // Finds the records whose headword begins with `key` or, with
   // `wholeWord`, equals it; at most `limit` of them when limit > 0. In a
   // dictionary of version major 6 or more the key is folded first (A-Z to
-  // lower case, '-' to a space, kana by FoldKana). Sets *truncated when the
-  // count reached the limit, or when memory ran out (then RanOutOfMemory()
-  // is true as well). Returns the number of hits.
-  uint32_t Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated);
-  bool RanOutOfMemory() const { return outOfMemory_; }
+  // lower case, '-' to a space, kana by FoldKana). The hits before stay in
+  // the table until the next lookup.
+  LookupResult Lookup(std::u16string_view key, bool wholeWord, int limit);
   // The number of records Lookup would find without a limit, without
   // keeping them; stops early (returning what it counted) once *cancel is
   // true.
@@ -63,7 +71,6 @@ class DicLookup {
   DicBlockReader blocks_;
   std::vector<SearchHit> hits_;
   std::vector<uint8_t> pool_;  // headwords of the hits, each with a zero byte
-  bool outOfMemory_ = false;
 };
 
 }  // namespace kebu

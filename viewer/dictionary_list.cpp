@@ -16,8 +16,8 @@ bool DictionaryList::Add(const QByteArray& path, bool searched) {
   d.name = FileNameOfPath(QFile::decodeName(path));
   d.searched = searched;
   d.reader = std::make_shared<DicReader>();
-  if (!d.reader->Open(path.toStdString())) {
-    d.error = QString::fromStdString(d.reader->LastError());
+  if (const Status opened = d.reader->Open(path.toStdString()); !opened.IsOk()) {
+    d.error = QString::fromStdString(opened.Message());
     d.reader.reset();
   }
   items_.push_back(std::move(d));

@@ -41,20 +41,20 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
   std::vector<Hit> hits;
   int64_t room = limit;
   RecordText texts;
-  bool cut = false;
   for (Progress& p : progress_) {
     if (p.exhausted) continue;
     DicReader& reader = *list.At(p.dictionary).reader;
     if (room == 0) {
       // Nothing more fits: only whether this dictionary has hits at all.
-      if (p.listed == 0) p.exhausted = reader.Lookup(key_, false, 1, &cut) == 0;
+      if (p.listed == 0) p.exhausted = reader.Lookup(key_, false, 1).count == 0;
       continue;
     }
     // One hit beyond the page tells whether there are more.
     const int64_t want = p.listed + room;
-    const uint32_t found = reader.Lookup(key_, false, static_cast<int>(want + 1), &cut);
+    const LookupResult result = reader.Lookup(key_, false, static_cast<int>(want + 1));
+    const uint32_t found = result.count;
     const uint32_t end = static_cast<uint32_t>(std::min<int64_t>(found, want));
-    p.exhausted = found <= want && !reader.LookupRanOutOfMemory();
+    p.exhausted = found <= want && result.status.IsOk();
     for (uint32_t i = p.listed; i < end; ++i) {
       if (!reader.GetHit(i, &texts)) texts.Clear();
       Hit& hit = hits.emplace_back();

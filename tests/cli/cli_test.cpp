@@ -91,7 +91,7 @@ TEST(Kebu, UsageAndRefusalsGiveTheirExitCodes) {
 TEST(Kebu, LookupAndDumpSayWhatTheLibrarySays) {
   Files f;
   DicReader reader;
-  ASSERT_TRUE(reader.Open(f.dic));
+  ASSERT_TRUE(reader.Open(f.dic).IsOk());
   for (const std::string key : {"", "a", "ab", "か", "AB"}) {
     for (const int limit : {0, 5}) {
       bool truncated = false;
@@ -143,7 +143,7 @@ TEST(Kebu, TextForPeopleDoesNotDriveTheTerminal) {
 TEST(Kebu, ExportWritesTheLibrarysBytesThroughATemporaryFile) {
   Files f;
   DicReader reader;
-  ASSERT_TRUE(reader.Open(f.dic));
+  ASSERT_TRUE(reader.Open(f.dic).IsOk());
   ExportPlainText(reader, f.dir.File("library.txt"), {}, {-1});
   // A name that is not UTF-8 is passed through; a file whose name holds
   // U+FFFD in its place is another file.

@@ -215,7 +215,7 @@ TEST(Damaged, FileChangingUnderAnOpenReader) {
   };
   for (const auto& change : changes) {
     Opened d(built.bytes);
-    ASSERT_EQ(d.reader.Lookup(u"w0", false, 0, nullptr), 10u);
+    ASSERT_EQ(d.reader.Lookup(u"w0", false, 0).count, 10u);
     change(d.path);
     RecordText t;
     for (uint32_t i = 0; i < 10; ++i) {

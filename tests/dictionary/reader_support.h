@@ -36,7 +36,7 @@ class Opened {
  public:
   explicit Opened(std::span<const uint8_t> bytes) : path(dir.File("t.dic").string()) {
     WriteFile(path, bytes);
-    opened = reader.Open(path);
+    opened = reader.Open(path).IsOk();
   }
   TempDir dir;
   std::string path;
@@ -62,7 +62,9 @@ inline std::vector<Texts> ReadAll(DicReader& reader, const TextCapacities& caps 
 inline std::vector<Texts> LookupAll(DicReader& reader, const std::string& key, bool wholeWord = false,
                                     int limit = kWindowHitLimit, bool* truncated = nullptr,
                                     const TextCapacities& caps = kWholeTexts) {
-  const uint32_t n = reader.Lookup(Utf8ToUtf16(key), wholeWord, limit, truncated);
+  const LookupResult found = reader.Lookup(Utf8ToUtf16(key), wholeWord, limit);
+  const uint32_t n = found.count;
+  if (truncated != nullptr) *truncated = found.truncated;
   std::vector<Texts> out;
   RecordText t;
   for (uint32_t i = 0; i < n; ++i) {

@@ -87,7 +87,7 @@ TEST(TextScan, FindsWhatAPlainSearchOfTheWholeTextsFinds) {
     }
     WriteFile(dir.File("v.dic"), BuildDictionary(records, v).bytes);
     DicReader reader;
-    ASSERT_TRUE(reader.Open(dir.File("v.dic").string()));
+    ASSERT_TRUE(reader.Open(dir.File("v.dic").string()).IsOk());
     // Queries: the pieces alone, and cuts of the stored texts (crossing
     // code page 932 characters) with units swapped for their other case,
     // width or kana.
@@ -120,7 +120,7 @@ class TextScanOnMany : public ::testing::Test {
     std::vector<Record> records;
     for (int i = 0; i < 2000; ++i) records.push_back({.headword = RandomText(random, 3, u"y"), .translation = RandomText(random, 5)});
     WriteFile(dir_.File("m.dic"), BuildDictionary(records, {.block_size = 128, .records_per_area = 4}).bytes);
-    ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()));
+    ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()).IsOk());
     all_ = Naive(reader_, u"a", false);
     ASSERT_GT(all_.size(), 100u);
   }
@@ -144,12 +144,11 @@ TEST_F(TextScanOnMany, EndsWhenCancelledOrWhenTheCallerHasEnough) {
 }
 
 TEST_F(TextScanOnMany, ConcurrentLookupsOnTheSameDictionaryAreUndisturbed) {
-  bool truncated = false;
-  const uint32_t expected = reader_.Lookup(u"a", false, 0, &truncated);
+  const uint32_t expected = reader_.Lookup(u"a", false, 0).count;
   std::atomic<bool> wrong{false};
   std::thread lookups([&] {
     auto lookup = reader_.NewLookup();
-    for (int i = 0; i < 200; ++i) wrong = wrong || lookup->Lookup(u"a", false, 0, &truncated) != expected;
+    for (int i = 0; i < 200; ++i) wrong = wrong || lookup->Lookup(u"a", false, 0).count != expected;
   });
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Scan(reader_, u"a", {.threads = 2}).hits, all_);
   lookups.join();
@@ -165,7 +164,7 @@ TEST(TextScan, EndsCleanlyOnADamagedFile) {
   TempDir dir;
   WriteFile(dir.File("d.dic"), AssembleFile({.block_size = 64}, {{0, "a"}, {1, "b"}, {9999, "c"}, {0, "d"}}, data));
   DicReader reader;
-  ASSERT_TRUE(reader.Open(dir.File("d.dic").string()));
+  ASSERT_TRUE(reader.Open(dir.File("d.dic").string()).IsOk());
   const Outcome o = Scan(reader, u"r", {.threads = 2});
   EXPECT_EQ(o.result, TextScanResult::kDone);
   EXPECT_EQ(o.hits, Naive(reader, u"r", false));

@@ -163,7 +163,7 @@ std::vector<Record> ManyWords(int count) {
 // The export of `path` as the core itself writes it.
 std::string ReferenceExport(const QByteArray& path, const std::string& out, int32_t stop = 10000) {
   DicReader reader;
-  EXPECT_TRUE(reader.Open(path.toStdString()));
+  EXPECT_TRUE(reader.Open(path.toStdString()).IsOk());
   EXPECT_EQ(ExportPlainText(reader, out, {}, {.stopAfterEntry = stop}), ExportResult::kDone);
   return ReadText(out);
 }
@@ -294,12 +294,11 @@ TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
 TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewKeyOrEscCancels) {
   CViewerDlg& window = Open({Dic(ManyWords(10050), "many.dic")});
   DicReader& reader = *window.Dictionaries().At(0).reader;
-  bool cut = false;
   for (const auto& [fullText, shown] : {std::pair(false, ""), std::pair(true, " shown")}) {
     window.FullTextBox()->setChecked(fullText);
     Search("w");  // the count or the scan runs on a worker thread while this one looks up
     EXPECT_TRUE(QTest::qWaitFor([&] {
-      EXPECT_EQ(reader.Lookup(u"w0001", false, 100, &cut), 10u);
+      EXPECT_EQ(reader.Lookup(u"w0001", false, 100).count, 10u);
       return window.StatusLine()->text().contains("10,050") && !window.IsScanning();
     }));
     EXPECT_EQ(window.StatusLine()->text(),
