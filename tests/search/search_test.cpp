@@ -1,7 +1,9 @@
 // The full-text scan against a plain search over the whole texts that
 // sequential reading returns, on writer-made dictionaries of every variant.
 #include <atomic>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "dictionary/dic_reader.h"
@@ -36,7 +38,7 @@ Hits Naive(DicReader& reader, const std::u16string& query, bool exact) {
   return hits;
 }
 
-struct Outcome { Hits hits; TextScanResult result; TextScanStats stats; };
+struct Outcome { Hits hits; Status result; TextScanStats stats; };
 
 // The scan's hits until the callback has `stopAt` of them, setting *cancel at the first.
 Outcome Scan(DicReader& reader, const std::u16string& query, TextScanOptions options,
@@ -135,11 +137,27 @@ TEST_F(TextScanOnMany, EndsWhenCancelledOrWhenTheCallerHasEnough) {
   for (int threads : {1, 2}) {
     std::atomic<bool> cancel{false};
     const Outcome cancelled = Scan(reader_, u"a", {.threads = threads}, SIZE_MAX, &cancel);
-    EXPECT_EQ(cancelled.result, TextScanResult::kCancelled);
+    EXPECT_EQ(cancelled.result.Code(), StatusCode::kCancelled);
     EXPECT_LT(cancelled.hits.size(), all_.size() / 2);
     const Outcome first = Scan(reader_, u"a", {.threads = threads}, 5);
-    EXPECT_EQ(first.result, TextScanResult::kStopped);
+    EXPECT_TRUE(first.result.IsOk() && first.stats.stopped);
     EXPECT_EQ(first.hits, Hits(all_.begin(), all_.begin() + 5));
+    // A callback that throws ends the scan with its failure, the helpers
+    // stopped and joined: on a late hit (one a helper found, with helpers),
+    // and in progress.
+    size_t calls = 0;
+    const Status thrown = ScanText(reader_.Source(), u"a", {.threads = threads}, [&](const TextHit&) {
+      if (++calls == all_.size() - 1) throw std::runtime_error("no room for hits");
+      return true;
+    });
+    EXPECT_EQ(thrown.Code(), StatusCode::kInternal);
+    EXPECT_EQ(thrown.Message(), "no room for hits");
+    TextScanOptions failing{.threads = threads};
+    failing.progress = [](int32_t done, int32_t) {
+      if (done > 0) throw std::bad_alloc();
+    };
+    EXPECT_EQ(ScanText(reader_.Source(), u"a", failing, [](const TextHit&) { return true; }).Code(),
+              StatusCode::kOutOfMemory);
   }
 }
 
@@ -166,7 +184,7 @@ TEST(TextScan, EndsCleanlyOnADamagedFile) {
   DicReader reader;
   ASSERT_TRUE(reader.Open(dir.File("d.dic").string()).IsOk());
   const Outcome o = Scan(reader, u"r", {.threads = 2});
-  EXPECT_EQ(o.result, TextScanResult::kDone);
+  EXPECT_TRUE(o.result.IsOk() && !o.stats.stopped);
   EXPECT_EQ(o.hits, Naive(reader, u"r", false));
   EXPECT_EQ(o.hits.size(), 1u);
   EXPECT_EQ(o.stats.skippedAreas, 2);
