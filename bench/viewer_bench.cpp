@@ -66,7 +66,7 @@ void RememberDictionaries() {
     kebu::testing::Options options;
     options.record_layout = false;
     kebu::testing::WriteFile(g_dir->File("big.dic"),
-                             kebu::testing::BuildDictionary(std::move(records), options).bytes);
+                             kebu::testing::MakeDictionary(std::move(records), options).bytes);
     g_dictionaries.push_back(QByteArray::fromStdString(g_dir->File("big.dic")));
   }
   kebu::viewer::ViewerSettings settings;

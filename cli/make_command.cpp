@@ -122,13 +122,15 @@ int RunMake(const std::vector<const char*>& argv) {
   std::string bytes;
   if (!ReadWholeFile(in, &bytes, &problem)) return Fail(in, problem);
   writer::WordList list;
-  writer::ListError error;
+  size_t badLine = 0;
   try {
-    if (!writer::ReadWordList(bytes, format, &list, &error)) {
-      if (!args.Has("--from") && format == ListFormat::kEdict && error.line == 1) {
-        error.message += " (read as EDICT; --from tsv or --from jsonl says otherwise)";
+    if (const Status read = writer::ReadWordList(bytes, format, &list, &badLine); !read.IsOk()) {
+      if (badLine == 0) return Fail(in, read.Message());
+      std::string message = read.Message();
+      if (!args.Has("--from") && format == ListFormat::kEdict && badLine == 1) {
+        message += " (read as EDICT; --from tsv or --from jsonl says otherwise)";
       }
-      return FailAt(in, error.line, error.message);
+      return FailAt(in, badLine, message);
     }
     bytes = std::string();
     if (v6) {
@@ -149,7 +151,9 @@ int RunMake(const std::vector<const char*>& argv) {
     options.max_headword_bytes = kMaxHeadwordBytes;
     const size_t count = list.records.size();
     const std::vector<uint32_t> lines = std::move(list.lines);
-    const writer::BuiltDictionary dic = writer::BuildDictionary(std::move(list.records), options);
+    const Result<writer::BuiltDictionary> built = writer::BuildDictionary(std::move(list.records), options);
+    if (!built.IsOk()) return Fail(in, built.GetStatus().Message());
+    const writer::BuiltDictionary& dic = *built;
     if (dic.first_long_headword) {
       return FailAt(in, lines[*dic.first_long_headword],
                     "the headword is longer than the " + std::to_string(kMaxHeadwordBytes) +

@@ -61,8 +61,12 @@ int main(int argc, char** argv) {
       {.version = 0x0612, .encoding = cp, .block_size = 16, .records_per_area = 1},
   };
   for (size_t i = 0; i < std::size(variants); ++i) {
-    const BuiltDictionary built = BuildDictionary(Records(variants[i].version >= 0x0600), variants[i]);
-    Write(dic / ("seed-" + std::to_string(i) + ".dic"), std::string(built.bytes.begin(), built.bytes.end()));
+    const kebu::Result<BuiltDictionary> built = BuildDictionary(Records(variants[i].version >= 0x0600), variants[i]);
+    if (!built.IsOk()) {
+      std::fprintf(stderr, "make_seeds: %s\n", built.GetStatus().Message().c_str());
+      return 1;
+    }
+    Write(dic / ("seed-" + std::to_string(i) + ".dic"), std::string(built->bytes.begin(), built->bytes.end()));
   }
   const std::string texts[] = {"a card game", "猫がいる ｱｲｳ", "漢字 ①② ～ 𠀋😀", "한국어 Ünïcödé",
                                "tab\there\x01\x1f\x7f\xc2\x85"};

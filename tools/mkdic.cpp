@@ -154,12 +154,12 @@ std::string ReadText(const std::string& path) {
 int Run(const Arguments& a) {
   const auto start = std::chrono::steady_clock::now();
   kebu::writer::WordList in;
-  kebu::writer::ListError error;
-  if (!kebu::writer::ReadWordList(ReadText(a.input),
-                                  a.edict ? kebu::writer::ListFormat::kEdict
-                                          : kebu::writer::ListFormat::kTsv,
-                                  &in, &error)) {
-    throw std::runtime_error(a.input + ":" + std::to_string(error.line) + ": " + error.message);
+  size_t badLine = 0;
+  const kebu::Status read = kebu::writer::ReadWordList(
+      ReadText(a.input), a.edict ? kebu::writer::ListFormat::kEdict : kebu::writer::ListFormat::kTsv,
+      &in, &badLine);
+  if (!read.IsOk()) {
+    throw std::runtime_error(a.input + ":" + std::to_string(badLine) + ": " + read.Message());
   }
   if (a.limit >= 0 && static_cast<size_t>(a.limit) < in.records.size()) {
     in.records.resize(static_cast<size_t>(a.limit));
@@ -177,8 +177,10 @@ int Run(const Arguments& a) {
   }
   in.records = {};
   const size_t count = records.size();
-  const kebu::writer::BuiltDictionary dic =
+  kebu::Result<kebu::writer::BuiltDictionary> built =
       kebu::writer::BuildDictionary(std::move(records), a.options);
+  if (!built.IsOk()) throw std::runtime_error(built.GetStatus().Message());
+  const kebu::writer::BuiltDictionary& dic = *built;
   std::ofstream out(a.output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(dic.bytes.data()),
             static_cast<std::streamsize>(dic.bytes.size()));

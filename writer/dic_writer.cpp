@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <numeric>
 #include <stdexcept>
 #include <utility>
@@ -398,7 +399,9 @@ std::vector<const RecordLayout*> Layout::Records() const {
   return all;
 }
 
-BuiltDictionary BuildDictionary(std::vector<Record> records,
+namespace {
+
+BuiltDictionary Build(std::vector<Record> records,
                                 const Options& o) {
   ValidateGeometry(o);
   Require(o.header_size >= 256, "header_size below 256 is not supported");
@@ -480,6 +483,22 @@ BuiltDictionary BuildDictionary(std::vector<Record> records,
     area.file_offset = layout.BlockOffset(area.first_block);
   }
   return out;
+}
+
+}  // namespace
+
+Result<BuiltDictionary> BuildDictionary(std::vector<Record> records, const Options& options) {
+  // Whatever the laying out throws stays here: options it cannot honour,
+  // an encoder that fails, memory.
+  try {
+    return Build(std::move(records), options);
+  } catch (const std::invalid_argument& e) {
+    return Status::InvalidArgument(e.what());
+  } catch (const std::bad_alloc&) {
+    return Status::OutOfMemory();
+  } catch (const std::exception& e) {
+    return Status::Internal(e.what());
+  }
 }
 
 std::vector<uint8_t> MakeHeader(const Options& o) {

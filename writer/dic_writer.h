@@ -10,10 +10,11 @@
 //
 //   Options options;
 //   options.block_size = 64;
-//   BuiltDictionary dic = BuildDictionary(
+//   Result<BuiltDictionary> dic = BuildDictionary(
 //       {{.headword = "cat", .translation = "neko", .attribute = 1},
 //        {.headword = "dog", .translation = "inu", .example = "wan"}},
 //       options);
+//   if (dic.IsOk()) Write(dic->bytes);
 //
 // Texts in Record and Field are UTF-8 and are encoded into the dictionary's
 // text encoding, unless Record::raw_text says they already are.
@@ -26,6 +27,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/status.h"
 
 namespace kebu::writer {
 
@@ -208,9 +211,15 @@ struct BuiltDictionary {
 
 // Sorts (stably, as lookup compares: unsigned bytes for code page 932,
 // UTF-16 units for BOCU-1), packs and writes a whole dictionary file.
-// Throws std::invalid_argument for options it cannot honour.
-BuiltDictionary BuildDictionary(std::vector<Record> records,
-                                const Options& options = {});
+// Fails with kInvalidArgument for options it cannot honour (a record that
+// needs 4-byte lengths where 2 are asked for, a geometry out of range), with
+// kOutOfMemory, and with kInternal when the encoder fails.
+Result<BuiltDictionary> BuildDictionary(std::vector<Record> records,
+                                        const Options& options = {});
+
+// The functions below make files by hand, damaged ones too, for the tests
+// and the fuzz seeds. Their arguments must make sense (a geometry in range,
+// a length width of 2 or 4): a test's mistake throws std::invalid_argument.
 
 // The 256 header bytes from the options alone: counts not overridden in the
 // options (nword, nindex2, nblock2, index_block) are 0.

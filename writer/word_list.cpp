@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <new>
 
 namespace kebu::writer {
 
@@ -120,16 +121,28 @@ size_t FindBadUtf8(std::string_view text) {
   return std::string_view::npos;
 }
 
-bool ReadWordList(std::string_view bytes, ListFormat format, WordList* list, ListError* error) {
-  *list = WordList();
-  // A byte order mark, as some editors write in front of UTF-8.
-  if (format != ListFormat::kEdict && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  switch (format) {
-    case ListFormat::kTsv: return ReadTsvList(bytes, list, error);
-    case ListFormat::kEdict: return ReadEdictList(bytes, list, error);
-    case ListFormat::kJsonl: return ReadJsonlList(bytes, list, error);
+Status ReadWordList(std::string_view bytes, ListFormat format, WordList* list, size_t* badLine) {
+  size_t ignored = 0;
+  if (badLine == nullptr) badLine = &ignored;
+  *badLine = 0;
+  ListError error;
+  bool read = false;
+  try {
+    *list = WordList();
+    // A byte order mark, as some editors write in front of UTF-8.
+    if (format != ListFormat::kEdict && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    switch (format) {
+      case ListFormat::kTsv: read = ReadTsvList(bytes, list, &error); break;
+      case ListFormat::kEdict: read = ReadEdictList(bytes, list, &error); break;
+      case ListFormat::kJsonl: read = ReadJsonlList(bytes, list, &error); break;
+    }
+  } catch (const std::bad_alloc&) {
+    *list = WordList();
+    return Status::OutOfMemory();
   }
-  return false;
+  if (read) return Status::Ok();
+  *badLine = error.line;
+  return Status::Corrupt(error.message);
 }
 
 }  // namespace kebu::writer

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "writer/dic_writer.h"
 
 namespace kebu::writer {
@@ -32,14 +33,18 @@ struct WordList {
   std::vector<uint32_t> lines;  // the line (from 1) that each record came from
 };
 
-// The first fault of a list: its line (from 1) and what is wrong there.
+// The first fault of a list, as the readers of each format report it: its
+// line (from 1) and what is wrong there.
 struct ListError {
   size_t line = 0;
   std::string message;
 };
 
-// Reads the whole list; false with *error set at its first bad line.
-bool ReadWordList(std::string_view bytes, ListFormat format, WordList* list, ListError* error);
+// Reads the whole list. At its first bad line it fails with kCorrupt, what
+// is wrong there as the message and the line (from 1) in *badLine; when
+// memory runs out with kOutOfMemory (*badLine 0).
+Status ReadWordList(std::string_view bytes, ListFormat format, WordList* list,
+                    size_t* badLine = nullptr);
 
 // Calls `take(line, number)` for each line of `text` without its line end
 // (LF, or CR LF); stops when `take` returns false.

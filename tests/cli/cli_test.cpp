@@ -32,7 +32,7 @@ struct Files {
     o.encoding = Encoding::kBocu1;
     o.version = 0x0600;
     o.block_size = 128;
-    WriteFile(dic, BuildDictionary(records, o).bytes);
+    WriteFile(dic, MakeDictionary(records, o).bytes);
     Options v3;
     v3.version = 0x0301;
     WriteFile(refused, MakeHeader(v3));
@@ -162,7 +162,7 @@ TEST(Kebu, ExportWritesTheLibrarysBytesThroughATemporaryFile) {
 TEST(Kebu, InterruptedExportLeavesTheTargetAsItWas) {
   TempDir dir;
   std::mt19937 random(9);
-  WriteFile(dir.File("big.dic"), BuildDictionary(RandomRecords(random, 100000, false, false)).bytes);
+  WriteFile(dir.File("big.dic"), MakeDictionary(RandomRecords(random, 100000, false, false)).bytes);
   const std::string target = dir.File("out.txt");
   WriteFile(target, "old");
   // Stopped the moment its temporary file appears, then terminated.
@@ -194,7 +194,7 @@ TEST(Kebu, OutputsSayHowManyDamagedAreasTheyPassedOver) {
   Options o;
   o.block_size = 64;
   o.records_per_area = 4;
-  BuiltDictionary built = BuildDictionary(records, o);
+  BuiltDictionary built = MakeDictionary(records, o);
   for (const int area : {1, 6}) PutLe16(built.bytes, built.layout.areas[area].file_offset, 0);
   const std::string dic = dir.File("d.dic");
   WriteFile(dic, built.bytes);
@@ -217,7 +217,7 @@ TEST(Kebu, RunningOutOfMemoryIsAFailure) {
   TempDir dir;
   std::mt19937 random(9);
   const std::string dic = dir.File("big.dic");
-  WriteFile(dic, BuildDictionary(RandomRecords(random, 100000, false, false)).bytes);
+  WriteFile(dic, MakeDictionary(RandomRecords(random, 100000, false, false)).bytes);
   // The least address space in which a lookup without hits runs, then 1 MB
   // more: far less than 100,000 hits need (about 6 MB).
   long enough = static_cast<long>(std::filesystem::file_size(KEBU_BINARY) / 2048);

@@ -261,7 +261,7 @@ TEST(ConvertStarDict, SdcvFindsWhatLookupFinds) {
   for (const Variant& v : kVariants) {
     SCOPED_TRACE(v.name);
     TempDir dir;
-    WriteFile(dir.File("v.dic"), BuildDictionary(VariantRecords(v.v6), v.options).bytes);
+    WriteFile(dir.File("v.dic"), MakeDictionary(VariantRecords(v.v6), v.options).bytes);
     std::vector<std::string> words;
     for (const Record& r : VariantRecords(false)) words.push_back(r.headword);
     // Version 6: a search form that differs from its display form.
@@ -302,7 +302,7 @@ TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
   Options options = kVariants[3].options;
   options.records_per_area = 1;
   TempDir dir;
-  WriteFile(dir.File("d.dic"), BuildDictionary(records, options).bytes);
+  WriteFile(dir.File("d.dic"), MakeDictionary(records, options).bytes);
   const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});
   EXPECT_TRUE(SameText(Kebu({"dump", dir.File("d.dic"), "--json"}), jsonl));
   EXPECT_NE(jsonl.find(std::string(25000, 'e')), std::string::npos);
@@ -330,9 +330,9 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 // A refused or failed conversion changes nothing and leaves nothing behind.
 TEST(ConvertOutputs, RefusedOrFailedLeaveEverythingAsItWas) {
   TempDir dir;
-  WriteFile(dir.File("d.dic"), BuildDictionary(VariantRecords(false)).bytes);
+  WriteFile(dir.File("d.dic"), MakeDictionary(VariantRecords(false)).bytes);
   // The header counts three records, but there are none to read.
-  WriteFile(dir.File("bad.dic"), BuildDictionary({}, {.nword = 3}).bytes);
+  WriteFile(dir.File("bad.dic"), MakeDictionary({}, {.nword = 3}).bytes);
   WriteFile(dir.File("old.tsv"), "precious\n");
   fs::create_directories(dir.File("full"));
   WriteFile(dir.File("full/keep"), "kept\n");

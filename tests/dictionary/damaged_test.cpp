@@ -28,7 +28,7 @@ BuiltDictionary Built(bool index32 = false, int dataGap = 0) {
   o.records_per_area = 4;
   o.index32 = index32;
   o.data_gap = dataGap;
-  return BuildDictionary(Sample(), o);
+  return MakeDictionary(Sample(), o);
 }
 
 uint64_t At(const AreaLayout& a, uint32_t offset) { return a.file_offset + offset; }
@@ -142,7 +142,7 @@ TEST(Damaged, AnEmptyFirstHeadwordIsReadAndAZeroEntryBehindItEndsTheIndex) {
   Options o;
   o.block_size = 64;
   o.records_per_area = 4;
-  const BuiltDictionary built = BuildDictionary(records, o);
+  const BuiltDictionary built = MakeDictionary(records, o);
   ASSERT_TRUE(built.layout.entries[0].key.empty() && built.layout.entries[0].block == 0);
   Opened d(built.bytes);
   EXPECT_EQ(ReadAll(d.reader).size(), 41u);
@@ -202,7 +202,7 @@ TEST(Damaged, WorkStaysInProportionToTheFile) {
 
 TEST(Damaged, FileChangingUnderAnOpenReader) {
   const BuiltDictionary built = Built();
-  const BuiltDictionary other = BuildDictionary({{.headword = "w05", .translation = "y"}});
+  const BuiltDictionary other = MakeDictionary({{.headword = "w05", .translation = "y"}});
   const std::function<void(const std::string&)> changes[] = {
       [&](const std::string& p) { std::filesystem::resize_file(p, built.bytes.size() / 2); },
       [&](const std::string& p) { std::filesystem::resize_file(p, 0); },

@@ -56,7 +56,7 @@ TEST(RealData, EdictLookupsMatchAPlainScan) {
     o.version = v6 ? 0x0600 : 0x0500;
     o.area_blocks = 4;
     o.record_layout = false;
-    Opened d(BuildDictionary(records, o).bytes);
+    Opened d(MakeDictionary(records, o).bytes);
     std::mt19937 random(7);
     int checked = 0;
     for (int k = 0; k < 300; ++k) {

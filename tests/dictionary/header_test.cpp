@@ -94,7 +94,7 @@ TEST(Open, FailuresSayWhyAndKeepWhatTheyShould) {
   TempDir dir;
   Options v3;
   v3.version = 0x0301;
-  WriteFile(dir.File("good.dic"), BuildDictionary({{.headword = "a", .translation = "b"}}).bytes);
+  WriteFile(dir.File("good.dic"), MakeDictionary({{.headword = "a", .translation = "b"}}).bytes);
   WriteFile(dir.File("v3.dic"), MakeHeader(v3));
   WriteFile(dir.File("short.dic"), std::string(100, 'A'));
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);

@@ -82,7 +82,7 @@ TEST(Reader, EveryVariantReadsBackAsWrittenAndLooksUpAsTheModelSays) {
   for (const Variant& v : kVariants) {
     const bool bocu = v.encoding == Encoding::kBocu1, v6 = v.version >= 0x0600;
     const std::vector<Record> records = RandomRecords(random, 300, bocu, v6);
-    const BuiltDictionary built = BuildDictionary(records, OptionsOf(v));
+    const BuiltDictionary built = MakeDictionary(records, OptionsOf(v));
     Opened d(built.bytes);
     ASSERT_TRUE(d.opened);
     const std::vector<Texts> all = Expected(built, records);
@@ -150,7 +150,7 @@ TEST(Lookup, Cases) {
     o.version = c.version;
     o.block_size = 32;
     o.records_per_area = 2;
-    Opened d(BuildDictionary(records, o).bytes);
+    Opened d(MakeDictionary(records, o).bytes);
     EXPECT_EQ(Headwords(LookupAll(d.reader, c.key, c.whole)), c.hits) << c.key;
   }
 }
@@ -159,12 +159,12 @@ TEST(Lookup, LongKeys) {
   // Version 6 searches the first 1,024 units of a longer key.
   Options o;
   o.version = 0x0600;
-  Opened v6(BuildDictionary({{.headword = std::string(1024, 'a'), .translation = "t"}}, o).bytes);
+  Opened v6(MakeDictionary({{.headword = std::string(1024, 'a'), .translation = "t"}}, o).bytes);
   EXPECT_EQ(LookupAll(v6.reader, std::string(1200, 'a')).size(), 1u);
   // A code page 932 key longer than any headword finds nothing, and is not
   // taken for the empty key.
   o.version = 0x0500;
-  Opened v5(BuildDictionary({{.headword = "a", .translation = "t"}}, o).bytes);
+  Opened v5(MakeDictionary({{.headword = "a", .translation = "t"}}, o).bytes);
   EXPECT_TRUE(LookupAll(v5.reader, std::string(1100, 'a')).empty());
   EXPECT_EQ(LookupAll(v5.reader, "").size(), 1u);
 }
@@ -174,7 +174,7 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
   for (const Encoding e : {Encoding::kCp932, Encoding::kBocu1}) {
     Options o;
     o.encoding = e;
-    Opened d(BuildDictionary({{.headword = "h", .translation = longText, .example = "あいう",
+    Opened d(MakeDictionary({{.headword = "h", .translation = longText, .example = "あいう",
                                .pronunciation = "A B\x1f"}}, o).bytes);
     ASSERT_EQ(d.reader.Lookup(u"h", false, 10).count, 1u);
     RecordText t;
@@ -205,7 +205,7 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
 
 TEST(SequentialReading, CodePage932PronunciationIsTakenByteForByte) {
   Record r{.headword = "h", .translation = "t", .pronunciation = "\x41\xE9", .raw_text = true};
-  Opened d(BuildDictionary({r}).bytes);
+  Opened d(MakeDictionary({r}).bytes);
   RecordText t;
   ASSERT_TRUE(d.reader.Rewind());
   ASSERT_EQ(d.reader.ReadNext(&t), ReadStatus::kRecord);

@@ -96,7 +96,7 @@ TEST(ParseRecord, FieldListsAndAttributeBitsAsWritten) {
         Options o;
         o.encoding = e;
         o.lengths = width;
-        const BuiltDictionary built = BuildDictionary({c.record, {.headword = "b", .translation = "u"}}, o);
+        const BuiltDictionary built = MakeDictionary({c.record, {.headword = "b", .translation = "u"}}, o);
         const std::vector<Parsed> parsed = ParseAll(built.bytes);
         ASSERT_EQ(parsed.size(), 2u);
         EXPECT_EQ(parsed[0].attribute, c.attribute);

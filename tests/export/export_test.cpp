@@ -45,7 +45,7 @@ TEST(Export, WritesEveryRecordInTheFormatOfItsLines) {
     Options o;
     o.encoding = e;
     o.block_size = 256;
-    const BuiltDictionary built = BuildDictionary(records, o);
+    const BuiltDictionary built = MakeDictionary(records, o);
     Opened d(built.bytes);
     const std::string target = d.dir.File("out.txt").string();
     ExportStats stats;
@@ -70,7 +70,7 @@ TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
   }
   Options o;
   o.records_per_area = 1;
-  Opened d(BuildDictionary(records, o).bytes);
+  Opened d(MakeDictionary(records, o).bytes);
   std::vector<std::string> titles;
   ExportHooks hooks;
   hooks.progress = [&](const ExportStats& s) { titles.push_back(ProgressTitle(s)); };
@@ -93,7 +93,7 @@ TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
 
 TEST(Export, OutputNeverDestroysData) {
   std::mt19937 random(2);
-  const BuiltDictionary built = BuildDictionary(RandomRecords(random, 3000, false, false));
+  const BuiltDictionary built = MakeDictionary(RandomRecords(random, 3000, false, false));
   struct Case {
     const char* name;
     // Prepares the folder and returns the target; `flag` is the cancel flag.
@@ -166,7 +166,7 @@ TEST(Export, OutputNeverDestroysData) {
 }
 
 TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
-  Opened d(BuildDictionary({{.headword = "a", .translation = "b"}}).bytes);
+  Opened d(MakeDictionary({{.headword = "a", .translation = "b"}}).bytes);
   const std::string target = d.dir.File("out.txt").string();
   WriteFile(target, "old");
   ::chmod(target.c_str(), 0640);
@@ -188,7 +188,7 @@ TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
   EXPECT_EQ(st.st_mode & 07777, 0644u);
   // The header counts records, but none can be read: said, and the target
   // stays as it was.
-  std::vector<uint8_t> bytes = BuildDictionary({{.headword = "a", .translation = "b"}}).bytes;
+  std::vector<uint8_t> bytes = MakeDictionary({{.headword = "a", .translation = "b"}}).bytes;
   bytes.resize(bytes.size() - 1024);
   Opened broken(bytes);
   WriteFile(broken.dir.File("keep.txt"), "kept");

@@ -87,7 +87,7 @@ TEST(TextScan, FindsWhatAPlainSearchOfTheWholeTextsFinds) {
       records.push_back({.headword = v.version >= 0x600 ? V6Headword(headword) : headword,
                          .translation = RandomText(random, 8), .example = i % 3 ? "" : RandomText(random, 6)});
     }
-    WriteFile(dir.File("v.dic"), BuildDictionary(records, v).bytes);
+    WriteFile(dir.File("v.dic"), MakeDictionary(records, v).bytes);
     DicReader reader;
     ASSERT_TRUE(reader.Open(dir.File("v.dic").string()).IsOk());
     // Queries: the pieces alone, and cuts of the stored texts (crossing
@@ -121,7 +121,7 @@ class TextScanOnMany : public ::testing::Test {
     std::mt19937 random(3);
     std::vector<Record> records;
     for (int i = 0; i < 2000; ++i) records.push_back({.headword = RandomText(random, 3, u"y"), .translation = RandomText(random, 5)});
-    WriteFile(dir_.File("m.dic"), BuildDictionary(records, {.block_size = 128, .records_per_area = 4}).bytes);
+    WriteFile(dir_.File("m.dic"), MakeDictionary(records, {.block_size = 128, .records_per_area = 4}).bytes);
     ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()).IsOk());
     all_ = Naive(reader_, u"a", false);
     ASSERT_GT(all_.size(), 100u);

@@ -72,7 +72,7 @@ class ViewerTest : public ::testing::Test {
   // A dictionary in the test's folder; returns its path.
   QByteArray Dic(std::vector<Record> records, const std::string& name = "fruit.dic",
                  Options options = {}) {
-    WriteFile(files_.File(name), BuildDictionary(std::move(records), options).bytes);
+    WriteFile(files_.File(name), MakeDictionary(std::move(records), options).bytes);
     return QByteArray::fromStdString(files_.File(name));
   }
   QString Path(const std::string& name) const { return QString::fromStdString(files_.File(name)); }

@@ -41,7 +41,7 @@ TEST(Writer, PacksWhatFitsWithTheEndMarker) {
   const std::pair<int, Areas> cases[] = {
       {32, {{2, 1}, {1, 1}}}, {24, {{2, 1}, {1, 2}}}, {23, {{1, 1}, {1, 1}, {1, 2}}}, {1024, {{3, 1}}}};
   for (const auto& [blockSize, want] : cases) {
-    const BuiltDictionary dic = BuildDictionary(records, {.block_size = blockSize});
+    const BuiltDictionary dic = MakeDictionary(records, {.block_size = blockSize});
     Areas areas;
     for (const AreaLayout& a : dic.layout.areas) {
       areas.emplace_back(a.records.size(), a.block_count);
@@ -60,13 +60,15 @@ TEST(Writer, ChoosesTheLengthWidth) {
       {LengthWidth::kAuto, 100, 2}, {LengthWidth::kAuto, 70000, 4}, {LengthWidth::k4, 100, 4}};
   for (const auto& [lengths, size, width] : cases) {
     const Options o{.block_size = 256, .lengths = lengths};
-    const BuiltDictionary dic = BuildDictionary({{.headword = "a", .translation = std::string(size, 'y')}}, o);
+    const BuiltDictionary dic = MakeDictionary({{.headword = "a", .translation = std::string(size, 'y')}}, o);
     EXPECT_EQ(dic.bytes[dic.layout.areas[0].file_offset + 1] & 0x80, width == 4 ? 0x80 : 0) << size;
     EXPECT_EQ(dic.layout.areas[0].length_width, width);
   }
   const Options narrow{.lengths = LengthWidth::k2};
-  EXPECT_THROW(BuildDictionary({{.headword = "a", .translation = std::string(70000, 'y')}}, narrow),
-               std::invalid_argument);
+  const Result<BuiltDictionary> refused =
+      BuildDictionary({{.headword = "a", .translation = std::string(70000, 'y')}}, narrow);
+  EXPECT_EQ(refused.GetStatus().Code(), StatusCode::kInvalidArgument);
+  EXPECT_EQ(refused.GetStatus().Message(), "a record needs 4-byte lengths but k2 was asked for");
 }
 
 // As lookup compares: code page 932 bytes (～ 81 60 before 亜 88 9F) or UTF-16 units; stable.
@@ -74,7 +76,7 @@ TEST(Writer, SortsAsLookupCompares) {
   const std::vector<Record> records = {{.headword = "亜"}, {.headword = "～"}, {.headword = "b"},
                                        {.headword = "B"}, {.headword = "b"}};
   for (const auto& [encoding, want] : {std::pair{Encoding::kCp932, "32410"}, {Encoding::kBocu1, "32401"}}) {
-    const BuiltDictionary dic = BuildDictionary(records, {.encoding = encoding});
+    const BuiltDictionary dic = MakeDictionary(records, {.encoding = encoding});
     std::string order;
     for (const RecordLayout* r : dic.layout.Records()) order += char('0' + r->source);
     EXPECT_EQ(order, want);
