@@ -1,7 +1,6 @@
 // kebu convert: a dictionary in another format (StarDict, TSV, JSON Lines).
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -47,18 +46,13 @@ int RunConvert(const std::vector<const char*>& argv) {
   ProgressLine progress("records", reader.GetHeader().nword());
   hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
   ExportStats stats;
-  ExportResult result;
-  try {
-    if (stardict) {
-      StarDictOptions options;
-      options.name = args.Has("--name") ? args.Value("--name") : StarDictNameFromPath(dict);
-      result = ExportStarDict(reader, target, options, hooks, &stats);
-    } else {
-      result = ConvertToLines(reader, target, lines, hooks, &stats);
-    }
-  } catch (const std::bad_alloc&) {  // what was made so far is gone with the unwinding
-    result = ExportResult::kWriteError;
-    stats.error = "out of memory";
+  Status result;
+  if (stardict) {
+    StarDictOptions options;
+    options.name = args.Has("--name") ? args.Value("--name") : StarDictNameFromPath(dict);
+    result = ExportStarDict(reader.Source(), target, options, hooks, &stats);
+  } else {
+    result = ConvertToLines(reader.Source(), target, lines, hooks, &stats);
   }
   progress.Finish(stats.written);
   return ReportOutput(result, stats, dict, target, "conversion");

@@ -167,11 +167,11 @@ int RunMake(const std::vector<const char*>& argv) {
     }
     if (cancel->load()) return Fail(out.c_str(), "cancelled; nothing was written");
     AtomicOutput output;
-    if (!output.Create(out) || !output.Write(dic.bytes.data(), dic.bytes.size()) ||
-        cancel->load() || !output.Commit()) {
-      output.Abandon();
-      return Fail(out.c_str(), cancel->load() ? "cancelled; nothing was written" : output.Error());
-    }
+    Status written = output.Create(out);
+    if (written.IsOk()) written = output.Write(dic.bytes.data(), dic.bytes.size());
+    if (written.IsOk() && cancel->load()) written = Status::Cancelled("cancelled; nothing was written");
+    if (written.IsOk()) written = output.Commit();
+    if (!written.IsOk()) return Fail(out.c_str(), written.Message());
     if (StderrIsTerminal()) {
       std::fprintf(stderr, "kebu: %s: %zu records, %zu bytes%s\n", out.c_str(), count,
                    dic.bytes.size(),

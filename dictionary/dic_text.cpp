@@ -55,26 +55,6 @@ uint32_t UnitsBeforeZero(const char16_t* text, uint32_t n) {
   return i;
 }
 
-// DecodeText into `out`, which has room for capacity + 1 units: writes the
-// text and a terminator, and returns the units before the first zero unit.
-uint32_t DecodeTextInto(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
-                        char16_t* out) {
-  if (capacity < 1) capacity = 1;
-  int32_t n = 0;
-  if (length > 0) {
-    n = bocu ? Bocu1DecodeUnits(bytes, ClampLength(length), out, capacity)
-             : Cp932ToUtf16(bytes, ClampLength(length), out, capacity);
-    if (n < 0) n = 0;
-  }
-  out[n] = 0;
-  // Code page 932 yields U+0000 only from a zero byte; a BOCU-1 sequence may
-  // decode to it from other bytes.
-  if (n > 0 && (bocu || std::memchr(bytes, 0, length) != nullptr)) {
-    return UnitsBeforeZero(out, static_cast<uint32_t>(n));
-  }
-  return static_cast<uint32_t>(n);
-}
-
 }  // namespace
 
 char16_t FoldKana(char16_t unit) {
@@ -132,6 +112,24 @@ int ComparisonKey::Compare(const uint8_t* text, uint32_t length, bool cutAtTab,
   }
   if (comparedLength != nullptr) *comparedLength = units;
   return CompareOverKey(decoded_, units, units_.data(), static_cast<uint32_t>(units_.size()));
+}
+
+uint32_t DecodeTextInto(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
+                        char16_t* out) {
+  if (capacity < 1) capacity = 1;
+  int32_t n = 0;
+  if (length > 0) {
+    n = bocu ? Bocu1DecodeUnits(bytes, ClampLength(length), out, capacity)
+             : Cp932ToUtf16(bytes, ClampLength(length), out, capacity);
+    if (n < 0) n = 0;
+  }
+  out[n] = 0;
+  // Code page 932 yields U+0000 only from a zero byte; a BOCU-1 sequence may
+  // decode to it from other bytes.
+  if (n > 0 && (bocu || std::memchr(bytes, 0, length) != nullptr)) {
+    return UnitsBeforeZero(out, static_cast<uint32_t>(n));
+  }
+  return static_cast<uint32_t>(n);
 }
 
 void DecodeText(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,

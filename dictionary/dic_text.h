@@ -56,6 +56,10 @@ class ComparisonKey {
 // that fit in capacity units), and ends it before its first zero unit.
 void DecodeText(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
                 std::u16string* out);
+// The same into `out`, which has room for capacity + 1 units: writes the
+// text and a terminator, and returns the units before the first zero unit.
+uint32_t DecodeTextInto(bool bocu, const uint8_t* bytes, uint32_t length, int capacity,
+                        char16_t* out);
 
 // Substitution of pronunciation codes 32..255: a code whose entry has a
 // first unit other than 0 becomes that unit, then the second if not 0.

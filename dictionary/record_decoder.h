@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "dictionary/dic_record.h"
 #include "dictionary/dic_text.h"
@@ -45,5 +48,35 @@ struct RecordDecoding {
 // no bytes to point at).
 bool DecodeRecord(const RawRecord& record, bool bocu, const RecordDecoding& decoding,
                   RecordText* text);
+
+// The texts of a record in buffers made once for `decoding`'s capacities,
+// for a loop that hands every text straight on (the plain-text export): the
+// same decoding as into a RecordText, without a string to size per text.
+class RecordBuffers {
+ public:
+  explicit RecordBuffers(const RecordDecoding& decoding);
+
+  const RecordDecoding& Decoding() const { return decoding_; }
+  std::u16string_view Headword() const { return Text(0); }
+  std::u16string_view Translation() const { return Text(1); }
+  std::u16string_view Example() const { return Text(2); }
+  std::u16string_view Pronunciation() const { return pronunciation_; }
+  int Attribute() const { return attribute_; }
+  const RecordPosition& Position() const { return position_; }
+
+ private:
+  friend struct IntoBuffers;
+  std::u16string_view Text(int i) const { return {buffers_[i].data(), units_[i]}; }
+
+  RecordDecoding decoding_;
+  std::vector<char16_t> buffers_[3];  // headword, translation, example: capacity + 1 units
+  uint32_t units_[3] = {};
+  std::u16string pronunciation_;
+  int attribute_ = 0;
+  RecordPosition position_;
+};
+
+// DecodeRecord into `buffers`, with the decoding they were made for.
+bool DecodeRecord(const RawRecord& record, bool bocu, RecordBuffers* buffers);
 
 }  // namespace kebu

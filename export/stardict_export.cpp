@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "codec/utf8.h"
@@ -157,11 +158,12 @@ class WorkFolder {
   std::string path_;
 };
 
-bool WriteFile(const std::string& path, const std::string& bytes, std::string* error) {
+Status WriteFile(const std::string& path, const std::string& bytes) {
   AtomicOutput out;
-  if (out.Create(path) && out.Write(bytes.data(), bytes.size()) && out.Commit()) return true;
-  *error = out.Error();
-  return false;
+  Status status = out.Create(path);
+  if (status.IsOk()) status = out.Write(bytes.data(), bytes.size());
+  if (status.IsOk()) status = out.Commit();
+  return status;
 }
 
 // A target that may be made: none, or an empty folder (not a link to one).
@@ -193,30 +195,23 @@ std::string StarDictNameFromPath(const std::string& path) {
   return name;
 }
 
-ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
-                            const StarDictOptions& options, const ExportHooks& hooks,
-                            ExportStats* stats) {
-  *stats = ExportStats();
-  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-  if (cursor == nullptr) {
-    stats->error = "no dictionary is open";
-    return ExportResult::kNoDictionary;
-  }
+namespace {
+
+Status Convert(const std::shared_ptr<const DicSource>& source, const std::string& target,
+               const StarDictOptions& options, const ExportHooks& hooks, ExportStats* stats) {
   std::string folder = target;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (reader.IsDictionaryFile(folder)) {
-    stats->error = "is the dictionary being read; choose another folder";
-    return ExportResult::kSameFile;
+  if (source->file.IsSameFile(folder)) {
+    return Status::InvalidArgument("is the dictionary being read; choose another folder");
   }
   if (!TargetIsFree(folder)) {
-    stats->error = "exists already; give a new or an empty folder";
-    return ExportResult::kCannotCreate;
+    return Status::InvalidArgument("exists already; give a new or an empty folder");
   }
   WorkFolder work;
   if (!work.Make(folder)) {
-    stats->error = std::string("cannot make a folder beside it: ") + std::strerror(errno);
-    return ExportResult::kCannotCreate;
+    return Status::IoError(std::string("cannot make a folder beside it: ") + std::strerror(errno));
   }
+  const std::unique_ptr<DicCursor> cursor = std::make_unique<DicCursor>(source);
 
   stats->nword = cursor->Source().header.nword();
   const int32_t versionMajor = cursor->Source().versionMajor;
@@ -227,9 +222,7 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
   std::string data;
   cursor->Rewind();
   for (ReadStatus status; (status = ReadWholeRecord(*cursor, &text)) != ReadStatus::kEnd;) {
-    if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
-      return ExportResult::kCancelled;
-    }
+    if (CancelRequested(hooks)) return Status::Cancelled();
     if (status == ReadStatus::kSkippedArea) {
       ++stats->skippedAreas;
       continue;
@@ -242,8 +235,7 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
       n += Utf16ToUtf8(text.example.data(), static_cast<uint32_t>(text.example.size()), out + n);
     }
     if (texts.Size() + n > UINT32_MAX) {
-      stats->error = "too much text for StarDict's 32-bit offsets";
-      return ExportResult::kWriteError;
+      return Status::Unsupported("too much text for StarDict's 32-bit offsets");
     }
     const std::u16string_view display = DisplayHeadword(text.headword, versionMajor);
     const auto record = static_cast<uint32_t>(stats->written);
@@ -259,11 +251,7 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
     }
     if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
   }
-  if (stats->written == 0 && stats->nword > 0) {
-    stats->error = "no record could be read, though the header counts " +
-                   std::to_string(stats->nword);
-    return ExportResult::kNoRecords;
-  }
+  if (stats->written == 0 && stats->nword > 0) return NoRecordRead(stats->nword);
 
   // Entries in StarDict's order; synonyms point at their entry's place in it.
   entries.Sort();
@@ -285,28 +273,40 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
   ifo += "idxfilesize=" + std::to_string(idx.size()) + "\nsametypesequence=m\n";
 
   AtomicOutput dz;
-  const bool written =
-      dz.Create(base + ".dict.dz") && texts.Finish(dz, &stats->error) && dz.Commit() &&
-      WriteFile(base + ".idx", idx, &stats->error) &&
-      (synonyms.Words().empty() || WriteFile(base + ".syn", synonyms.File(false), &stats->error)) &&
-      WriteFile(base + ".ifo", ifo, &stats->error);
-  if (!written) {
-    if (stats->error.empty()) stats->error = dz.Error();
-    return ExportResult::kWriteError;
+  Status written = dz.Create(base + ".dict.dz");
+  if (written.IsOk()) written = texts.Finish(dz);
+  if (written.IsOk()) written = dz.Commit();
+  if (written.IsOk()) written = WriteFile(base + ".idx", idx);
+  if (written.IsOk() && !synonyms.Words().empty()) {
+    written = WriteFile(base + ".syn", synonyms.File(false));
   }
-  if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
-    return ExportResult::kCancelled;
-  }
+  if (written.IsOk()) written = WriteFile(base + ".ifo", ifo);
+  if (!written.IsOk()) return written;
+  if (CancelRequested(hooks)) return Status::Cancelled();
   const mode_t mask = ::umask(0);
   ::umask(mask);
   if (::chmod(work.Path().c_str(), 0777 & ~mask) != 0 ||
       ::rename(work.Path().c_str(), folder.c_str()) != 0) {
-    stats->error = std::string("cannot make it: ") + std::strerror(errno);
-    return ExportResult::kWriteError;
+    return Status::IoError(std::string("cannot make it: ") + std::strerror(errno));
   }
   work.Keep();
   if (hooks.progress) hooks.progress(*stats);
-  return ExportResult::kDone;
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status ExportStarDict(const std::shared_ptr<const DicSource>& source, const std::string& target,
+                      const StarDictOptions& options, const ExportHooks& hooks,
+                      ExportStats* stats) {
+  *stats = ExportStats();
+  if (source == nullptr) return Status::InvalidArgument("no dictionary is open");
+  // What was made so far goes with the unwinding.
+  try {
+    return Convert(source, target, options, hooks, stats);
+  } catch (const std::bad_alloc&) {
+    return Status::OutOfMemory();
+  }
 }
 
 }  // namespace kebu

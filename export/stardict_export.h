@@ -17,10 +17,12 @@
 // and are left out.
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "dictionary/dic_reader.h"
-#include "export/plain_text_export.h"
+#include "base/status.h"
+#include "dictionary/dic_source.h"
+#include "export/output.h"
 
 namespace kebu {
 
@@ -34,14 +36,14 @@ struct StarDictOptions {
 // name without the extension.
 std::string StarDictNameFromPath(const std::string& path);
 
-// Writes the whole dictionary of `reader` into the folder `folder`, which
-// must not exist yet or be an empty folder (which it replaces). The files
-// are made in a temporary folder beside it, which is renamed to `folder`
-// when complete: a failed or cancelled conversion leaves nothing behind and
-// changes nothing. Results as ExportPlainText's; kCannotCreate also when
+// Writes the whole dictionary `source` into the folder `folder`, which must
+// not exist yet or be an empty folder (which it replaces). The files are
+// made in a temporary folder beside it, which is renamed to `folder` when
+// complete: a failed or cancelled conversion leaves nothing behind and
+// changes nothing. Results as in export/output.h; kInvalidArgument also when
 // `folder` exists and is not an empty folder.
-ExportResult ExportStarDict(const DicReader& reader, const std::string& folder,
-                            const StarDictOptions& options, const ExportHooks& hooks,
-                            ExportStats* stats);
+Status ExportStarDict(const std::shared_ptr<const DicSource>& source, const std::string& folder,
+                      const StarDictOptions& options, const ExportHooks& hooks,
+                      ExportStats* stats);
 
 }  // namespace kebu

@@ -716,23 +716,23 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
   UpdateCommands();
 }
 
-void CViewerDlg::OnExportFinished(ExportResult result, const ExportStats& stats) {
+void CViewerDlg::OnExportFinished(const Status& result, const ExportStats& stats) {
   UpdateTitle();
   UpdateCommands();
   if (closePending_) {
     close();
     return;
   }
-  if (result == ExportResult::kDone && stats.stoppedByRule) {
+  if (result.IsOk() && stats.stoppedByRule) {
     dialogs_->Tell(this, tr("%1 of %2 records written; this export ends after index entry %3.")
                                  .arg(Thousands(stats.written), Thousands(stats.nword),
                                       Thousands(kExportStopAfterEntry)) +
                              QLatin1Char('\n') +
                              tr("File > Export all records… writes every record."));
-  } else if (result != ExportResult::kDone && result != ExportResult::kCancelled) {
+  } else if (!result.IsOk() && result.Code() != StatusCode::kCancelled) {
     dialogs_->Tell(
         this,
-        tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(stats.error)));
+        tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(result.Message())));
   }
 }
 

@@ -178,7 +178,7 @@ class CViewerDlg : public QDialog {
   int CurrentDictionary() const;
   void UpdateCommands();
   void StartExport(int32_t stopAfterEntry);
-  void OnExportFinished(ExportResult result, const ExportStats& stats);
+  void OnExportFinished(const Status& result, const ExportStats& stats);
   // Puts `text` into the pane, the caret at its start.
   void SetPaneText(const QString& text);
 

@@ -144,7 +144,7 @@ TEST(Kebu, ExportWritesTheLibrarysBytesThroughATemporaryFile) {
   Files f;
   DicReader reader;
   ASSERT_TRUE(reader.Open(f.dic).IsOk());
-  ExportPlainText(reader, f.dir.File("library.txt"), {}, {-1});
+  ASSERT_TRUE(ExportPlainText(reader.Source(), f.dir.File("library.txt"), {}, {-1}).IsOk());
   // A name that is not UTF-8 is passed through; a file whose name holds
   // U+FFFD in its place is another file.
   const std::string odd = f.dir.File("out\xE9.txt"), other = f.dir.File("out\xEF\xBF\xBD.txt");

@@ -51,7 +51,11 @@ TEST(Concurrent, ExportOnAnotherThreadWhileLookingUp) {
   Opened d(MakeDictionary(records).bytes);
   const std::string target = d.dir.File("out.txt").string();
   ExportStats stats;
-  std::thread exporter([&] { ExportPlainText(d.reader, target, {}, {-1}, &stats); });
+  // The export's thread holds the open file, not the reader (which this
+  // thread alone uses).
+  std::thread exporter([&, source = d.reader.Source()] {
+    EXPECT_TRUE(ExportPlainText(source, target, {}, {-1}, &stats).IsOk());
+  });
   for (int i = 0; i < 100; ++i) LookupAll(d.reader, i % 2 ? "a" : "b");
   exporter.join();
   EXPECT_EQ(stats.written, 3000);

@@ -164,7 +164,7 @@ std::vector<Record> ManyWords(int count) {
 std::string ReferenceExport(const QByteArray& path, const std::string& out, int32_t stop = 10000) {
   DicReader reader;
   EXPECT_TRUE(reader.Open(path.toStdString()).IsOk());
-  EXPECT_EQ(ExportPlainText(reader, out, {}, {.stopAfterEntry = stop}), ExportResult::kDone);
+  EXPECT_TRUE(ExportPlainText(reader.Source(), out, {}, {.stopAfterEntry = stop}).IsOk());
   return ReadText(out);
 }
 
@@ -465,8 +465,8 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   QSignalSpy titles(&window, &QWidget::windowTitleChanged);
   std::vector<int64_t> cancelled;  // records written by each export that was cancelled
   QObject::connect(window.findChild<ExportJob*>(), &ExportJob::Finished,
-                   [&](ExportResult result, const ExportStats& stats) {
-                     if (result == ExportResult::kCancelled) cancelled.push_back(stats.written);
+                   [&](const Status& result, const ExportStats& stats) {
+                     if (result.Code() == StatusCode::kCancelled) cancelled.push_back(stats.written);
                    });
   const auto exportToFifo = [&] {
     dialogs_->files = {QString::fromStdString(fifo)};
