@@ -15,7 +15,7 @@ bool DictionaryList::Add(const QByteArray& path, bool searched) {
   d.path = path;
   d.name = FileNameOfPath(QFile::decodeName(path));
   d.searched = searched;
-  d.reader = std::make_shared<DicReader>();
+  d.reader = std::make_unique<DicReader>();
   if (const Status opened = d.reader->Open(path.toStdString()); !opened.IsOk()) {
     d.error = QString::fromStdString(opened.Message());
     d.reader.reset();

@@ -22,7 +22,7 @@ ExportJob::~ExportJob() {
   if (drainFd_ >= 0) ::close(drainFd_);
 }
 
-void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target,
+void ExportJob::Start(std::shared_ptr<const DicSource> source, QByteArray target,
                       ExportOptions options) {
   if (running_) return;
   if (thread_.joinable()) thread_.join();
@@ -32,7 +32,7 @@ void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target
   target_ = target;
   progressQueued_ = false;
   try {
-    thread_ = std::thread([this, reader = std::move(reader), path = target.toStdString(), options] {
+    thread_ = std::thread([this, source = std::move(source), path = target.toStdString(), options] {
       ExportHooks hooks;
       hooks.cancel = &cancel_;
       hooks.progress = [this](const ExportStats& stats) {
@@ -54,7 +54,7 @@ void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target
             Qt::QueuedConnection);
       };
       ExportStats stats;
-      const Status result = ExportPlainText(reader->Source(), path, hooks, options, &stats);
+      const Status result = ExportPlainText(source, path, hooks, options, &stats);
       QMetaObject::invokeMethod(
           this,
           [this, result, stats] {

@@ -712,7 +712,7 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
   exportTarget_ = target;
   ExportOptions options;
   options.stopAfterEntry = stopAfterEntry;
-  export_->Start(dictionaries_.At(d).reader, bytes, options);
+  export_->Start(dictionaries_.At(d).reader->Source(), bytes, options);
   UpdateCommands();
 }
 
