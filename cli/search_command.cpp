@@ -7,7 +7,6 @@
 
 #include "cli/commands.h"
 #include "cli/hit_listing.h"
-#include "search/hit_texts.h"
 #include "search/text_scan.h"
 
 namespace kebu::cli {
@@ -88,11 +87,10 @@ int RunSearch(const std::vector<const char*>& argv) {
                  static_cast<long long>(stats.skippedAreas));
   }
 
-  HitTextReader texts(reader.Source());
   HitListing listing(json, reader.GetVersionMajor(), hits.size(), truncated);
   RecordText t;
   for (size_t i = 0; i < hits.size(); ++i) {
-    if (!texts.Read(hits[i].position, &t)) {
+    if (!reader.GetHit(hits[i].position, &t)) {
       std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
       return kExitFailure;
     }

@@ -19,7 +19,8 @@ void DicLookup::ClearHits() {
 }
 
 template <typename OnMatch>
-void DicLookup::Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch) {
+void DicLookup::Walk(std::u16string_view key, bool wholeWord, const RecordPosition* after,
+                     OnMatch onMatch) {
   std::u16string folded;
   if (source_->versionMajor >= 6) {
     folded = FoldKey(key);
@@ -33,11 +34,18 @@ void DicLookup::Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch) {
   const bool tabCut = bocu && wholeWord && source_->versionMajor >= 6;
   const int32_t start = index.FindEntry(cmp);
   const int32_t entries = index.EntryLimit();
+  // Going on behind a hit: its entry is one the lookup had reached.
+  if (after != nullptr && (after->indexEntry < start || after->indexEntry >= entries)) return;
 
-  for (int32_t n = start; n < entries; ++n) {
+  for (int32_t n = after != nullptr ? after->indexEntry : start; n < entries; ++n) {
     const uint32_t entry = static_cast<uint32_t>(n);
-    // An area is read once per lookup, whatever number of entries name it.
-    if (index.BlockReadBefore(entry, static_cast<uint32_t>(start))) continue;
+    const bool resumed = after != nullptr && n == after->indexEntry;
+    // An area is read once per lookup, whatever number of entries name it
+    // (a hit never names such an entry).
+    if (index.BlockReadBefore(entry, static_cast<uint32_t>(start))) {
+      if (resumed) return;
+      continue;
+    }
     uint32_t block = 0;
     const uint8_t* entryKey = nullptr;
     uint32_t entryKeyLength = 0;
@@ -45,9 +53,17 @@ void DicLookup::Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch) {
     if (cmp.Compare(entryKey, entryKeyLength) > 0) return;
     // An area that cannot be loaded is passed over, as sequential reading
     // does.
-    if (!blocks_.LoadBlock(static_cast<int32_t>(block), index.AreaBlockLimit(entry))) continue;
+    if (!blocks_.LoadBlock(static_cast<int32_t>(block), index.AreaBlockLimit(entry))) {
+      if (resumed) return;
+      continue;
+    }
     RecordFields fields;
     RecordPosition position;
+    // Behind the hit: the records up to it are walked, not compared again.
+    if (resumed && (static_cast<int32_t>(block) != after->block ||
+                    !blocks_.ParseRecordAt(after->recordOffset, &fields, &position))) {
+      return;  // no hit of this dictionary stands there
+    }
     while (blocks_.ParseRecord(&fields, &position)) {
       position.indexEntry = n;
       uint32_t comparedLength = 0;
@@ -62,11 +78,21 @@ void DicLookup::Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch) {
 }
 
 LookupResult DicLookup::Lookup(std::u16string_view key, bool wholeWord, int limit) {
+  return CollectHits(key, wholeWord, nullptr, limit);
+}
+
+LookupResult DicLookup::LookupAfter(std::u16string_view key, bool wholeWord,
+                                    const RecordPosition& after, int limit) {
+  return CollectHits(key, wholeWord, &after, limit);
+}
+
+LookupResult DicLookup::CollectHits(std::u16string_view key, bool wholeWord,
+                                    const RecordPosition* after, int limit) {
   LookupResult result;
   ClearHits();
   // Called for every record that does not compare greater: a match is kept,
   // and the walk ends at the limit.
-  Walk(key, wholeWord, [&](bool match, const RecordPosition& position, const RecordFields& fields) {
+  Walk(key, wholeWord, after, [&](bool match, const RecordPosition& position, const RecordFields& fields) {
     if (match) {
       try {
         SearchHit hit;
@@ -96,7 +122,7 @@ LookupResult DicLookup::Lookup(std::u16string_view key, bool wholeWord, int limi
 uint64_t DicLookup::Count(std::u16string_view key, bool wholeWord,
                           const std::atomic<bool>* cancel) {
   uint64_t count = 0;
-  Walk(key, wholeWord, [&](bool match, const RecordPosition&, const RecordFields&) {
+  Walk(key, wholeWord, nullptr, [&](bool match, const RecordPosition&, const RecordFields&) {
     count += match ? 1 : 0;
     return cancel == nullptr || !cancel->load(std::memory_order_relaxed);
   });
@@ -118,6 +144,32 @@ bool DicLookup::GetHit(uint32_t i, RecordText* text, const TextCapacities& capac
   r.fields = hit.fields;
   r.position = hit.position;
   r.headword = pool_.data() + hit.headwordOffset;
+  r.area = blocks_.GetData();
+  r.areaSize = blocks_.GetDataSize();
+  return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
+}
+
+bool DicLookup::GetHit(const RecordPosition& position, RecordText* text,
+                       const TextCapacities& capacities, const SubstitutionTable* table) {
+  const DicIndex& index = source_->index;
+  uint32_t block = 0;
+  const uint8_t* key = nullptr;
+  uint32_t keyLength = 0;
+  RawRecord r;
+  // The area is loaded anew only when another one is asked for; the walk to
+  // the record goes on from where the last one stopped when it can.
+  if (position.indexEntry < 0 ||
+      !index.ReadEntry(static_cast<uint32_t>(position.indexEntry), &block, &key, &keyLength) ||
+      static_cast<int32_t>(block) != position.block ||
+      (blocks_.GetCurrentBlock() != position.block &&
+       !blocks_.LoadBlock(position.block,
+                          index.AreaBlockLimit(static_cast<uint32_t>(position.indexEntry)))) ||
+      !blocks_.ParseRecordAt(position.recordOffset, &r.fields, &r.position)) {
+    text->Clear();
+    return false;
+  }
+  r.position.indexEntry = position.indexEntry;
+  r.headword = blocks_.Headword();
   r.area = blocks_.GetData();
   r.areaSize = blocks_.GetDataSize();
   return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);

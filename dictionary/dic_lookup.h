@@ -1,6 +1,13 @@
 // Lookup: every record whose headword begins with a key (or equals it), and
 // the texts of each hit.
 //
+// A hit is named two ways: by its number in the hit table of the last
+// lookup (GetHit(i), valid until the next lookup), and by its
+// RecordPosition (GetHit(position), valid as long as the dictionary is
+// open, on any lookup of the same dictionary). A lookup can go on behind
+// a hit (LookupAfter), so that listing a key's hits a page at a time walks
+// the file once.
+//
 // Thread safety: a DicLookup holds its own area buffer and hit table over the
 // shared, read-only DicSource. One thread uses one DicLookup; lookups on
 // other threads (a count of all hits, say) take one of their own.
@@ -45,9 +52,15 @@ class DicLookup {
   // Finds the records whose headword begins with `key` or, with
   // `wholeWord`, equals it; at most `limit` of them when limit > 0. In a
   // dictionary of version major 6 or more the key is folded first (A-Z to
-  // lower case, '-' to a space, kana by FoldKana). The hits before stay in
-  // the table until the next lookup.
+  // lower case, '-' to a space, kana by FoldKana). The hits replace those of
+  // the lookup before.
   LookupResult Lookup(std::u16string_view key, bool wholeWord, int limit);
+  // The same lookup, going on behind `after`: the hits that Lookup without
+  // a limit would find behind that one, at most `limit` of them. `after` is
+  // the position of a hit of this key and mode in this dictionary (as
+  // GetHit gives it); for any other position no hits come back.
+  LookupResult LookupAfter(std::u16string_view key, bool wholeWord, const RecordPosition& after,
+                           int limit);
   // The number of records Lookup would find without a limit, without
   // keeping them; stops early (returning what it counted) once *cancel is
   // true.
@@ -55,17 +68,30 @@ class DicLookup {
                  const std::atomic<bool>* cancel = nullptr);
 
   uint32_t HitCount() const { return static_cast<uint32_t>(hits_.size()); }
+  // Where hit i stands (i below HitCount()), also when its texts cannot be
+  // read.
+  const RecordPosition& HitPosition(uint32_t i) const { return hits_[i].position; }
   // Hit i with its texts cut at `capacities`. False when i is out of range
   // or the hit's record area cannot be loaded (the texts are then empty).
   bool GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities = kWindowCapacities,
               const SubstitutionTable* table = nullptr);
+  // The record at `position` (a lookup's hit, a full-text hit, any record
+  // that sequential reading gave), decoded as GetHit(i) decodes. Hits read
+  // in file order walk each record area once. False, with the texts empty,
+  // when no record starts there (the file changed, or the position is not
+  // one of this dictionary's).
+  bool GetHit(const RecordPosition& position, RecordText* text,
+              const TextCapacities& capacities = kWindowCapacities,
+              const SubstitutionTable* table = nullptr);
   void ClearHits();
 
  private:
-  // The walk of Lookup and Count: calls onMatch for every match until it
-  // returns false.
+  // The walk of Lookup and Count: calls onMatch for every record that does
+  // not compare greater, until it returns false; behind `after` when given.
   template <typename OnMatch>
-  void Walk(std::u16string_view key, bool wholeWord, OnMatch onMatch);
+  void Walk(std::u16string_view key, bool wholeWord, const RecordPosition* after, OnMatch onMatch);
+  LookupResult CollectHits(std::u16string_view key, bool wholeWord, const RecordPosition* after,
+                           int limit);
 
   std::shared_ptr<const DicSource> source_;
   DicBlockReader blocks_;

@@ -46,9 +46,23 @@ LookupResult DicReader::Lookup(std::u16string_view key, bool wholeWord, int limi
   return lookup_ != nullptr ? lookup_->Lookup(key, wholeWord, limit) : LookupResult();
 }
 
+LookupResult DicReader::LookupAfter(std::u16string_view key, bool wholeWord,
+                                    const RecordPosition& after, int limit) {
+  return lookup_ != nullptr ? lookup_->LookupAfter(key, wholeWord, after, limit) : LookupResult();
+}
+
 bool DicReader::GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities,
                        const SubstitutionTable* table) {
   return lookup_ != nullptr && lookup_->GetHit(i, text, capacities, table);
+}
+
+bool DicReader::GetHit(const RecordPosition& position, RecordText* text,
+                       const TextCapacities& capacities, const SubstitutionTable* table) {
+  if (lookup_ == nullptr) {
+    text->Clear();
+    return false;
+  }
+  return lookup_->GetHit(position, text, capacities, table);
 }
 
 void DicReader::ClearHits() {

@@ -47,8 +47,15 @@ class DicReader {
 
   // Lookup on the reader's own DicLookup (see there); no hits while closed.
   LookupResult Lookup(std::u16string_view key, bool wholeWord, int limit);
+  LookupResult LookupAfter(std::u16string_view key, bool wholeWord, const RecordPosition& after,
+                           int limit);
   uint32_t HitCount() const { return lookup_ != nullptr ? lookup_->HitCount() : 0; }
+  // See DicLookup::HitPosition; i below HitCount().
+  const RecordPosition& HitPosition(uint32_t i) const { return lookup_->HitPosition(i); }
   bool GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities = kWindowCapacities,
+              const SubstitutionTable* table = nullptr);
+  bool GetHit(const RecordPosition& position, RecordText* text,
+              const TextCapacities& capacities = kWindowCapacities,
               const SubstitutionTable* table = nullptr);
   void ClearHits();
 

@@ -154,10 +154,26 @@ void CheckLookups(DicReader& reader, DicLookup& counter, const std::u16string& k
   CHECK(!unlimited.truncated && all == reader.HitCount());
   CHECK(counter.Count(key, wholeWord) == all);
   std::vector<RecordPosition> positions;
+  std::vector<RecordText> fetched;
   RecordText t;
   for (uint32_t i = 0; i < all; ++i) {
     CHECK(reader.GetHit(i, &t, kWholeTexts));
     positions.push_back(t.position);
+    if (i < kHitsFetched) fetched.push_back(t);
+  }
+  // Page by page, going on behind the last hit: the same hits; and a hit
+  // read again by its position is the hit.
+  for (uint32_t from = 0; from < all;) {
+    const LookupResult page = from == 0 ? reader.Lookup(key, wholeWord, 3)
+                                        : reader.LookupAfter(key, wholeWord, positions[from - 1], 3);
+    if (!page.status.IsOk()) return;
+    CHECK(page.count == std::min<uint32_t>(3, all - from));
+    for (uint32_t i = 0; i < page.count; ++i) CHECK(reader.HitPosition(i) == positions[from + i]);
+    from += page.count;
+  }
+  for (size_t i = fetched.size(); i-- > 0;) {
+    CHECK(reader.GetHit(positions[i], &t, kWholeTexts) && t.headword == fetched[i].headword &&
+          t.translation == fetched[i].translation && t.pronunciation == fetched[i].pronunciation);
   }
   for (int limit : {10000, 3}) {
     const LookupResult limited = reader.Lookup(key, wholeWord, limit);

@@ -8,8 +8,7 @@
 //   options.threads = 2;
 //   ScanText(reader.Source(), u"railway", options,
 //            [&](const TextHit& hit) { hits.push_back(hit); return true; });
-//   HitTextReader texts(reader.Source());   // search/hit_texts.h
-//   texts.Read(hits[0].position, &recordText);
+//   reader.GetHit(hits[0].position, &recordText);   // or a DicLookup's, on another thread
 //
 // Thread safety: ScanText only reads the shared DicSource, through cursors
 // of its own (one per thread), so lookups, cursors and other scans on other
@@ -41,7 +40,7 @@ enum TextField : uint8_t {
 };
 
 struct TextHit {
-  RecordPosition position;  // for HitTextReader::Read
+  RecordPosition position;  // for DicLookup::GetHit (DicReader::GetHit)
   uint8_t fields = 0;       // TextField bits, at least one
 };
 

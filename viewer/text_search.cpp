@@ -10,7 +10,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "search/hit_texts.h"
+#include "dictionary/dic_lookup.h"
 
 namespace kebu::viewer {
 
@@ -56,7 +56,7 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
     outbox.result = result;
   };
   for (const auto& [dictionary, source] : request.sources) {
-    HitTextReader texts(source);
+    DicLookup texts(source);
     RecordText record;
     TextScanOptions options;
     options.exact = request.exact;
@@ -66,7 +66,7 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
     TextScanStats stats;
     result = ScanText(source, request.query, options, [&](const TextHit& hit) {
       if (++hits > request.skip && taken < request.take) {
-        if (!texts.Read(hit.position, &record)) record.Clear();
+        texts.GetHit(hit.position, &record);  // empty texts when it cannot be read
         Hit& row = rows.emplace_back();
         row.dictionary = dictionary;
         row.headword = FromUtf16(DisplayHeadword(record.headword, source->versionMajor));

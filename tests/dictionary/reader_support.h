@@ -58,6 +58,13 @@ inline std::vector<Texts> ReadAll(DicReader& reader, const TextCapacities& caps 
   return out;
 }
 
+// Hit i of the last lookup with its texts.
+inline Texts HitTexts(DicReader& reader, uint32_t i, const TextCapacities& caps = kWholeTexts) {
+  RecordText t;
+  EXPECT_TRUE(reader.GetHit(i, &t, caps)) << "hit " << i;
+  return ToUtf8(t);
+}
+
 // Every hit of a lookup with its texts.
 inline std::vector<Texts> LookupAll(DicReader& reader, const std::string& key, bool wholeWord = false,
                                     int limit = kWindowHitLimit, bool* truncated = nullptr,
@@ -66,11 +73,7 @@ inline std::vector<Texts> LookupAll(DicReader& reader, const std::string& key, b
   const uint32_t n = found.count;
   if (truncated != nullptr) *truncated = found.truncated;
   std::vector<Texts> out;
-  RecordText t;
-  for (uint32_t i = 0; i < n; ++i) {
-    EXPECT_TRUE(reader.GetHit(i, &t, caps)) << "hit " << i;
-    out.push_back(ToUtf8(t));
-  }
+  for (uint32_t i = 0; i < n; ++i) out.push_back(HitTexts(reader, i, caps));
   return out;
 }
 

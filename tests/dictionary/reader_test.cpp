@@ -107,6 +107,23 @@ TEST(Reader, EveryVariantReadsBackAsWrittenAndLooksUpAsTheModelSays) {
               << "key " << key << (whole ? " whole word" : "") << " limit " << limit;
           EXPECT_EQ(truncated, expectedTruncated) << key;
         }
+        // Page by page, each lookup going on behind the last hit of the one
+        // before, and each hit read again by its position.
+        bool truncated = false;
+        const std::vector<Texts> unlimited = Model(all, key, bocu, v6, whole, 0, &truncated);
+        std::vector<Texts> paged = LookupAll(d.reader, key, whole, 2, &truncated);
+        while (truncated) {
+          const LookupResult page =
+              d.reader.LookupAfter(Utf8ToUtf16(key), whole, paged.back().position, 1 + k % 3);
+          truncated = page.truncated;
+          for (uint32_t i = 0; i < page.count; ++i) paged.push_back(HitTexts(d.reader, i));
+        }
+        ASSERT_EQ(paged, unlimited) << "key " << key << (whole ? " whole word" : "");
+        RecordText t;
+        for (const Texts& hit : paged) {
+          ASSERT_TRUE(d.reader.GetHit(hit.position, &t, kWholeTexts));
+          EXPECT_EQ(ToUtf8(t), hit);
+        }
       }
     }
     // The empty key lists the dictionary in file order.

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "dictionary/header_report.h"
-#include "search/hit_texts.h"
+#include "dictionary/dic_lookup.h"
 #include "search/text_scan.h"
 #include "tests/support/test_support.h"
 #include "viewer/about_dlg.h"
@@ -120,10 +120,10 @@ class ViewerTest : public ::testing::Test {
     for (int d = 0; d < list.Size(); ++d) {
       if (!list.At(d).searched || !list.At(d).IsOpen()) continue;
       const auto source = list.At(d).reader->Source();
-      HitTextReader texts(source);
+      DicLookup texts(source);
       RecordText t;
-      ScanText(source, query.toStdU16String(), {.exact = exact}, [&](const TextHit& hit) {
-        texts.Read(hit.position, &t);
+      (void)ScanText(source, query.toStdU16String(), {.exact = exact}, [&](const TextHit& hit) {
+        texts.GetHit(hit.position, &t);
         const auto headword = QStringView(DisplayHeadword(t.headword, source->versionMajor));
         const QString attribute = t.attribute ? QString::number(t.attribute) : "";
         rows << QString("%1|%2|%3").arg(rows.size() + 1).arg(headword, attribute) +
@@ -304,6 +304,11 @@ TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewK
     EXPECT_EQ(window.StatusLine()->text(),
               QString("10,000 of 10,050 hits%1 — <a href=\"more\">show more</a>").arg(shown));
     EXPECT_EQ(Rows(), CoreRows("w"));
+    // A row names its record by position: the lookup of another key on the
+    // same reader meanwhile does not change what it shows.
+    window.HitList()->selectRow(5);
+    window.ShowSelectedEntry();
+    EXPECT_TRUE(PaneShows("w00005")) << window.PaneText().toStdString();
     window.HitList()->selectRow(9999);
     emit window.StatusLine()->linkActivated("more");
     EXPECT_TRUE(ScanEnds());
