@@ -64,7 +64,7 @@ void RememberDictionaries() {
       records.push_back({.headword = word, .translation = kTranslations[i % 5]});
     }
     kebu::testing::Options options;
-    options.record_layout = false;
+    options.recordLayout = false;
     kebu::testing::WriteFile(g_dir->File("big.dic"),
                              kebu::testing::MakeDictionary(std::move(records), options).bytes);
     g_dictionaries.push_back(QByteArray::fromStdString(g_dir->File("big.dic")));

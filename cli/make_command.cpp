@@ -145,22 +145,22 @@ int RunMake(const std::vector<const char*>& argv) {
     options.version = v6 ? 0x0600 : 0x0500;
     options.encoding = bocu ? Encoding::kBocu1 : Encoding::kCp932;
     options.block_size = 1024;
-    options.area_blocks = 4;
-    options.auto_index32 = true;
-    options.record_layout = false;
-    options.max_headword_bytes = kMaxHeadwordBytes;
+    options.areaBlocks = 4;
+    options.autoIndex32 = true;
+    options.recordLayout = false;
+    options.maxHeadwordBytes = kMaxHeadwordBytes;
     const size_t count = list.records.size();
     const std::vector<uint32_t> lines = std::move(list.lines);
     const Result<writer::BuiltDictionary> built = writer::BuildDictionary(std::move(list.records), options);
     if (!built.IsOk()) return Fail(in, built.GetStatus().Message());
     const writer::BuiltDictionary& dic = *built;
-    if (dic.first_long_headword) {
-      return FailAt(in, lines[*dic.first_long_headword],
+    if (dic.firstLongHeadword) {
+      return FailAt(in, lines[*dic.firstLongHeadword],
                     "the headword is longer than the " + std::to_string(kMaxHeadwordBytes) +
                         " bytes a dictionary holds");
     }
     if (dic.substitutions > 0 && !args.Has("--replace")) {
-      return FailAt(in, lines[*dic.first_substituted],
+      return FailAt(in, lines[*dic.firstSubstituted],
                     std::to_string(dic.substitutions) +
                         " characters that code page 932 does not have, the first on this "
                         "line; --replace writes '?' for them, --encoding bocu1 keeps them");

@@ -47,7 +47,7 @@ class DicBlockReader {
   // Bytes of the loaded area held by GetData(): its blocks, or fewer when it
   // runs past the end of the file or into the next area. 0 while no area is
   // loaded.
-  uint32_t GetDataSize() const { return areaSize_; }
+  uint32_t DataSize() const { return areaSize_; }
   int32_t GetPosition() const { return position_; }
   int32_t GetCurrentBlock() const { return currentBlock_; }
 

@@ -48,7 +48,7 @@ ReadStatus DicCursor::NextRecord(RawRecord* record) {
       record->position.indexEntry = entry_;
       record->headword = blocks_.Headword();
       record->area = blocks_.GetData();
-      record->areaSize = blocks_.GetDataSize();
+      record->areaSize = blocks_.DataSize();
       return ReadStatus::kRecord;
     }
     areaLoaded_ = false;

@@ -145,7 +145,7 @@ bool DicLookup::GetHit(uint32_t i, RecordText* text, const TextCapacities& capac
   r.position = hit.position;
   r.headword = pool_.data() + hit.headwordOffset;
   r.area = blocks_.GetData();
-  r.areaSize = blocks_.GetDataSize();
+  r.areaSize = blocks_.DataSize();
   return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
 }
 
@@ -171,7 +171,7 @@ bool DicLookup::GetHit(const RecordPosition& position, RecordText* text,
   r.position.indexEntry = position.indexEntry;
   r.headword = blocks_.Headword();
   r.area = blocks_.GetData();
-  r.areaSize = blocks_.GetDataSize();
+  r.areaSize = blocks_.DataSize();
   return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
 }
 

@@ -663,11 +663,11 @@ void CViewerDlg::OnAddDictionary() {
   if (!chosen.isEmpty()) AddDictionaries({QFile::encodeName(chosen)});
 }
 
-std::unique_ptr<DictionariesDlg> CViewerDlg::MakeDictionariesDialog() {
-  auto dialog = std::make_unique<DictionariesDlg>(dictionaries_, this);
-  DictionariesDlg* raw = dialog.get();
-  connect(raw, &DictionariesDlg::Changed, this, &CViewerDlg::OnDictionariesChanged);
-  connect(raw, &DictionariesDlg::AddRequested, this, [this, raw] {
+std::unique_ptr<CDictionariesDlg> CViewerDlg::MakeDictionariesDialog() {
+  auto dialog = std::make_unique<CDictionariesDlg>(dictionaries_, this);
+  CDictionariesDlg* raw = dialog.get();
+  connect(raw, &CDictionariesDlg::Changed, this, &CViewerDlg::OnDictionariesChanged);
+  connect(raw, &CDictionariesDlg::AddRequested, this, [this, raw] {
     OnAddDictionary();
     raw->Refill(dictionaries_.Size() - 1);
   });

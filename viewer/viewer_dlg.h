@@ -41,7 +41,7 @@ class CViewerDlg;
 
 namespace kebu::viewer {
 
-class DictionariesDlg;
+class CDictionariesDlg;
 class HitCounter;
 class HitListModel;
 class TextSearch;
@@ -109,7 +109,7 @@ class CViewerDlg : public QDialog {
   // named in one message.
   void AddDictionaries(const std::vector<QByteArray>& paths);
   // The Dictionaries dialog over the window's list, connected to it.
-  std::unique_ptr<DictionariesDlg> MakeDictionariesDialog();
+  std::unique_ptr<CDictionariesDlg> MakeDictionariesDialog();
 
   void SetUserDialogs(std::unique_ptr<UserDialogs> dialogs);
 

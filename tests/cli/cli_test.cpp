@@ -193,9 +193,9 @@ TEST(Kebu, OutputsSayHowManyDamagedAreasTheyPassedOver) {
   for (int i = 0; i < 40; ++i) records.push_back({.headword = "w" + std::to_string(100 + i), .translation = "t"});
   Options o;
   o.block_size = 64;
-  o.records_per_area = 4;
+  o.recordsPerArea = 4;
   BuiltDictionary built = MakeDictionary(records, o);
-  for (const int area : {1, 6}) PutLe16(built.bytes, built.layout.areas[area].file_offset, 0);
+  for (const int area : {1, 6}) PutLe16(built.bytes, built.layout.areas[area].fileOffset, 0);
   const std::string dic = dir.File("d.dic");
   WriteFile(dic, built.bytes);
   const std::vector<std::vector<std::string>> commands = {

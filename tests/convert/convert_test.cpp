@@ -182,10 +182,10 @@ struct Variant {
 const Variant kVariants[] = {
     {"cp932 v4, 64-byte blocks", {.version = 0x0400, .block_size = 64}, false},
     {"cp932 v5, 4-byte lengths", {.block_size = 1024, .lengths = LengthWidth::k4}, false},
-    {"cp932 v5, 32-byte blocks, a record an area", {.block_size = 32, .records_per_area = 1},
+    {"cp932 v5, 32-byte blocks, a record an area", {.block_size = 32, .recordsPerArea = 1},
      false},
     {"bocu1 v6, 2-block areas",
-     {.version = 0x0600, .encoding = Encoding::kBocu1, .block_size = 128, .area_blocks = 2}, true},
+     {.version = 0x0600, .encoding = Encoding::kBocu1, .block_size = 128, .areaBlocks = 2}, true},
     {"bocu1 v5", {.encoding = Encoding::kBocu1, .block_size = 256}, false},
 };
 
@@ -300,7 +300,7 @@ TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
   // their buffers are used again.
   for (int i = 0; i < 600; ++i) records.push_back({.headword = V6Headword("w" + std::to_string(i)), .translation = "t"});
   Options options = kVariants[3].options;
-  options.records_per_area = 1;
+  options.recordsPerArea = 1;
   TempDir dir;
   WriteFile(dir.File("d.dic"), MakeDictionary(records, options).bytes);
   const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});

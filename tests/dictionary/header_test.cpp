@@ -37,7 +37,7 @@ TEST(Header, FieldsAreTestedInOrderAndTheFirstFailureNamesTheCause) {
   for (const Case& c : cases) {
     Options o;
     o.version = c.version;
-    o.signature_offset = c.signatureOffset;
+    o.signatureOffset = c.signatureOffset;
     std::vector<uint8_t> raw = MakeHeader(o);
     PutLe16(raw, header_offset::kHeaderSize, static_cast<uint16_t>(c.headerSize));
     PutLe16(raw, header_offset::kBlockSize, static_cast<uint16_t>(c.blockSize));

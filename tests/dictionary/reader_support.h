@@ -93,7 +93,7 @@ inline std::vector<Texts> Expected(const BuiltDictionary& built, const std::vect
     for (const RecordLayout& r : area.records) {
       const Record& s = records[r.source];
       out.push_back({s.headword, s.translation, s.example, s.pronunciation, s.attribute & 0x0F,
-                     {static_cast<int32_t>(a), static_cast<int32_t>(area.first_block),
+                     {static_cast<int32_t>(a), static_cast<int32_t>(area.firstBlock),
                       static_cast<int32_t>(r.offset)}});
     }
   }

@@ -13,7 +13,7 @@ struct Variant {
   Encoding encoding;
   uint16_t version;
   int blockSize;
-  int perArea;  // 0: as many as fit in area_blocks
+  int perArea;  // 0: as many as fit in areaBlocks
   int areaBlocks;
   LengthWidth lengths;
   bool index32;
@@ -39,13 +39,13 @@ Options OptionsOf(const Variant& v) {
   o.encoding = v.encoding;
   o.version = v.version;
   o.block_size = v.blockSize;
-  o.records_per_area = v.perArea;
-  o.area_blocks = v.areaBlocks;
+  o.recordsPerArea = v.perArea;
+  o.areaBlocks = v.areaBlocks;
   o.lengths = v.lengths;
   o.index32 = v.index32;
   o.header_size = v.headerSize;
   o.data_gap = v.dataGap;
-  o.signature_offset = v.signatureOffset;
+  o.signatureOffset = v.signatureOffset;
   return o;
 }
 
@@ -166,7 +166,7 @@ TEST(Lookup, Cases) {
     o.encoding = c.encoding;
     o.version = c.version;
     o.block_size = 32;
-    o.records_per_area = 2;
+    o.recordsPerArea = 2;
     Opened d(MakeDictionary(records, o).bytes);
     EXPECT_EQ(Headwords(LookupAll(d.reader, c.key, c.whole)), c.hits) << c.key;
   }
@@ -221,7 +221,7 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
 }
 
 TEST(SequentialReading, CodePage932PronunciationIsTakenByteForByte) {
-  Record r{.headword = "h", .translation = "t", .pronunciation = "\x41\xE9", .raw_text = true};
+  Record r{.headword = "h", .translation = "t", .pronunciation = "\x41\xE9", .rawText = true};
   Opened d(MakeDictionary({r}).bytes);
   RecordText t;
   ASSERT_TRUE(d.reader.Rewind());

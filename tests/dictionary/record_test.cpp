@@ -88,7 +88,7 @@ TEST(ParseRecord, FieldListsAndAttributeBitsAsWritten) {
       {{.headword = "a", .translation = "t", .example = "first", .extra = {{1, "second"}}}, 0, "second", ""},
       {{.headword = "a", .translation = "t", .extended = true}, 0, "", ""},
       {{.headword = "a", .translation = "t", .extra = {{0x80, ""}, {1, "late"}}}, 0, "", ""},
-      {{.headword = "a", .translation = "t", .example = "e", .end_tag = false}, 0, "e", ""},
+      {{.headword = "a", .translation = "t", .example = "e", .endTag = false}, 0, "e", ""},
   };
   for (const Encoding e : {Encoding::kCp932, Encoding::kBocu1}) {
     for (const LengthWidth width : {LengthWidth::k2, LengthWidth::k4}) {

@@ -69,7 +69,7 @@ TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
     records.push_back({.headword = "w" + std::to_string(100000 + i), .translation = i == 5 ? "" : "t"});
   }
   Options o;
-  o.records_per_area = 1;
+  o.recordsPerArea = 1;
   Opened d(MakeDictionary(records, o).bytes);
   std::vector<std::string> titles;
   ExportHooks hooks;

@@ -72,11 +72,11 @@ TEST(TextScan, FindsWhatAPlainSearchOfTheWholeTextsFinds) {
   using enum LengthWidth;
   const Options variants[] = {
       {.version = 0x400, .encoding = kCp932, .block_size = 64, .lengths = k2},
-      {.version = 0x500, .encoding = kCp932, .block_size = 256, .records_per_area = 3, .lengths = k4},
+      {.version = 0x500, .encoding = kCp932, .block_size = 256, .recordsPerArea = 3, .lengths = k4},
       {.version = 0x600, .encoding = kCp932, .block_size = 1024, .lengths = k2},
-      {.version = 0x400, .encoding = kBocu1, .block_size = 128, .records_per_area = 2, .lengths = k4},
+      {.version = 0x400, .encoding = kBocu1, .block_size = 128, .recordsPerArea = 2, .lengths = k4},
       {.version = 0x500, .encoding = kBocu1, .block_size = 512, .lengths = k2},
-      {.version = 0x600, .encoding = kBocu1, .block_size = 64, .records_per_area = 1, .lengths = k2}};
+      {.version = 0x600, .encoding = kBocu1, .block_size = 64, .recordsPerArea = 1, .lengths = k2}};
   TempDir dir;
   std::mt19937 random(7);
   for (const Options& v : variants) {
@@ -121,7 +121,7 @@ class TextScanOnMany : public ::testing::Test {
     std::mt19937 random(3);
     std::vector<Record> records;
     for (int i = 0; i < 2000; ++i) records.push_back({.headword = RandomText(random, 3, u"y"), .translation = RandomText(random, 5)});
-    WriteFile(dir_.File("m.dic"), MakeDictionary(records, {.block_size = 128, .records_per_area = 4}).bytes);
+    WriteFile(dir_.File("m.dic"), MakeDictionary(records, {.block_size = 128, .recordsPerArea = 4}).bytes);
     ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()).IsOk());
     all_ = Naive(reader_, u"a", false);
     ASSERT_GT(all_.size(), 100u);

@@ -568,7 +568,7 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
 
 TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {
   const QByteArray path =
-      Dic(ManyWords(10010), "areas.dic", {.block_size = 64, .records_per_area = 1});
+      Dic(ManyWords(10010), "areas.dic", {.block_size = 64, .recordsPerArea = 1});
   std::filesystem::create_symlink(path.toStdString(), files_.File("link.txt"));
   // The command, the target, the start of what the user is told, the stop entry of the
   // reference export (0: nothing is written).

@@ -19,7 +19,7 @@ TEST(Writer, HeaderFieldsStandAtTheirOffsets) {
                {0x0500, Encoding::kCp932, 24, 167, 182, 184, 192, 196, 0},
                {0x0600, Encoding::kBocu1, 13, 167, 182, 184, 192, 196, 8}};
   for (const auto& c : cases) {
-    o.version = c.version, o.encoding = c.encoding, o.signature_offset = c.signature;
+    o.version = c.version, o.encoding = c.encoding, o.signatureOffset = c.signature;
     std::vector<uint8_t> want(256, 0);
     auto put = [&](int at, uint32_t v, int n) { while (n--) want[at++] = uint8_t(v), v >>= 8; };
     std::copy(kSignatureText.begin(), kSignatureText.end(), want.begin() + c.signature);
@@ -44,11 +44,11 @@ TEST(Writer, PacksWhatFitsWithTheEndMarker) {
     const BuiltDictionary dic = MakeDictionary(records, {.block_size = blockSize});
     Areas areas;
     for (const AreaLayout& a : dic.layout.areas) {
-      areas.emplace_back(a.records.size(), a.block_count);
-      const uint64_t end = a.file_offset + a.end_marker_offset;  // two zero bytes in the area
-      EXPECT_LE(a.end_marker_offset + 2u, a.block_count * uint32_t(blockSize)) << blockSize;
+      areas.emplace_back(a.records.size(), a.blockCount);
+      const uint64_t end = a.fileOffset + a.endMarkerOffset;  // two zero bytes in the area
+      EXPECT_LE(a.endMarkerOffset + 2u, a.blockCount * uint32_t(blockSize)) << blockSize;
       EXPECT_EQ(dic.bytes[end] | dic.bytes[end + 1], 0) << blockSize;
-      EXPECT_EQ(dic.bytes[a.file_offset] | dic.bytes[a.file_offset + 1] << 8, int(a.block_count));
+      EXPECT_EQ(dic.bytes[a.fileOffset] | dic.bytes[a.fileOffset + 1] << 8, int(a.blockCount));
     }
     EXPECT_EQ(areas, want) << blockSize;
   }
@@ -61,8 +61,8 @@ TEST(Writer, ChoosesTheLengthWidth) {
   for (const auto& [lengths, size, width] : cases) {
     const Options o{.block_size = 256, .lengths = lengths};
     const BuiltDictionary dic = MakeDictionary({{.headword = "a", .translation = std::string(size, 'y')}}, o);
-    EXPECT_EQ(dic.bytes[dic.layout.areas[0].file_offset + 1] & 0x80, width == 4 ? 0x80 : 0) << size;
-    EXPECT_EQ(dic.layout.areas[0].length_width, width);
+    EXPECT_EQ(dic.bytes[dic.layout.areas[0].fileOffset + 1] & 0x80, width == 4 ? 0x80 : 0) << size;
+    EXPECT_EQ(dic.layout.areas[0].lengthWidth, width);
   }
   const Options narrow{.lengths = LengthWidth::k2};
   const Result<BuiltDictionary> refused =
