@@ -46,7 +46,9 @@ class DicCursor {
   // The next record with its texts decoded (DecodeRecord) and cut at
   // `capacities`. The pronunciation comes through `table` when one is
   // given, else each code page 932 byte becomes one unit
-  // (PronunciationRule::kBytes).
+  // (PronunciationRule::kBytes). A text whose string cannot grow throws
+  // std::bad_alloc (whole texts are up to a megabyte); the outputs of the
+  // export module, which read whole texts, turn it into kOutOfMemory.
   ReadStatus ReadNext(RecordText* text, const TextCapacities& capacities = kWholeTexts,
                       const SubstitutionTable* table = nullptr);
 

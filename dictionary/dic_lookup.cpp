@@ -8,6 +8,20 @@
 
 namespace kebu {
 
+namespace {
+
+// DecodeRecord; memory that runs out makes a hit that cannot be read.
+bool DecodeHit(const RawRecord& r, bool bocu, const RecordDecoding& decoding, RecordText* text) {
+  try {
+    return DecodeRecord(r, bocu, decoding, text);
+  } catch (const std::bad_alloc&) {
+    text->Clear();
+    return false;
+  }
+}
+
+}  // namespace
+
 DicLookup::DicLookup(std::shared_ptr<const DicSource> source)
     : source_(std::move(source)), blocks_(source_->file, source_->header) {}
 
@@ -92,29 +106,31 @@ LookupResult DicLookup::CollectHits(std::u16string_view key, bool wholeWord,
   ClearHits();
   // Called for every record that does not compare greater: a match is kept,
   // and the walk ends at the limit.
-  Walk(key, wholeWord, after, [&](bool match, const RecordPosition& position, const RecordFields& fields) {
+  const auto keep = [&](bool match, const RecordPosition& position, const RecordFields& fields) {
     if (match) {
-      try {
-        SearchHit hit;
-        hit.position = position;
-        hit.fields = fields;
-        hit.headwordOffset = pool_.size();
-        const uint8_t* headword = blocks_.Headword();
-        pool_.insert(pool_.end(), headword, headword + fields.headwordLength);
-        pool_.push_back(0);
-        hits_.push_back(hit);
-      } catch (const std::bad_alloc&) {
-        result.status = Status::OutOfMemory();
-        result.truncated = true;
-        return false;
-      }
+      SearchHit hit;
+      hit.position = position;
+      hit.fields = fields;
+      hit.headwordOffset = pool_.size();
+      const uint8_t* headword = blocks_.Headword();
+      pool_.insert(pool_.end(), headword, headword + fields.headwordLength);
+      pool_.push_back(0);
+      hits_.push_back(hit);
     }
     if (limit > 0 && HitCount() >= static_cast<uint32_t>(limit)) {
       result.truncated = true;
       return false;
     }
     return true;
-  });
+  };
+  try {
+    Walk(key, wholeWord, after, keep);
+  } catch (const std::bad_alloc&) {
+    // The key, the hit table or the pool could not grow: the hits so far
+    // stay.
+    result.status = Status::OutOfMemory();
+    result.truncated = true;
+  }
   result.count = HitCount();
   return result;
 }
@@ -122,10 +138,14 @@ LookupResult DicLookup::CollectHits(std::u16string_view key, bool wholeWord,
 uint64_t DicLookup::Count(std::u16string_view key, bool wholeWord,
                           const std::atomic<bool>* cancel) {
   uint64_t count = 0;
-  Walk(key, wholeWord, nullptr, [&](bool match, const RecordPosition&, const RecordFields&) {
-    count += match ? 1 : 0;
-    return cancel == nullptr || !cancel->load(std::memory_order_relaxed);
-  });
+  try {
+    Walk(key, wholeWord, nullptr, [&](bool match, const RecordPosition&, const RecordFields&) {
+      count += match ? 1 : 0;
+      return cancel == nullptr || !cancel->load(std::memory_order_relaxed);
+    });
+  } catch (const std::bad_alloc&) {
+    // Only the key is allocated: nothing was counted.
+  }
   return count;
 }
 
@@ -146,7 +166,7 @@ bool DicLookup::GetHit(uint32_t i, RecordText* text, const TextCapacities& capac
   r.headword = pool_.data() + hit.headwordOffset;
   r.area = blocks_.GetData();
   r.areaSize = blocks_.DataSize();
-  return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
+  return DecodeHit(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
 }
 
 bool DicLookup::GetHit(const RecordPosition& position, RecordText* text,
@@ -172,7 +192,7 @@ bool DicLookup::GetHit(const RecordPosition& position, RecordText* text,
   r.headword = blocks_.Headword();
   r.area = blocks_.GetData();
   r.areaSize = blocks_.DataSize();
-  return DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
+  return DecodeHit(r, source_->IsBocu1(), {capacities, PronunciationRule::kText, table}, text);
 }
 
 }  // namespace kebu

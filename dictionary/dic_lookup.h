@@ -63,7 +63,7 @@ class DicLookup {
                            int limit);
   // The number of records Lookup would find without a limit, without
   // keeping them; stops early (returning what it counted) once *cancel is
-  // true.
+  // true; 0 when memory runs out before the walk.
   uint64_t Count(std::u16string_view key, bool wholeWord = false,
                  const std::atomic<bool>* cancel = nullptr);
 
@@ -72,7 +72,8 @@ class DicLookup {
   // read.
   const RecordPosition& HitPosition(uint32_t i) const { return hits_[i].position; }
   // Hit i with its texts cut at `capacities`. False when i is out of range
-  // or the hit's record area cannot be loaded (the texts are then empty).
+  // or the hit's record area cannot be loaded or memory runs out (the texts
+  // are then empty).
   bool GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities = kWindowCapacities,
               const SubstitutionTable* table = nullptr);
   // The record at `position` (a lookup's hit, a full-text hit, any record
