@@ -30,15 +30,21 @@ bool ListFormHits(DicReader& reader, const char* dict, std::u16string_view key, 
   if (reader.Lookup(key, true, 1, &truncated) > 0) return false;
   forms::DicHeadwordTest dictionaries({reader.Source()});
   forms::LanguageTools tools;
-  const forms::WordMatch match = forms::FindWord(key, dictionaries, tools);
+  const Result<forms::WordMatch> found = forms::FindWord(key, dictionaries, tools);
+  if (!found.IsOk()) {
+    std::fprintf(stderr, "kebu: %s: %s\n", dict, found.GetStatus().Message().c_str());
+    *exit = kExitFailure;
+    return true;
+  }
+  const forms::WordMatch& match = *found;
   for (const forms::MissingTool& missing : match.missing) std::fprintf(stderr, "kebu: %s\n", missing.Message().c_str());
   if (!match.Found()) {
     Say({u"no entry for ", key, u" nor for a dictionary form of it"});
     return false;
   }
-  std::u16string found;
-  for (const forms::FoundForm& form : match.forms) found += (found.empty() ? u"" : u", ") + form.headword;
-  Say({u"no entry for ", key, u"; showing ", found});
+  std::u16string shown;
+  for (const forms::FoundForm& form : match.forms) shown += (shown.empty() ? u"" : u", ") + form.headword;
+  Say({u"no entry for ", key, u"; showing ", shown});
 
   std::vector<std::pair<RecordText, const std::u16string*>> hits;
   for (const forms::FoundForm& form : match.forms) {

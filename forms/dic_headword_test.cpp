@@ -1,5 +1,7 @@
 #include "forms/dic_headword_test.h"
 
+#include <new>
+
 namespace kebu::forms {
 
 DicHeadwordTest::DicHeadwordTest(const std::vector<std::shared_ptr<const DicSource>>& sources) {
@@ -12,6 +14,7 @@ bool DicHeadwordTest::AnyHit(std::u16string_view key, bool wholeWord) {
   for (const std::unique_ptr<DicLookup>& lookup : lookups_) {
     bool truncated = false;
     if (lookup->Lookup(key, wholeWord, 1, &truncated) > 0) return true;
+    if (lookup->RanOutOfMemory()) throw std::bad_alloc();
   }
   return false;
 }

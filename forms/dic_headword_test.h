@@ -20,7 +20,8 @@ class DicHeadwordTest : public HeadwordTest {
   explicit DicHeadwordTest(const std::vector<std::shared_ptr<const DicSource>>& sources);
 
   // True when a lookup in any of them finds the word whole (or, for
-  // HasPrefix, any headword that begins with it).
+  // HasPrefix, any headword that begins with it); std::bad_alloc when one
+  // ran out of memory.
   bool IsHeadword(std::u16string_view word) override { return AnyHit(word, true); }
   bool HasPrefix(std::u16string_view prefix) override { return AnyHit(prefix, false); }
 

@@ -16,7 +16,7 @@ void AddUnique(std::vector<std::string>& list, std::string word) {
 }
 
 bool IsVowel(char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u'; }
-bool IsConsonant(char c) { return c >= 'a' && c <= 'z' && !IsVowel(c); }
+bool IsConsonant(char c) { return !IsVowel(c); }  // of the letters of a word
 
 }  // namespace
 
@@ -82,7 +82,7 @@ std::vector<std::string> SuffixForms(std::string_view w) {
     }
   }
   if (ends("men")) add(cut(3), "man");
-  if (ends("s") && !ends("ss") && !ends("'s") && !ends("\u2019s")) add(cut(1), "");
+  if (ends("s")) add(cut(1), "");
 
   for (std::string_view ending : {"ed", "ing", "er", "est"}) {
     if (!ends(ending)) continue;

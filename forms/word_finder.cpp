@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
 #include <utility>
 
 #include "codec/utf8.h"
@@ -114,7 +115,14 @@ class Finder {
       if (IsHeadword(prefix)) longest = n;
     }
     if (longest < run.size() && options_.forms) {
-      const std::optional<JapaneseWord> word = tools_.FirstJapaneseWord(run);
+      // The first word and its auxiliaries stand well within twice the
+      // longest run: MeCab need not read a whole page.
+      size_t end = 0, units = 1;
+      while (end < run.size() && end < 2 * options_.maxRunUnits) {
+        CodePointAt(run, end, &units);
+        end += units;
+      }
+      const std::optional<JapaneseWord> word = tools_.FirstJapaneseWord(run.substr(0, end));
       NoteMissing(Tool::kMeCab);
       if (word && word->units > longest) {
         match_.matched = run.substr(0, word->units);
@@ -183,8 +191,8 @@ std::u16string WordMatch::Description() const {
   return text;
 }
 
-WordMatch FindWord(std::u16string_view selection, HeadwordTest& dictionaries, LanguageTools& tools,
-                   const FindOptions& options) {
+Result<WordMatch> FindWord(std::u16string_view selection, HeadwordTest& dictionaries, LanguageTools& tools,
+                           const FindOptions& options) try {
   WordMatch match;
   Finder finder(dictionaries, tools, options, match);
   // As it stands first, punctuation and all (C++, Yahoo!), then without it.
@@ -211,6 +219,8 @@ WordMatch FindWord(std::u16string_view selection, HeadwordTest& dictionaries, La
   }
   if (match.forms.empty()) match.matched.clear();
   return match;
+} catch (const std::bad_alloc&) {
+  return Status::OutOfMemory();
 }
 
 }  // namespace kebu::forms

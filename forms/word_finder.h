@@ -9,14 +9,15 @@
 // dic_headword_test.h answers over open dictionaries).
 //
 //   DicHeadwordTest dictionaries({reader.Source()});
-//   WordMatch match = FindWord(u"running", dictionaries, tools);
-//   // match.forms[0].headword == u"run", match.Description() == u"running → run"
+//   Result<WordMatch> match = FindWord(u"running", dictionaries, tools);
+//   // match->forms[0].headword == u"run", match->Description() == u"running → run"
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "forms/language_tools.h"
 
 namespace kebu::forms {
@@ -26,11 +27,12 @@ class HeadwordTest {
  public:
   virtual ~HeadwordTest() = default;
   // Whether `word` is a headword of one of the dictionaries, as a
-  // whole-word lookup finds it.
+  // whole-word lookup finds it. Throws std::bad_alloc when a lookup ran out
+  // of memory.
   virtual bool IsHeadword(std::u16string_view word) = 0;
   // Whether some headword begins with `prefix`; lets the longest match stop
   // early. True is always a safe answer.
-  virtual bool HasPrefix(std::u16string_view prefix) { return true; }
+  virtual bool HasPrefix(std::u16string_view prefix) = 0;
 };
 
 // How a headword was reached from the selection.
@@ -72,7 +74,9 @@ struct FindOptions {
 
 // Finds what `selection` stands for. Asks `dictionaries` from the calling
 // thread only; loads the tools it needs on first use (see LanguageTools).
-WordMatch FindWord(std::u16string_view selection, HeadwordTest& dictionaries, LanguageTools& tools,
+// Fails only when memory runs out (kOutOfMemory; a HeadwordTest says so by
+// throwing std::bad_alloc).
+Result<WordMatch> FindWord(std::u16string_view selection, HeadwordTest& dictionaries, LanguageTools& tools,
                    const FindOptions& options = {});
 
 }  // namespace kebu::forms

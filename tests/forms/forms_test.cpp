@@ -26,8 +26,8 @@ const std::pair<const char*, const char*> kEntries[] = {
     {"take", "to grasp"}, {"take into account", "to consider"}, {"credit", "trust"}, {"credit card", "a card"},
     {"he", "a man"},
     {"食", "food"}, {"食べる", "to eat"}, {"行く", "to go (ja)"}, {"美しい", "beautiful"}, {"静か", "quiet"},
-    {"勤め", "duty"}, {"勤める", "to work for"}, {"鉄道", "railway"}, {"鉄道会社", "railway company"},
-    {"会社", "company"}, {"のむ", "to drink"}, {"Tシャツ", "T-shirt"},
+    {"勤め", "duty"}, {"食べて", "eating"}, {"勤める", "to work for"}, {"鉄道", "railway"}, {"鉄道会社", "railway company"},
+    {"会社", "company"}, {"勉強", "study (ja)"}, {"ﾃｽﾄ", "test"}, {"のむ", "to drink"}, {"Tシャツ", "T-shirt"},
 };
 
 struct Case {
@@ -66,6 +66,7 @@ const Case kCases[] = {
     {"ＣＤ", "ＣＤ → CD", "a disc", FormSource::kCase},
     {"  \"Mice!\"\n", "Mice → mouse", "a mouse", FormSource::kWordNet, "", ""},
     {"(went),", "went → go", "to go", FormSource::kWordNet, "", ""},
+    {"Paris’s", "Paris’s → Paris", "a city", FormSource::kSuffixRule},
     {"「食べる」。", "", "to eat", FormSource::kAsSelected},
     // English phrases: the longest that is a headword, its words in their forms.
     {"take into account", "", "to consider", FormSource::kAsSelected},
@@ -83,8 +84,11 @@ const Case kCases[] = {
     {"美しくない", "美しくない → 美しい", "beautiful", FormSource::kMeCabBase, "", ""},
     {"美しかった", "美しかった → 美しい", "beautiful", FormSource::kMeCabBase, "", ""},
     {"静かな", "静かな → 静か", "quiet", FormSource::kMeCabBase, "静かな → 静か", "quiet"},
+    {"食べている", "食べている → 食べる", "to eat", FormSource::kMeCabBase, "食べている → 食べて", "eating"},
     {"勤めています", "勤めています → 勤める", "to work for", FormSource::kMeCabBase, "勤めています → 勤め", "duty"},
     {"飲みました", "飲みました → のむ", "to drink", FormSource::kMeCabReading, "", ""},
+    {"勉強しています", "勉強しています → 勉強", "study (ja)", FormSource::kAsSelected},
+    {"ﾃｽﾄｶﾞ", "ﾃｽﾄｶﾞ → ﾃｽﾄ", "test", FormSource::kAsSelected},
     // Mixed scripts.
     {"Tシャツを買った", "Tシャツを買った → Tシャツ", "T-shirt", FormSource::kAsSelected},
     // Nothing to find.
@@ -125,16 +129,24 @@ TEST(Forms, SelectionsFindTheirDictionaryForms) {
   forms::LanguageTools bare(forms::LanguageToolPaths::InFolder(empty.path().string()));
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.selection);
-    const forms::WordMatch m = forms::FindWord(Utf8ToUtf16(c.selection), test, tools);
+    const forms::WordMatch m = *forms::FindWord(Utf8ToUtf16(c.selection), test, tools);
     EXPECT_EQ(Utf16ToUtf8(m.Description()), c.says);
     EXPECT_EQ(d.FirstHit(m), c.hit);
     if (m.Found()) {
       EXPECT_EQ(m.forms[0].source, c.source);
     }
     EXPECT_TRUE(m.missing.empty()) << m.missing[0].Message();
+    // With forms off: as selected only, no tool asked.
+    const forms::WordMatch off = *forms::FindWord(Utf8ToUtf16(c.selection), test, bare, {.forms = false});
+    EXPECT_TRUE(std::all_of(off.forms.begin(), off.forms.end(),
+                            [](const forms::FoundForm& f) { return f.source == FormSource::kAsSelected; }));
+    if (c.source == FormSource::kAsSelected) {
+      EXPECT_EQ(off.Description(), m.Description());
+    }
+    EXPECT_TRUE(off.missing.empty());
 
     // Without the tools' data the rest still works, and says what is missing.
-    const forms::WordMatch b = forms::FindWord(Utf8ToUtf16(c.selection), test, bare);
+    const forms::WordMatch b = *forms::FindWord(Utf8ToUtf16(c.selection), test, bare);
     EXPECT_EQ(Utf16ToUtf8(b.Description()), c.bareSays ? c.bareSays : c.says);
     EXPECT_EQ(d.FirstHit(b), c.bareHit ? c.bareHit : c.hit);
     const Tool needed = c.source == FormSource::kWordNet    ? Tool::kWordNet
@@ -159,7 +171,7 @@ TEST(Forms, ConcurrentFirstUseGivesTheSameForms) {
   for (auto& out : found) {
     threads.emplace_back([&] {
       forms::DicHeadwordTest test({d.opened.reader.Source()});
-      for (const char* w : words) out.push_back(Utf16ToUtf8(forms::FindWord(Utf8ToUtf16(w), test, tools).Description()));
+      for (const char* w : words) out.push_back(Utf16ToUtf8(forms::FindWord(Utf8ToUtf16(w), test, tools)->Description()));
     });
   }
   for (std::thread& t : threads) t.join();
