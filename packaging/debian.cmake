@@ -33,7 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "shared-mime-info, desktop-file-utils, hicolor-icon-theme, fonts-ipafont-gothic | fonts-noto-cjk")
+    "shared-mime-info, desktop-file-utils, hicolor-icon-theme, fonts-ipafont-gothic | fonts-noto-cjk, wordnet-base, hunspell-en-us, mecab-ipadic-utf8")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 
