@@ -11,11 +11,13 @@
 //  - what each word found, so the figures can be read against it.
 //
 //   forms_bench DICT...
+//   FORMS_BENCH_WORDS=1 forms_bench DICT...   also each word's median
 //
 // Exit code 1 when a dictionary does not open or a tool is missing.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -75,6 +77,7 @@ std::vector<double> WordMedians(kebu::forms::HeadwordTest& test, kebu::forms::La
       times.push_back(Ms(Clock::now() - start) * 1000);
     }
     medians.push_back(Quantile(times, 0.5));
+    if (getenv("FORMS_BENCH_WORDS")) std::printf("    %s %.1f us\n", word, medians.back());
   }
   return medians;
 }
@@ -113,7 +116,8 @@ int main(int argc, char** argv) {
   for (const auto& [what, word] : firsts) {
     const Clock::time_point start = Clock::now();
     const kebu::Result<kebu::forms::WordMatch> m = FindWord(kebu::Utf8ToUtf16(word), test, tools);
-    std::printf("first use, %s, %s: %.1f ms\n", what, word, Ms(Clock::now() - start));
+    std::printf("first use, %s, %s: %.1f ms (resident memory now %ld KiB)\n", what, word,
+                Ms(Clock::now() - start), RssKb());
   }
   const long rssAfter = RssKb();
   std::printf("resident memory: %ld KiB before, %ld KiB with the tools loaded (+%ld KiB)\n", rssBefore, rssAfter,

@@ -138,15 +138,41 @@ struct LanguageTools::Impl {
   }
 
 #ifdef KEBU_HAVE_MECAB
-  // The words of `text` with their features, on a tagger and lattice of the
-  // call's own (the model is shared, read-only).
+  // A tagger and its lattice, used by one call at a time. Making them costs
+  // more than a parse (their buffers are large enough for the allocator to
+  // map and unmap them), so they are kept for the next call.
+  struct Tagger {
+    std::unique_ptr<MeCab::Tagger> tagger;
+    std::unique_ptr<MeCab::Lattice> lattice;
+  };
+
+  // The words of `text` with their features, on a tagger of the call's own
+  // (the model is shared, read-only).
   template <typename OnWord>
   void Parse(const std::string& text, OnWord onWord) {
-    std::unique_ptr<MeCab::Tagger> tagger(mecab->createTagger());
-    std::unique_ptr<MeCab::Lattice> lattice(mecab->createLattice());
-    if (tagger == nullptr || lattice == nullptr) return;
+    std::unique_ptr<Tagger> t;
+    {
+      std::lock_guard<std::mutex> lock(taggersMutex);
+      if (!taggers.empty()) {
+        t = std::move(taggers.back());
+        taggers.pop_back();
+      }
+    }
+    if (t == nullptr) {
+      t = std::make_unique<Tagger>();
+      t->tagger.reset(mecab->createTagger());
+      t->lattice.reset(mecab->createLattice());
+      if (t->tagger == nullptr || t->lattice == nullptr) return;
+    }
+    MeCab::Lattice* lattice = t->lattice.get();
     lattice->set_sentence(text.data(), text.size());
-    if (!tagger->parse(lattice.get())) return;
+    if (t->tagger->parse(lattice)) Walk(lattice, text, onWord);
+    std::lock_guard<std::mutex> lock(taggersMutex);
+    taggers.push_back(std::move(t));
+  }
+
+  template <typename OnWord>
+  static void Walk(const MeCab::Lattice* lattice, const std::string& text, OnWord& onWord) {
     for (const MeCab::Node* node = lattice->bos_node(); node != nullptr; node = node->next) {
       if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
       const std::string_view surface(node->surface, node->length);
@@ -168,7 +194,9 @@ struct LanguageTools::Impl {
     return known ? reading : std::string();
   }
 
-  std::unique_ptr<MeCab::Model> mecab;
+  std::unique_ptr<MeCab::Model> mecab;  // before the taggers made from it, which go first
+  std::mutex taggersMutex;
+  std::vector<std::unique_ptr<Tagger>> taggers;
 #endif
 #ifdef KEBU_HAVE_HUNSPELL
   std::unique_ptr<Hunspell> hunspell;
