@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/hit_listing.h"
+#include "cli/lookup_forms.h"
 #include "export/plain_text_export.h"
 #include "export/record_lines.h"
 
@@ -37,7 +38,9 @@ int RunHeader(const std::vector<const char*>& argv) {
 int RunLookup(const std::vector<const char*>& argv) {
   Args args;
   std::string problem;
-  if (!args.Parse(argv, {{"--whole-word", false}, {"--limit", true}, {"--json", false}}, &problem)) {
+  if (!args.Parse(argv, {{"--whole-word", false}, {"--limit", true}, {"--json", false},
+                         {"--forms", false}},
+                  &problem)) {
     return Usage(kLookupCommand, problem);
   }
   if (args.Operands().size() != 2) return Usage(kLookupCommand, "lookup takes a dictionary and a key");
@@ -55,6 +58,10 @@ int RunLookup(const std::vector<const char*>& argv) {
 
   DicReader reader;
   if (!OpenDictionary(reader, dict)) return kExitFailure;
+  int formsExit = kExitOk;
+  if (args.Has("--forms") && ListFormHits(reader, dict, key, json, static_cast<int>(limit), &formsExit)) {
+    return formsExit;
+  }
   bool truncated = false;
   const uint32_t count = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit), &truncated);
   if (reader.LookupRanOutOfMemory()) {
@@ -142,13 +149,17 @@ const Command kHeaderCommand = {
     RunHeader};
 
 const Command kLookupCommand = {
-    "lookup", "kebu lookup DICT KEY [--whole-word] [--limit N] [--json]",
+    "lookup", "kebu lookup DICT KEY [--whole-word] [--limit N] [--json] [--forms]",
     "Lists every headword that begins with KEY (UTF-8), or equals it with\n"
     "--whole-word, in file order.\n"
     "  --limit N     at most N hits (default 10000; 0: no limit)\n"
     "  --json        {\"count\", \"truncated\", \"hits\": [{\"headword\", \"translation\",\n"
     "                \"example\", \"pronunciation\", \"attribute\", \"indexEntry\",\n"
     "                \"block\", \"recordOffset\"}]}\n"
+    "  --forms       when KEY is no headword, the hits of its dictionary forms\n"
+    "                (running: run, went: go, 食べました: 食べる; the longest\n"
+    "                leading headword of a phrase), each JSON hit with \"form\";\n"
+    "                what was done is said on standard error\n"
     "  --            ends the options: a key may begin with '-'\n",
     RunLookup};
 

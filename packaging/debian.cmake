@@ -52,7 +52,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window loads Qt's own translations (its dialogs in Japanese).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "shared-mime-info, desktop-file-utils, hicolor-icon-theme, fonts-ipafont-gothic | fonts-noto-cjk, bash-completion")
+    "shared-mime-info, desktop-file-utils, hicolor-icon-theme, fonts-ipafont-gothic | fonts-noto-cjk, bash-completion, wordnet-base, hunspell-en-us, mecab-ipadic-utf8")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 
 include(CPack)
