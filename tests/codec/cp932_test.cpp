@@ -1,12 +1,14 @@
 // Code page 932 against ICU's Windows table, "ibm-943_P15A-2003": every
-// code decoded, every BMP character encoded, random bytes decoded; and the
-// cases that the comparison cannot show (capacities, bad sequences).
+// code decoded, every BMP character encoded (for keys and for storage),
+// random bytes decoded; and the cases that the comparison cannot show
+// (capacities, bad sequences).
 #include "codec/cp932.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -127,6 +129,8 @@ TEST(Cp932, DecodingCases) {
 // (everything else, the choice among duplicate codes included, is as ICU
 // has it: the IBM rows FA-FC over the NEC-selected rows ED-EE, the NEC row
 // 87 over the IBM rows), or a default-ignorable character that ICU drops.
+// The encoder for storage writes '?' for those and counts it, and whatever
+// else it writes decodes back to the character.
 TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
   const std::map<char16_t, Bytes> kOnlyHere = {
       // Look-alikes that this encoder maps to the code of the full-width form.
@@ -141,7 +145,17 @@ TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
     const auto only = kOnlyHere.find(char16_t(c));
     Bytes want = only != kOnlyHere.end() ? only->second : IcuEncode(char16_t(c));
     if (want.empty()) want = "?";
-    ASSERT_EQ(Encode(std::u16string(1, char16_t(c))), want) << std::hex << c;
+    const std::u16string one(1, char16_t(c));
+    ASSERT_EQ(Encode(one), want) << std::hex << c;
+    Bytes exact(2, '\0');
+    size_t lost = 0;
+    exact.resize(Utf16ToCp932Exact(one.data(), 1, reinterpret_cast<uint8_t*>(exact.data()), &lost));
+    const bool kept = only == kOnlyHere.end() && want != "?";
+    ASSERT_EQ(exact, kept ? want : "?") << std::hex << c;
+    ASSERT_EQ(lost, kept || c == '?' ? 0u : 1u) << std::hex << c;
+    if (kept) {
+      ASSERT_EQ(Decode(exact), one) << std::hex << c;
+    }
   }
 }
 
@@ -152,10 +166,16 @@ TEST(Cp932, EncodingCases) {
       {u"", 4, ""}, {u"a", 0, ""}, {u"a\u3042", 3, "a\x82\xA0"}, {u"a\u3042", 2, ""}, {u"\u3042a", 2, ""},
       {u"\u00A5\u20AC\uFFFD", 8, "???"}, {u"x\U0001F600y", 8, "x?y"}, {u"x\U0001F600", 2, "x?"},
       {{0xD800}, 8, "?"}, {{0xDC00, 0xD800}, 8, "??"}, {{0xD800, 0xD800, 0xDC00}, 8, "??"},
-      {{0xD800, 'a'}, 8, "?a"}, {{'a', 0, 'b'}, 8, Bytes("a\0b", 3)},
+      {{0xD800, 'a'}, 8, "?a"}, {{'a', 0, 'b'}, 8, Bytes("a\0b", 3)}, {u"a\u3042\uFF71", 8, "a\x82\xA0\xB1"},
   };
   for (const auto& [units, capacity, want] : cases) {
     EXPECT_EQ(Encode(units, capacity), want) << ::testing::PrintToString(units) << capacity;
+    if (capacity < 8) continue;  // the encoder for storage: the same, each '?' counted
+    Bytes exact(units.size() * 2, '\0');
+    size_t lost = 0;
+    exact.resize(Utf16ToCp932Exact(units.data(), uint32_t(units.size()), reinterpret_cast<uint8_t*>(exact.data()), &lost));
+    EXPECT_EQ(exact, want) << ::testing::PrintToString(units);
+    EXPECT_EQ(lost, size_t(std::count(want.begin(), want.end(), '?'))) << ::testing::PrintToString(units);
   }
 }
 
