@@ -1,11 +1,11 @@
 // Word lists: TSV and the line loop for all formats.
 #include "writer/word_list.h"
 
-#include <unicode/utf8.h>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
+
+#include "codec/utf8.h"
 
 namespace kebu::writer {
 
@@ -102,23 +102,6 @@ bool ReadTsvList(std::string_view bytes, WordList* list, ListError* error) {
 }
 
 }  // namespace
-
-size_t FindBadUtf8(std::string_view text) {
-  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(text.size());
-  int32_t i = 0;
-  while (i < length) {
-    if (s[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    const int32_t at = i;
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    if (c < 0) return static_cast<size_t>(at);
-  }
-  return std::string_view::npos;
-}
 
 bool ReadWordList(std::string_view bytes, ListFormat format, WordList* list, ListError* error) {
   *list = WordList();

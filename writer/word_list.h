@@ -57,7 +57,4 @@ bool ForEachLine(std::string_view text, Take take) {
   return true;
 }
 
-// Where `text` stops being well-formed UTF-8 (a byte offset), or npos.
-size_t FindBadUtf8(std::string_view text);
-
 }  // namespace kebu::writer

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/cp932.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -80,6 +81,30 @@ std::vector<std::string> Entries(const fs::path& folder) {
   return names;
 }
 
+// Every character that code page 932 reads from a byte or a pair (the C0
+// controls and DEL among them), as TSV lines of a hundred.
+std::string EveryCp932Character() {
+  std::u16string all;
+  for (uint32_t code = 1; code <= 0xFCFC; ++code) {
+    const uint8_t bytes[2] = {uint8_t(code >> 8), uint8_t(code)};
+    char16_t u = 0;
+    if ((code < 0x100 || bytes[1] >= 0x40) && Cp932ToUtf16(bytes + (code < 0x100), 1 + (code >= 0x100), &u, 1) == 1 &&
+        u != 0xFFFD) {
+      all += u;
+    }
+  }
+  EXPECT_GT(all.size(), 7900u);
+  std::string tsv;
+  for (size_t i = 0; i < all.size(); i += 100) {
+    std::string text = Utf16ToUtf8(all.substr(i, 100));
+    for (const auto& [from, to] : {std::pair{"\\", "\\\\"}, {"\t", "\\t"}, {"\n", "\\n"}, {"\r", "\\r"}}) {
+      for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += 2) text.replace(at, 1, to);
+    }
+    tsv += "c" + std::to_string(1000 + i / 100) + "\t" + text + "\t\t\t0\n";
+  }
+  return tsv;
+}
+
 // make from TSV, then convert --to tsv: the same lines, in dictionary order.
 TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
   const std::string upTo2 = "x\tonly a translation\n";
@@ -101,6 +126,7 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
        ""},
       {"a search form that is not the display form folded", {"--version", "6"},
        "aab\\tAa\tlonger than the folded form\t\t\t0\nzz\\tAa\tkept whole\t\t\t0\n", ""},
+      {"every code page 932 character", {"--encoding", "cp932"}, EveryCp932Character(), ""},
       {"column names and short lines", {},
        "Headword\ttranslation\texample\n" + upTo2 + "y\tt\tan example\n",
        "x\tonly a translation\t\t\t0\ny\tt\tan example\t\t0\n"},

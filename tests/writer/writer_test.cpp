@@ -81,13 +81,14 @@ TEST(Writer, SortsAsLookupCompares) {
   }
 }
 
-// The Windows table: 5C is the backslash and 81 60 is U+FF5E; a character
-// it lacks is one '?', counted. Version-6 keys fold A-Z, '-' and the kana.
+// The Windows table: 5C is the backslash, 81 60 is U+FF5E, the controls are
+// themselves; a character it lacks or reads back as another (¢ as ￠) is one
+// '?', counted. Version-6 keys fold A-Z, '-' and the kana.
 TEST(Writer, EncodesAndFoldsText) {
   size_t substitutions = 0;
-  EXPECT_EQ(EncodeCp932("a\\~～ガｱ", &substitutions), "a\\~\x81\x60\x83\x4B\xB1");
-  EXPECT_EQ(EncodeCp932("xé😀", &substitutions), "x??");
-  EXPECT_EQ(substitutions, 2u);
+  EXPECT_EQ(EncodeCp932("a\\~～ガｱ\x1A\x1C\x7F", &substitutions), "a\\~\x81\x60\x83\x4B\xB1\x1A\x1C\x7F");
+  EXPECT_EQ(EncodeCp932("xé😀¢", &substitutions), "x???");
+  EXPECT_EQ(substitutions, 3u);
   const std::pair<const char*, const char*> folds[] = {
       {"Ab-C Tokyo", "ab c tokyo"}, {"ガス", "カス"}, {"パッヶ", "ハツケ"}, {"ヴがＡ", "ヴがＡ"}};
   for (const auto& [display, key] : folds) {
