@@ -42,8 +42,7 @@ std::u16string IcuDecode(const std::string& s, bool* wellFormed) {
 }
 // Where ICU's U8_NEXT first meets an ill-formed sequence, or npos.
 size_t IcuFirstBad(const std::string& s) {
-  for (int32_t i = 0, n = int32_t(s.size()); i < n;) {
-    const int32_t at = i;
+  for (int32_t i = 0, at = 0, n = int32_t(s.size()); i < n; at = i) {
     UChar32 c;
     U8_NEXT(s.data(), i, n, c);
     if (c < 0) return size_t(at);
