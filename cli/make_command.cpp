@@ -82,7 +82,7 @@ int FailAt(const char* path, size_t line, const std::string& problem) {
 }
 
 // A value of an option among its choices: the index of `value` in
-// `choices`, or -1.
+// `choices` (written in the order of the enum they stand for), or -1.
 int Choice(const char* value, std::initializer_list<const char*> choices) {
   int i = 0;
   for (const char* c : choices) {

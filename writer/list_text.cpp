@@ -54,9 +54,10 @@ void AppendLine(const char16_t* units, size_t count, std::string* out) {
   out->push_back('\n');
 }
 
-bool DecodeUtf8(std::string_view bytes, std::string* out, Failure* failure) {
+// `checked`: the bytes are known to be well-formed already.
+bool DecodeUtf8(std::string_view bytes, bool checked, std::string* out, Failure* failure) {
   return ForEachLineOf(bytes, [&](std::string_view line, size_t number) {
-    if (const size_t bad = FindBadUtf8(line); bad != std::string_view::npos) {
+    if (const size_t bad = checked ? std::string_view::npos : FindBadUtf8(line); bad != std::string_view::npos) {
       *failure = {number, "not UTF-8 text (" + ByteOf(bad) + ")"};
       return false;
     }
@@ -150,7 +151,7 @@ Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encodin
     }
     switch (encoding) {
       case InputEncoding::kUtf8:
-        ok = DecodeUtf8(bytes.substr(utf8_mark ? 3 : 0), &out, &failure);
+        ok = DecodeUtf8(bytes.substr(utf8_mark ? 3 : 0), false, &out, &failure);
         break;
       case InputEncoding::kEucJp:
         ok = DecodeEucJp(bytes, &out, &failure);
@@ -164,7 +165,7 @@ Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encodin
       case InputEncoding::kAuto: {
         const size_t bad = FindBadUtf8(bytes);
         if (bad == std::string_view::npos) {
-          ok = DecodeUtf8(bytes, &out, &failure);
+          ok = DecodeUtf8(bytes, true, &out, &failure);
           break;
         }
         ok = DecodeEucJp(bytes, &out, &failure);

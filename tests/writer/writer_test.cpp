@@ -126,7 +126,7 @@ TEST(WordLists, ReadAsTheirFormatsSay) {
       {"headword\tword\n", header, {"1: the column of \"word\" is named twice"}},
       {"meaning\n", header, {"1: no headword column"}},
       {"headword\ttranslation\na\tb\tc\n", tsv, {"2: 3 fields, more than the 2 columns"}},
-      {"\xEF\xBB\xBF" "a\tb\n", tsv, {"a|b|||0@1"}},
+      {"\xEF\xBB\xBF" "a\tb\n", tsv, {"a|b|||0@1"}}, {"\xEF\xBB\xBF" "a\tb\n\xA4\xA2\n", tsv, {"2: not UTF-8 text (byte 1"}},
       {"\xA4\xA2\t\x8E\xB1\n", tsv, {"あ|ｱ|||0@1"}},
       {"\xFF\xFE" "a\0\t\0\x42\x30\n\0"s, tsv, {"a|あ|||0@1"}},
       {"\xFE\xFF\0a\0\t\x30\x42\0\r"s, tsv, {"a|あ|||0@1"}},
