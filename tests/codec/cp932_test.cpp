@@ -166,7 +166,7 @@ TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
 TEST(Cp932, EncodingCases) {
   const std::tuple<std::u16string, int32_t, Bytes> cases[] = {
       {u"", 4, ""}, {u"a", 0, ""}, {u"a\u3042", 3, "a\x82\xA0"}, {u"a\u3042", 2, ""}, {u"\u3042a", 2, ""},
-      {u"\u00A5\u20AC\uFFFD", 8, "???"}, {u"x\U0001F600y", 8, "x?y"}, {u"x\U0001F600", 2, "x?"},
+      {u"\u00A5\u20AC\uFFFD", 8, "???"}, {u"a\uFF71", 1, ""}, {u"a\u00A5", 1, ""}, {u"x\U0001F600y", 8, "x?y"}, {u"x\U0001F600", 2, "x?"},
       {{0xD800}, 8, "?"}, {{0xDC00, 0xD800}, 8, "??"}, {{0xD800, 0xD800, 0xDC00}, 8, "??"},
       {{0xD800, 'a'}, 8, "?a"}, {{'a', 0, 'b'}, 8, Bytes("a\0b", 3)}, {u"a\u3042\uFF71", 8, "a\x82\xA0\xB1"},
   };

@@ -106,6 +106,8 @@ TEST(Utf8, DecodesIllFormedInputAsIcu) {
     illFormed += !wellFormed;
   }
   EXPECT_GT(illFormed, 20000);
+  // A sequence cut by the end of the text, whatever follows in memory.
+  EXPECT_EQ(Utf8ToUtf16(std::string_view("\xE3\x81\x81", 2)), u"\uFFFD");
   // An encoded surrogate is one U+FFFD (where ICU gives three).
   bool wellFormed = true;
   EXPECT_EQ(Utf8ToUtf16("\xED\xA0\xBD\xED\xB8\x80" "a", &wellFormed), u"\uFFFD\uFFFD" "a");
