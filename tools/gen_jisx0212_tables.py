@@ -16,9 +16,9 @@ ASCII tilde that EUC-JP already has at 7E; it is taken as U+FF5E, where the
 code page 932 table puts JIS X 0208's wave dash too.
 """
 
-import argparse
-import os
 import sys
+
+from gen_cp932_tables import write_or_check
 
 FIRST, LAST = 0xA1, 0xFE
 SIDE = LAST - FIRST + 1  # 94
@@ -64,27 +64,7 @@ def render(units):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    default = os.path.join(here, os.pardir, "codec", "jisx0212_tables.cpp")
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("-o", "--output", default=default)
-    ap.add_argument("--check", action="store_true")
-    args = ap.parse_args()
-    text = render(table())
-    if args.check:
-        try:
-            with open(args.output, encoding="utf-8") as f:
-                old = f.read()
-        except OSError:
-            old = None
-        if old != text:
-            print(f"{args.output} is not what {os.path.basename(__file__)} writes",
-                  file=sys.stderr)
-            return 1
-        return 0
-    with open(args.output, "w", encoding="utf-8", newline="\n") as f:
-        f.write(text)
-    return 0
+    return write_or_check(__file__, "jisx0212_tables.cpp", __doc__, render(table()))
 
 
 if __name__ == "__main__":
