@@ -15,8 +15,10 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "codec/cp932.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -82,9 +84,29 @@ std::vector<std::string> Entries(const fs::path& folder) {
   return names;
 }
 
+// Every character that code page 932 reads from a byte or a pair (the C0
+// controls and DEL among them; TAB, LF, CR and the backslash, which TSV
+// escapes, are the first case's), as TSV lines of a hundred.
+std::string EveryCp932Character() {
+  std::u16string all;
+  for (uint32_t code = 1; code <= 0xFCFC; ++code) {
+    const uint8_t bytes[2] = {uint8_t(code >> 8), uint8_t(code)}, size = code < 0x100 ? 1 : 2;
+    char16_t u = 0xFFFD;
+    if (size == 1 || bytes[1] >= 0x40) Cp932ToUtf16(bytes + 2 - size, size, &u, 1);
+    if (u != 0xFFFD && u != '\t' && u != '\n' && u != '\r' && u != '\\') all += u;
+  }
+  std::string tsv;
+  for (size_t i = 0; i < all.size(); i += 100) {
+    tsv += "c" + std::to_string(1000 + i / 100) + "\t" + Utf16ToUtf8(all.substr(i, 100)) + "\t\t\t0\n";
+  }
+  return tsv;
+}
+
 // make from TSV, then convert --to tsv: the same lines, in dictionary order.
 TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
   const std::string upTo2 = "x\tonly a translation\n";
+  std::string halfWidth, kana;  // 3,000 half-width katakana in EUC-JP and in UTF-8
+  for (int i = 0; i < 3000; ++i) halfWidth += "\x8E\xB1", kana += "ｱ";
   struct Case {
     const char* name;
     std::vector<std::string> options;
@@ -92,9 +114,9 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
   } cases[] = {
       {"escapes, empty fields, attribute", {"--encoding", "cp932"},
        "\\\\x\t\t\t\t0\n"
-       "a\\tb\tline 1\\nline 2\\r\\n\tC:\\\\dir\\\\\t\t0\n"
        "apple\tりんご\tShe cut it.\tアップル\t15\n"
-       "apple\tさらに\t\t\t1\n",
+       "apple\tさらに\t\t\t1\n"
+       "b\ta\\tb line 1\\nline 2\\r\\n\tC:\\\\dir\\\\\t\t0\n",
        ""},
       {"non-BMP and version 6", {"--version", "6"},
        "e-mail\t電子メール\t😀 sent\t\t0\n"
@@ -103,6 +125,17 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
        ""},
       {"a search form that is not the display form folded", {"--version", "6"},
        "aab\\tAa\tlonger than the folded form\t\t\t0\nzz\\tAa\tkept whole\t\t\t0\n", ""},
+      {"every code page 932 character", {"--encoding", "cp932"}, EveryCp932Character(), ""},
+      {"CSV in Shift_JIS: quotes, Japanese column names in another order, CR LF",
+       {"--from", "csv", "--input-encoding", "shift_jis"},
+       EncodeCp932("見出し,読み,意味\r\n\"apple, red\",りんご,\"a fruit\r\n\"\"sweet\"\"\"\r\n"),
+       "apple, red\ta fruit\\n\"sweet\"\t\tりんご\t0\n"},
+      {"EUC-JP EDICT, many half-width katakana", {"--from", "edict"}, "k /" + halfWidth + "/\n",
+       "k\t" + kana + "\t\t\t0\n"},
+      {"no escapes", {"--no-escapes"}, "p\tC:\\dic\n", "p\tC:\\\\dic\t\t\t0\n"},
+      {"the longest text a dictionary holds", {}, "a\t" + std::string(65535, 'x') + "\t\t\t0\n", ""},
+      {"the JSON Lines of a version-6 dictionary made version 5", {"--from", "jsonl", "--version", "5"},
+       "{\"headword\": \"apple\\tApple\", \"translation\": \"x\"}\n", "Apple\tx\t\t\t0\n"},
       {"column names and short lines", {},
        "Headword\ttranslation\texample\n" + upTo2 + "y\tt\tan example\n",
        "x\tonly a translation\t\t\t0\ny\tt\tan example\t\t0\n"},
@@ -121,14 +154,16 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
 
 // A bad word list fails with its line number and leaves no output.
 TEST(MakeErrors, NameTheLineAndWriteNothing) {
+  std::string mixed;  // 44,000 bytes of UTF-8, 65,998 of BOCU-1 (a letter behind a kanji takes 3)
+  for (int i = 0; i < 11000; ++i) mixed += "a漢";
   struct Case {
-    const char* input;
+    std::string input;
     const char* name;  // of the list; it sets the format
     std::vector<std::string> options;
     const char* expected;  // in the message, after "LIST:"
   } cases[] = {
       {"a\tb\nc\n", "in.tsv", {}, "2: 1 field"},
-      {"a\tb\nc\x82\tb\n", "in.tsv", {}, "2: not valid UTF-8"},
+      {"a\tb\nc\x82\tb\n", "in.tsv", {}, "2: not UTF-8 text (byte 2 of the line)"},
       {"a\tb\nc\tb\\q\n", "in.tsv", {}, "2: unknown escape \\q"},
       {"a\tb\t\t\t16\n", "in.tsv", {}, "1: the attribute"},
       {"a\tb\n\nb\tc\t\t\t\t\n", "in.tsv", {}, "3: more than 5 fields"},
@@ -138,9 +173,16 @@ TEST(MakeErrors, NameTheLineAndWriteNothing) {
       {"A [a] /x/\nB /y\n", "edict", {}, "2: not an EDICT line"},
       {"A /x/\n\xff\xff /y/\n", "edict", {}, "2: not EUC-JP"},
       {"a\tb\n", "in.tsv", {"--from", "jsonl"}, "1: parse error"},
+      // Texts a dictionary cannot hold; CR alone ends a line; a header asked for.
+      {std::string("a\tb\nc\tx\0y\n", 10), "in.tsv", {}, "2: a NUL character in the translation"},
+      {"a\t" + std::string(65536, 'x') + "\n", "in.tsv", {},
+       "1: the translation takes 65,536 bytes in code page 932; a text holds at most 65,535"},
+      {"a\t" + mixed + "\n", "in.tsv", {"--encoding", "bocu1"}, "1: the translation takes 65,998 bytes in BOCU-1"},
+      {"a\tb\rc\rd\te\r", "in.tsv", {}, "2: 1 field"},
+      {"x\ty\n", "in.tsv", {"--header"}, "1: \"x\" is not a column name"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.input);
+    SCOPED_TRACE(c.input.substr(0, 40));
     TempDir dir;
     WriteFile(dir.File(c.name), c.input);
     std::vector<std::string> args = {"kebu", "make", dir.File(c.name), dir.File("d.dic")};
@@ -150,6 +192,21 @@ TEST(MakeErrors, NameTheLineAndWriteNothing) {
     EXPECT_NE(run.err.find(dir.File(c.name).string() + ":" + c.expected), std::string::npos)
         << run.err;
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{c.name});
+  }
+}
+
+// With --index-readings the reading a learner types finds the headword: in
+// version 6 an entry searched by the reading shows it, in version 5 the
+// reading's entry names it in 【】; without, the reading finds nothing.
+TEST(MakeReadings, TheReadingFindsTheHeadword) {
+  TempDir dir;
+  WriteFile(dir.File("e.utf8"), "食べる(P);喰べる(iK) [たべる(P)] /(v1,vt) to eat/(P)/EntL1358280X/\n");
+  for (const auto& [version, option, want] :  // --replace (nothing to replace) stands for no option
+       {std::tuple{"6", "--index-readings", "     1  喰べる  [たべる]\n        (v1,vt) to eat\n     2  食べる  [たべる]\n        (v1,vt) to eat\n"},
+        {"5", "--index-readings", "     1  たべる\n        【食べる】 (v1,vt) to eat\n     2  たべる\n        【喰べる】 (v1,vt) to eat\n"},
+        {"6", "--replace", "no hits\n"}}) {
+    Kebu({"make", dir.File("e.utf8"), dir.File("e.dic"), "--from", "edict", "--version", version, option});
+    EXPECT_EQ(Kebu({"lookup", dir.File("e.dic"), "たべる"}), want) << version << option;
   }
 }
 
