@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <numeric>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -47,6 +48,20 @@ const char16_t* Cp932Pairs() {
     return units;
   }();
   return pairs.data();
+}
+
+// The fewest bytes of code page 932 text that decode to `unit`: 1 for a
+// code of one byte (ASCII, half-width katakana, U+FFFD from a byte the code
+// page leaves undefined), 2 for a pair, 0 for a unit that no code gives.
+uint32_t Cp932Bytes(char16_t unit) {
+  static const std::vector<uint64_t> fromPairs = [] {
+    std::vector<uint64_t> bits(0x10000 / 64);
+    const char16_t* pairs = Cp932Pairs();
+    for (int i = 0; i < 60 * 189; ++i) bits[pairs[i] >> 6] |= uint64_t{1} << (pairs[i] & 63);
+    return bits;
+  }();
+  if (unit < 0x80 || (unit >= 0xFF61 && unit <= 0xFF9F) || unit == 0xFFFD) return 1;
+  return (fromPairs[unit >> 6] >> (unit & 63)) & 1 ? 2 : 0;
 }
 
 uint32_t CommonBytes(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint32_t bLength) {
@@ -95,13 +110,26 @@ HeadwordDistance::HeadwordDistance(std::u16string_view key, int maxDistance, boo
       searchForm_(searchForm),
       width_(2 * static_cast<size_t>(k_) + 1),
       maxUnits_(key.size() + k_ + 1) {
+  // A headword within k holds key length - k of the key's units: at least
+  // as many bytes as they take. In BOCU-1 a unit may take half a byte (a
+  // surrogate pair in one); in code page 932 a unit takes the bytes of its
+  // shortest code, and a unit that no code gives cannot be held at all.
   const size_t fewest = key_.size() > static_cast<size_t>(k_) ? key_.size() - k_ : 0;
-  minBytes_ = static_cast<uint32_t>(bocu_ ? (fewest + 1) / 2 : fewest);
-  if (key_.size() > kMostUnits + k_) {
-    minBytes_ = UINT32_MAX;  // longer than any headword can be
+  uint64_t bytes = (fewest + 1) / 2;
+  if (!bocu_) {
+    pairs_ = Cp932Pairs();
+    std::vector<uint32_t> lengths;
+    for (const char16_t u : key_) {
+      if (const uint32_t n = Cp932Bytes(u); n > 0) lengths.push_back(n);
+    }
+    std::sort(lengths.begin(), lengths.end());
+    bytes = lengths.size() < fewest ? UINT32_MAX : std::accumulate(lengths.begin(), lengths.begin() + fewest, uint64_t{0});
+  }
+  minBytes_ = static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX));
+  if (key_.size() > kMostUnits + k_ || minBytes_ == UINT32_MAX) {
+    minBytes_ = UINT32_MAX;  // no headword can come within k
     return;
   }
-  if (!bocu_) pairs_ = Cp932Pairs();
   padded_.assign(key_.size() + 2 * kPad + kLanes, u'\0');
   std::copy(key_.begin(), key_.end(), padded_.begin() + kPad);
   pastKey_.assign(17 * kLanes, 0);
@@ -298,16 +326,19 @@ bool HeadwordDistance::Hopeless(const uint8_t* first, uint32_t firstLength, cons
   units.clear();
   const size_t most = maxUnits_;
   if (bocu_) {
-    std::u16string& other = scratchOther_;
-    units.resize(most + 2);
-    other.resize(most + 2);
-    const auto clamp = [](uint32_t n) { return static_cast<int32_t>(std::min<uint32_t>(n, INT32_MAX)); };
+    // Keys are asked for in turn: the next key of one call is the first
+    // of the next, decoded once.
+    const auto decode = [&](const uint8_t* key, uint32_t length, std::u16string* out) {
+      out->resize(most + 2);
+      out->resize(static_cast<size_t>(Bocu1DecodeUnits(key, static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX)),
+                                                       out->data(), static_cast<int32_t>(out->size()))));
+    };
+    if (first != scratchKey_) decode(first, firstLength, &scratchNext_);
+    units.swap(scratchNext_);
+    decode(next, nextLength, &scratchNext_);
+    scratchKey_ = next;
     units.resize(static_cast<size_t>(
-        Bocu1DecodeUnits(first, clamp(firstLength), units.data(), static_cast<int32_t>(units.size()))));
-    other.resize(static_cast<size_t>(
-        Bocu1DecodeUnits(next, clamp(nextLength), other.data(), static_cast<int32_t>(other.size()))));
-    units.resize(static_cast<size_t>(
-        std::mismatch(units.begin(), units.end(), other.begin(), other.end()).first - units.begin()));
+        std::mismatch(units.begin(), units.end(), scratchNext_.begin(), scratchNext_.end()).first - units.begin()));
   } else {
     const uint32_t shared = CommonBytes(first, firstLength, next, nextLength);
     for (uint32_t at = 0; at < shared && units.size() < most;) {

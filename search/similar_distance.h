@@ -19,8 +19,9 @@
 //    of them the key's, gets the dynamic programme: a band of the 2k + 1
 //    cells around the diagonal (no other cell can stay within k), one row a
 //    unit, all cells of a row in one step (SSE2: sixteen bytes at a time);
-//  - a headword whose bytes cannot hold key length - k units is passed over
-//    unread;
+//  - a headword too short for key length - k of the key's units is passed
+//    over unread: in code page 932 each takes the bytes of its shortest code
+//    (two for a kanji or a kana), in BOCU-1 at least half a byte;
 //  - Hopeless: a record area whose headwords all begin with units that rule
 //    them out is passed over unread (its index key and the next one frame
 //    it, as lookup takes them to).
@@ -30,6 +31,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +60,13 @@ class HeadwordDistance {
   // dictionary's encoding), or -1 when it is above the greatest distance.
   int Distance(const uint8_t* bytes, uint32_t length) {
     if (length < minBytes_) return -1;
+    // From version 6 on only the search form counts: the bytes before the
+    // first TAB byte, which code page 932 uses in no other character (in
+    // BOCU-1 the bound is too low to pay).
+    if (searchForm_ && !bocu_) {
+      const void* tab = std::memchr(bytes, '\t', minBytes_);
+      if (tab != nullptr) return -1;
+    }
     const uint32_t most = length < previousLength_ ? length : previousLength_;
     uint32_t shared = 0;
     while (shared < most && bytes[shared] == previous_[shared]) ++shared;
@@ -125,8 +134,9 @@ class HeadwordDistance {
   std::vector<uint8_t> rows_;
   size_t count_ = 0;
   size_t rowsDone_ = 0;  // rows worked out: 0 to count_
-  // Hopeless's room.
-  mutable std::u16string scratchUnits_, scratchOther_;
+  // Hopeless's room, and the key it decoded last (BOCU-1).
+  mutable std::u16string scratchUnits_, scratchNext_;
+  mutable const uint8_t* scratchKey_ = nullptr;
   mutable std::vector<uint8_t> scratchRows_;
   bool dead_ = false;  // the row after count_ units is all above k
   uint32_t deadBytes_ = 0;  // then: the bytes that decided those units

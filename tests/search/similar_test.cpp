@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <numeric>
 #include <random>
 
 #include "dictionary/dic_reader.h"
 #include "search/headword_pattern.h"
+#include "search/similar_distance.h"
 #include "search/similar_headwords.h"
 #include "tests/support/test_support.h"
 
@@ -166,9 +168,9 @@ class SimilarOnEveryVariant : public ::testing::Test {
         }
       }
       // Code page 932 as other writers may store it: ≒ under its second code
-      // (87 90), and a lead byte alone at the end next to the same byte as a
-      // lead byte (81 40: U+3000).
-      for (const std::string raw : {"\x87\x90" "a", "a\x81", "a\x81\x40x"}) {
+      // (87 90), a lead byte alone at the end next to the same byte as a lead
+      // byte (81 40: U+3000), an undefined byte (U+FFFD in one byte).
+      for (const std::string raw : {"\x87\x90" "a", "a\x81", "a\x81\x40x", "\x80"}) {
         if (v.encoding == kCp932) records.push_back({.headword = v.version >= 0x600 ? raw + '\t' + raw : raw, .translation = "t", .raw_text = true});
       }
       auto& reader = readers_.emplace_back(std::make_unique<DicReader>());
@@ -187,8 +189,8 @@ TEST_F(SimilarOnEveryVariant, SuggestsWhatAPlainDistanceOverEveryHeadwordSuggest
   std::mt19937 random(5);
   for (size_t v = 0; v < readers_.size(); ++v) {
     SCOPED_TRACE(::testing::Message() << "variant " << v);
-    const std::u16string fixed[] = {u"≒b", u"a\u3000x", u"a\uFFFD"};
-    for (int i = 0; i < 63; ++i) {
+    const std::u16string fixed[] = {u"≒b", u"a\u3000x", u"a\uFFFD", u"\uFFFD\uFFFD"};
+    for (int i = 0; i < 64; ++i) {
       const Entry& e = all_[v][random() % all_[v].size()];
       const std::u16string key = i >= 60 ? fixed[i - 60] : i % 5 == 0 ? RandomText(random, 0, 4) : Misspell(random, i % 2 ? e.shown : e.form, int(random() % 4));
       const size_t limit = std::vector<size_t>{0, 1, 3, 10}[i % 4];
@@ -204,6 +206,33 @@ TEST_F(SimilarOnEveryVariant, SuggestsWhatAPlainDistanceOverEveryHeadwordSuggest
     std::vector<int32_t> versions = {5, 0, 6, 6};
     EXPECT_EQ(Similar(sources, key, {.limit = 8, .threads = 2}), PlainSimilar(all, versions, key, 8)) << Utf16ToUtf8(key);
   }
+}
+
+TEST_F(SimilarOnEveryVariant, PassOverOnlyRecordAreasThatHoldNothingWithinReach) {
+  std::mt19937 random(3);
+  size_t passedOver = 0;
+  for (size_t v = 0; v < readers_.size(); ++v) {
+    const auto source = readers_[v]->Source();
+    for (int i = 0; i < 20; ++i) {
+      const std::u16string key = SimilarKeyForm(Misspell(random, all_[v][random() % all_[v].size()].form, i % 3), source->versionMajor);
+      const size_t k = MaxSimilarDistance(key.size());
+      similar_detail::HeadwordDistance distance(key, int(k), source->IsBocu1(), source->versionMajor >= 6);
+      std::vector<int32_t> entries(size_t(source->index.EntryLimit() - 1));
+      std::iota(entries.begin(), entries.end(), 0);
+      std::shuffle(entries.begin(), entries.end(), random);  // not in turn: what was decoded last is no help
+      for (const int32_t n : entries) {
+        uint32_t block, length, nextLength;
+        const uint8_t *first, *next;
+        ASSERT_TRUE(source->index.ReadEntry(n, &block, &first, &length) && source->index.ReadEntry(n + 1, &block, &next, &nextLength));
+        if (!distance.Hopeless(first, length, next, nextLength)) continue;
+        ++passedOver;
+        for (const Entry& e : all_[v]) {
+          if (e.position.indexEntry == n) EXPECT_GT(Distance(key, e.form), k) << Utf16ToUtf8(key) << " / " << Utf16ToUtf8(e.form);
+        }
+      }
+    }
+  }
+  EXPECT_GT(passedOver, 100u);
 }
 
 TEST_F(SimilarOnEveryVariant, PatternsMatchWhatAPlainMatcherOverEveryHeadwordMatches) {
