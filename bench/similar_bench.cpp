@@ -4,7 +4,8 @@
 //
 // For each dictionary: FindSimilarHeadwords for misspelt keys of 5 to 11
 // units (one thread and one per core); ScanHeadwordPattern for patterns with
-// a literal beginning and for patterns that begin with `*`; and beside the
+// a literal beginning and for patterns that begin with `*` (the window's
+// first page, and the first 100 hits); and beside the
 // latter a full-text scan of the headwords alone for the pattern's literal
 // (the same cursors and threads, TextQuery's test on each headword), the
 // yardstick a `*` pattern is held to. bench/similar_compare.py runs it
@@ -46,21 +47,23 @@ void Similar(benchmark::State& state, std::shared_ptr<kebu::DicReader> reader, s
   state.counters["found"] = static_cast<double>(found);
 }
 
-void Pattern(benchmark::State& state, std::shared_ptr<kebu::DicReader> reader, std::u16string pattern, int threads) {
+// The window's first page: 10,000 rows, every hit counted; or the first `rows` only.
+void Pattern(benchmark::State& state, std::shared_ptr<kebu::DicReader> reader, std::u16string pattern, int threads,
+             uint64_t rows) {
   kebu::HeadwordPatternOptions options;
   options.threads = threads;
-  options.limit = kebu::kWindowHitLimit;
-  options.countAll = true;
+  options.limit = rows;
+  options.countAll = rows == kebu::kWindowHitLimit;
   const kebu::HeadwordPattern compiled(pattern);
   uint64_t hits = 0;
   for (auto _ : state) {
-    std::vector<kebu::RecordPosition> rows;
+    std::vector<kebu::RecordPosition> listed;
     auto stats = kebu::ScanHeadwordPattern(reader->Source(), compiled, options, [&](const kebu::RecordPosition& at) {
-      rows.push_back(at);
+      listed.push_back(at);
       return true;
     });
     hits = stats.IsOk() ? stats->hits : 0;
-    benchmark::DoNotOptimize(rows.data());
+    benchmark::DoNotOptimize(listed.data());
   }
   state.counters["hits"] = static_cast<double>(hits);
 }
@@ -126,9 +129,12 @@ int main(int argc, char** argv) {
     for (int threads : threadCounts) {
       const std::string t = "/threads:" + std::to_string(threads);
       for (const char* key : kKeys) Register("similar/" + name + "/" + key + t, Similar, reader, kebu::Utf8ToUtf16(key), threads);
-      for (const char* p : kNarrowed) Register("pattern/" + name + "/" + p + t, Pattern, reader, kebu::Utf8ToUtf16(p), threads);
+      for (const char* p : kNarrowed) {
+        Register("pattern/" + name + "/" + p + t, Pattern, reader, kebu::Utf8ToUtf16(p), threads, kebu::kWindowHitLimit);
+      }
       for (const auto& [p, text] : kUnnarrowed) {
-        Register("pattern/" + name + "/" + p + t, Pattern, reader, kebu::Utf8ToUtf16(p), threads);
+        Register("pattern/" + name + "/" + p + t, Pattern, reader, kebu::Utf8ToUtf16(p), threads, kebu::kWindowHitLimit);
+        Register("first100/" + name + "/" + p + t, Pattern, reader, kebu::Utf8ToUtf16(p), threads, 100);
         Register("headwords/" + name + "/" + text + t, HeadwordScan, reader, kebu::Utf8ToUtf16(text), threads);
       }
     }
