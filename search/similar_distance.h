@@ -30,6 +30,7 @@
 // headword before).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -69,6 +70,19 @@ class HeadwordDistance {
     }
     const uint32_t most = length < previousLength_ ? length : previousLength_;
     uint32_t shared = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      // Eight bytes a step where the headword and its zero byte have them
+      // (previous_ has room for any headword).
+      for (uint64_t a, b; shared < most && shared + 8 <= length + 1; shared += 8) {
+        std::memcpy(&a, bytes + shared, 8);
+        std::memcpy(&b, previous_.data() + shared, 8);
+        if (a != b) {
+          shared += static_cast<uint32_t>(std::countr_zero(a ^ b)) / 8;  // the first byte is the lowest
+          break;
+        }
+      }
+      if (shared > most) shared = most;
+    }
     while (shared < most && bytes[shared] == previous_[shared]) ++shared;
     if (dead_ && shared >= deadBytes_) return -1;  // begins as the headword before, which died
     return Continue(bytes, length, shared);
