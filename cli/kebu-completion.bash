@@ -64,7 +64,7 @@ _kebu() {
     local options
     case $command in
       header) options="--help" ;;
-      lookup) options="--whole-word --limit --json --forms --help --" ;;
+      lookup) options="--whole-word --similar --glob --limit --json --forms --help --" ;;
       search) options="--exact --limit --json --help --" ;;
       dump) options="--json --help" ;;
       export) options="--stop-after-entry --help" ;;
