@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QTimer>
+#include <algorithm>
 
 #include "viewer/x11_pointer.h"
 
@@ -55,7 +56,11 @@ void SelectionWatcher::Take() {
     return;
   }
   const QString text = QGuiApplication::clipboard()->text(mode).trimmed();
-  if (text.isEmpty() || text.size() > settings_.maxChars) return;
+  // Characters, not UTF-16 units: 𠮷 is one.
+  const qsizetype characters = text.size() - std::count_if(text.begin(), text.end(), [](QChar c) {
+                                 return c.isLowSurrogate();
+                               });
+  if (characters == 0 || characters > settings_.maxChars) return;
   emit Selected(text);
 }
 
