@@ -20,6 +20,15 @@ constexpr const char* kQtOptionsWithValue[] = {
     "-qwindowicon", "-qwindowtitle", "-session", "-display", "-geometry", "-title", "-name",
     "-style", "-stylesheet", "-qmljsdebugger"};
 
+// -platform and --platform alike, as Qt takes them.
+bool IsQtOptionWithValue(const char* argument) {
+  if (std::strncmp(argument, "--", 2) == 0) ++argument;
+  for (const char* option : kQtOptionsWithValue) {
+    if (std::strcmp(argument, option) == 0) return true;
+  }
+  return false;
+}
+
 QByteArray CurrentFolder() {
   QByteArray folder(PATH_MAX, '\0');
   if (::getcwd(folder.data(), static_cast<size_t>(folder.size())) == nullptr) folder.clear();
@@ -48,13 +57,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       line.help = true;
     } else if (options && argument == "--version") {
       line.version = true;
+    } else if (options && IsQtOptionWithValue(argv[i])) {
+      ++i;  // Qt's, and its value
     } else if (options && argument.startsWith("--")) {
       line.error = QStringLiteral("unknown option %1").arg(QString::fromLocal8Bit(argument));
     } else if (options && argument.startsWith('-') && argument.size() > 1) {
-      // Qt's; its value too.
-      for (const char* option : kQtOptionsWithValue) {
-        if (std::strcmp(argv[i], option) == 0 || std::strcmp(argv[i] + 1, option) == 0) ++i;
-      }
+      // Qt's, without a value (-reverse, -style=fusion)
     } else if (!argument.isEmpty()) {
       line.files.push_back(argument.startsWith('/') || folder.isEmpty() ? argument
                                                                          : folder + '/' + argument);

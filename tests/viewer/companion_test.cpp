@@ -253,7 +253,7 @@ TEST(CommandLine, LookupsFilesQtsOptionsAndWrongUsage) {
            {{"--lookup", "走った", "a.dic"}, {.files = {here + "/a.dic"}, .lookup = "走った"}},
            {{"--lookup=-x", "--lookup-selection"},
             {.lookup = "-x", .lookupSelection = true, .error = "--lookup and --lookup-selection exclude each other"}},
-           {{"-platform", "xcb", "-reverse", "--", "--help"}, {.files = {here + "/--help"}}},
+           {{"-platform", "xcb", "-reverse", "--style", "x", "--", "--help"}, {.files = {here + "/--help"}}},
            {{"--help", "--version"}, {.help = true, .version = true}},
            {{"--lookup"}, {.error = "--lookup needs the text to look up"}},
            {{"--bogus"}, {.error = "unknown option --bogus"}}}) {
