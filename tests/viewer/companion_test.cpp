@@ -175,16 +175,18 @@ TEST_F(X11Test, ASecondStartHandsItsLineToTheRunningWindowAndAStaleSocketIsClean
   qputenv("XDG_RUNTIME_DIR", other.path().c_str());
   QProcess killed;
   killed.start(QCoreApplication::applicationDirPath() + "/kebumini", {QString(english_)});
-  ASSERT_EQ(Kebumini({}), 0);  // it answers
+  const QString socketPath = SocketPath(QString::fromStdString(other.path()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socketPath); }, 10000));  // it listens
+  ASSERT_EQ(Kebumini({}), 0);  // and answers
   killed.kill();
   ASSERT_TRUE(killed.waitForFinished());
-  ASSERT_TRUE(QFile::exists(SocketPath(QString::fromStdString(other.path()))));
+  ASSERT_TRUE(QFile::exists(socketPath));
   app_.reset();
   InstanceLock after;
   ASSERT_EQ(after.Acquire(QString::fromStdString(other.path())), InstanceLock::State::kFirst);
   app_ = std::make_unique<CViewerApp>();
   QString error;
-  ASSERT_TRUE(app_->Start({.files = {english_}}, SocketPath(QString::fromStdString(other.path())), &error))
+  ASSERT_TRUE(app_->Start({.files = {english_}}, socketPath, &error))
       << error.toStdString();
   EXPECT_EQ(Kebumini({"--lookup", "mice"}), 0);
   EXPECT_TRUE(PopupShows("mouse"));
