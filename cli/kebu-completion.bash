@@ -35,7 +35,9 @@ _kebu() {
   # The values of the options that take one.
   case $prev in
     --to) mapfile -t COMPREPLY < <(compgen -W "stardict tsv jsonl" -- "$cur"); return 0 ;;
-    --from) mapfile -t COMPREPLY < <(compgen -W "tsv edict jsonl" -- "$cur"); return 0 ;;
+    --from) mapfile -t COMPREPLY < <(compgen -W "tsv csv edict jsonl" -- "$cur"); return 0 ;;
+    --input-encoding)
+      mapfile -t COMPREPLY < <(compgen -W "utf-8 euc-jp shift_jis utf-16" -- "$cur"); return 0 ;;
     --encoding) mapfile -t COMPREPLY < <(compgen -W "cp932 bocu1" -- "$cur"); return 0 ;;
     --version) [[ $command == make ]] && mapfile -t COMPREPLY < <(compgen -W "5 6" -- "$cur"); return 0 ;;
     --limit | --stop-after-entry | --name) return 0 ;;
@@ -50,7 +52,8 @@ _kebu() {
       ended=1
     elif [[ $ended -eq 0 && $word == --* ]]; then
       case $word in
-        --limit | --stop-after-entry | --to | --name | --from | --encoding | --version) ((i++)) ;;
+        --limit | --stop-after-entry | --to | --name | --from | --input-encoding | --encoding | --version)
+          ((i++)) ;;
       esac
     else
       ((positional++))
@@ -61,12 +64,14 @@ _kebu() {
     local options
     case $command in
       header) options="--help" ;;
-      lookup) options="--whole-word --limit --json --help --" ;;
+      lookup) options="--whole-word --similar --glob --limit --json --forms --help --" ;;
       search) options="--exact --limit --json --help --" ;;
       dump) options="--json --help" ;;
       export) options="--stop-after-entry --help" ;;
       convert) options="--to --name --help" ;;
-      make) options="--from --encoding --version --replace --help" ;;
+      make)
+        options="--from --input-encoding --header --no-escapes --index-readings --encoding --version"
+        options+=" --replace --help" ;;
       *) return 0 ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

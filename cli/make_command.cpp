@@ -1,4 +1,4 @@
-// kebu make: a dictionary file from a word list (TSV, EDICT or JSON Lines).
+// kebu make: a dictionary file from a word list (TSV, CSV, EDICT or JSON Lines).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,7 @@
 #include "dictionary/limits.h"
 #include "export/atomic_output.h"
 #include "writer/dic_writer.h"
+#include "writer/list_records.h"
 #include "writer/word_list.h"
 
 namespace kebu::cli {
@@ -60,10 +62,11 @@ bool SameFile(const char* a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-// The list's format from its file name: .tsv, .jsonl, else EDICT (whose
-// files have no extension: edict, enamdict).
+// The list's format from its file name: .tsv, .csv, .jsonl, else EDICT
+// (whose files have no extension: edict, enamdict).
 ListFormat FormatOf(const std::string& path) {
   if (path.ends_with(".tsv")) return ListFormat::kTsv;
+  if (path.ends_with(".csv")) return ListFormat::kCsv;
   if (path.ends_with(".jsonl")) return ListFormat::kJsonl;
   return ListFormat::kEdict;
 }
@@ -78,72 +81,86 @@ int FailAt(const char* path, size_t line, const std::string& problem) {
   return kExitFailure;
 }
 
+// A value of an option among its choices: the index of `value` in
+// `choices` (written in the order of the enum they stand for), or -1.
+int Choice(const char* value, std::initializer_list<const char*> choices) {
+  int i = 0;
+  for (const char* c : choices) {
+    if (std::strcmp(value, c) == 0) return i;
+    ++i;
+  }
+  return -1;
+}
+
 int RunMake(const std::vector<const char*>& argv) {
   Args args;
   std::string problem;
   if (!args.Parse(argv, {{"--from", true}, {"--encoding", true}, {"--version", true},
-                         {"--replace", false}},
+                         {"--input-encoding", true}, {"--header", false}, {"--no-escapes", false},
+                         {"--index-readings", false}, {"--replace", false}},
                   &problem)) {
     return Usage(kMakeCommand, problem);
   }
   if (args.Operands().size() != 2) return Usage(kMakeCommand, "make takes a word list and an output");
   const char* in = args.Operands()[0];
   const std::string out = args.Operands()[1];
-  ListFormat format = FormatOf(in);
+  writer::ListOptions listOptions;
+  listOptions.format = FormatOf(in);
   if (const char* from = args.Value("--from")) {
-    const std::string f = from;
-    if (f == "tsv") {
-      format = ListFormat::kTsv;
-    } else if (f == "edict") {
-      format = ListFormat::kEdict;
-    } else if (f == "jsonl") {
-      format = ListFormat::kJsonl;
-    } else {
-      return Usage(kMakeCommand, "--from takes tsv, edict or jsonl");
-    }
+    const int f = Choice(from, {"tsv", "csv", "edict", "jsonl"});
+    if (f < 0) return Usage(kMakeCommand, "--from takes tsv, csv, edict or jsonl");
+    listOptions.format = static_cast<ListFormat>(f);
+  }
+  if (const char* name = args.Value("--input-encoding")) {
+    const int e = Choice(name, {"utf-8", "euc-jp", "shift_jis", "utf-16"});
+    if (e < 0) return Usage(kMakeCommand, "--input-encoding takes utf-8, euc-jp, shift_jis or utf-16");
+    listOptions.encoding = static_cast<writer::InputEncoding>(e + 1);
+  }
+  const bool table = listOptions.format == ListFormat::kTsv || listOptions.format == ListFormat::kCsv;
+  listOptions.header = args.Has("--header");
+  listOptions.escapes = !args.Has("--no-escapes");
+  if (listOptions.header && !table) return Usage(kMakeCommand, "--header is for tsv and csv lists");
+  if (!listOptions.escapes && listOptions.format != ListFormat::kTsv) {
+    return Usage(kMakeCommand, "--no-escapes is for tsv lists");
   }
   const char* encodingName = args.Value("--encoding");
   const char* versionName = args.Value("--version");
-  if (encodingName != nullptr && std::strcmp(encodingName, "cp932") != 0 &&
-      std::strcmp(encodingName, "bocu1") != 0) {
+  if (encodingName != nullptr && Choice(encodingName, {"cp932", "bocu1"}) < 0) {
     return Usage(kMakeCommand, "--encoding takes cp932 or bocu1");
   }
-  if (versionName != nullptr && std::strcmp(versionName, "5") != 0 &&
-      std::strcmp(versionName, "6") != 0) {
+  if (versionName != nullptr && Choice(versionName, {"5", "6"}) < 0) {
     return Usage(kMakeCommand, "--version takes 5 or 6");
   }
   // Each defaults to what goes with the other: BOCU-1 with version 6.
   const bool bocu = encodingName != nullptr ? std::strcmp(encodingName, "bocu1") == 0
                                             : versionName != nullptr && versionName[0] == '6';
   const bool v6 = versionName != nullptr ? versionName[0] == '6' : bocu;
+  const Encoding encoding = bocu ? Encoding::kBocu1 : Encoding::kCp932;
   if (out != "-" && SameFile(in, out)) return Fail(out.c_str(), "is the word list; choose another file");
 
   const std::atomic<bool>* cancel = InstallCancelHandlers();
   std::string bytes;
   if (!ReadWholeFile(in, &bytes, &problem)) return Fail(in, problem);
-  writer::WordList list;
-  size_t badLine = 0;
   try {
-    if (const Status read = writer::ReadWordList(bytes, format, &list, &badLine); !read.IsOk()) {
-      if (badLine == 0) return Fail(in, read.Message());
-      std::string message = read.Message();
-      if (!args.Has("--from") && format == ListFormat::kEdict && badLine == 1) {
-        message += " (read as EDICT; --from tsv or --from jsonl says otherwise)";
+    size_t badLine = 0;
+    Result<writer::WordList> read = writer::ReadWordList(bytes, listOptions, &badLine);
+    if (!read.IsOk()) {
+      std::string message = read.GetStatus().Message();
+      if (!args.Has("--from") && listOptions.format == ListFormat::kEdict && badLine == 1) {
+        message += " (read as EDICT; --from tsv, csv or jsonl says otherwise)";
       }
-      return FailAt(in, badLine, message);
+      return badLine > 0 ? FailAt(in, badLine, message) : Fail(in, message);
     }
     bytes = std::string();
-    if (v6) {
-      // "folded search form<TAB>display form"; a headword with a TAB is
-      // taken as that already (what convert --to tsv writes when the two
-      // do not go together so).
-      for (writer::Record& r : list.records) {
-        if (r.headword.find('\t') == std::string::npos) r.headword = writer::V6Headword(r.headword);
-      }
+    writer::WordList list = std::move(*read);
+    if (args.Has("--index-readings")) writer::AddReadingEntries(&list, v6);
+    writer::SetHeadwordForms(&list, v6);
+    if (const Status texts = writer::CheckTexts(list, encoding, &badLine); !texts.IsOk()) {
+      return FailAt(in, badLine, texts.Message());
     }
     writer::Options options;
     options.version = v6 ? 0x0600 : 0x0500;
-    options.encoding = bocu ? Encoding::kBocu1 : Encoding::kCp932;
+    options.encoding = encoding;
     options.block_size = 1024;
     options.areaBlocks = 4;
     options.autoIndex32 = true;
@@ -192,24 +209,45 @@ int RunMake(const std::vector<const char*>& argv) {
 
 const Command kMakeCommand = {
     "make",
-    "kebu make IN OUT [--from tsv|edict|jsonl] [--encoding cp932|bocu1] [--version 5|6] "
-    "[--replace]",
+    "kebu make IN OUT [--from tsv|csv|edict|jsonl] [--input-encoding E] [--header] "
+    "[--no-escapes] [--index-readings] [--encoding cp932|bocu1] [--version 5|6] [--replace]",
     "Makes the dictionary file OUT from the word list IN: records sorted as lookup\n"
     "compares them, headwords prefix-compressed, 1,024-byte blocks.\n"
     "  --from FORMAT   tsv: headword, translation[, example[, pronunciation[,\n"
     "                  attribute]]] a line, TAB between them, \\t \\n \\r \\\\ in\n"
-    "                  the texts (what kebu convert --to tsv writes; a first line\n"
-    "                  of column names is passed over); edict: the EDICT format in\n"
-    "                  EUC-JP; jsonl: what kebu dump --json prints. Default: by\n"
-    "                  IN's name: .tsv, .jsonl, anything else EDICT\n"
+    "                  the texts (what kebu convert --to tsv writes); csv: the\n"
+    "                  same columns separated by commas, \"quoted\" fields with\n"
+    "                  commas, line breaks and \"\" inside (RFC 4180); edict:\n"
+    "                  EDICT or EDICT2 lines, WORD;WORD [READING;READING] /gloss/,\n"
+    "                  one record per headword with its readings, markers such as\n"
+    "                  (P) and the EntL number left out; jsonl: what kebu dump\n"
+    "                  --json prints. Default: by IN's name: .tsv, .csv, .jsonl,\n"
+    "                  anything else EDICT\n"
+    "  --input-encoding E  utf-8, euc-jp, shift_jis (code page 932) or utf-16.\n"
+    "                  Default: a byte order mark decides, else UTF-8 or EUC-JP,\n"
+    "                  whichever reads the whole list. Line ends: LF, CR LF, CR\n"
+    "  --header        the first line of a TSV or CSV list names the columns, in\n"
+    "                  any order: headword (word, 見出し), translation (meaning,\n"
+    "                  訳語, 意味), example (例文), pronunciation (reading, 読み),\n"
+    "                  attribute (属性). Without it a first line of such names\n"
+    "                  is taken as the header all the same\n"
+    "  --no-escapes    a backslash in a TSV list is text (C:\\dic), not an escape\n"
+    "  --index-readings  a record with a pronunciation is also found by each of\n"
+    "                  its readings (separated by ';'): version 6 adds an entry\n"
+    "                  whose search form is the reading and whose headword is the\n"
+    "                  record's; version 5 an entry whose headword is the reading\n"
+    "                  and whose translation is 【headword】 and the translation\n"
     "  --encoding E    cp932 or bocu1 (default: bocu1 with --version 6, else cp932)\n"
     "  --version V     5 or 6 (default: 6 with --encoding bocu1, else 5). Version 6\n"
     "                  stores each headword as its folded search form, a TAB and\n"
     "                  the headword; a headword that holds a TAB is taken as that\n"
+    "                  (version 5 keeps what follows the TAB)\n"
     "  --replace       write '?' for characters that code page 932 does not have\n"
     "                  (without it they fail the make, naming the first line)\n"
-    "A bad line fails the make with its line number (kebu: IN:12: ...). OUT is\n"
-    "written under a temporary name and renamed when complete.\n",
+    "A bad line fails the make with its line number (kebu: IN:12: ...), and so\n"
+    "does a text a dictionary cannot hold: a NUL character, or a translation,\n"
+    "example or pronunciation over 65,535 bytes encoded. OUT is written under a\n"
+    "temporary name and renamed when complete.\n",
     RunMake};
 
 }  // namespace kebu::cli

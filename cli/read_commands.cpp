@@ -6,6 +6,8 @@
 
 #include "cli/commands.h"
 #include "cli/hit_listing.h"
+#include "cli/lookup_forms.h"
+#include "cli/similar_lookup.h"
 #include "export/plain_text_export.h"
 #include "export/record_lines.h"
 
@@ -37,12 +39,19 @@ int RunHeader(const std::vector<const char*>& argv) {
 int RunLookup(const std::vector<const char*>& argv) {
   Args args;
   std::string problem;
-  if (!args.Parse(argv, {{"--whole-word", false}, {"--limit", true}, {"--json", false}}, &problem)) {
+  if (!args.Parse(argv, {{"--whole-word", false}, {"--limit", true}, {"--json", false},
+                         {"--similar", false}, {"--glob", false}, {"--forms", false}},
+                  &problem)) {
     return Usage(kLookupCommand, problem);
   }
   if (args.Operands().size() != 2) return Usage(kLookupCommand, "lookup takes a dictionary and a key");
+  const bool similar = args.Has("--similar");
+  const bool glob = args.Has("--glob");
+  if (similar + glob + args.Has("--whole-word") > 1) {
+    return Usage(kLookupCommand, "--whole-word, --similar and --glob exclude each other");
+  }
   const char* dict = args.Operands()[0];
-  long long limit = kWindowHitLimit;
+  long long limit = similar ? kSimilarListLimit : kWindowHitLimit;
   if (args.Has("--limit") && !ParseNumber(args.Value("--limit"), INT64_MIN, INT64_MAX, &limit)) {
     return Usage(kLookupCommand, "--limit takes a whole number");
   }
@@ -55,6 +64,12 @@ int RunLookup(const std::vector<const char*>& argv) {
 
   DicReader reader;
   if (!OpenDictionary(reader, dict)) return kExitFailure;
+  if (similar) return ListSimilar(reader, dict, key, limit, json);
+  if (glob) return ListPattern(reader, dict, key, limit, json);
+  int formsExit = kExitOk;
+  if (args.Has("--forms") && ListFormHits(reader, dict, key, json, static_cast<int>(limit), &formsExit)) {
+    return formsExit;
+  }
   const LookupResult found = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit));
   const uint32_t count = found.count;
   if (found.status.Code() == StatusCode::kOutOfMemory) {
@@ -71,7 +86,9 @@ int RunLookup(const std::vector<const char*>& argv) {
     }
     if (!listing.Add(t)) break;
   }
-  return listing.Finish();
+  const int exit = listing.Finish();
+  if (count == 0) SuggestSimilar(reader, key);
+  return exit;
 }
 
 int RunDump(const std::vector<const char*>& argv) {
@@ -147,13 +164,23 @@ const Command kHeaderCommand = {
     RunHeader};
 
 const Command kLookupCommand = {
-    "lookup", "kebu lookup DICT KEY [--whole-word] [--limit N] [--json]",
+    "lookup", "kebu lookup DICT KEY [--whole-word | --similar | --glob] [--limit N] [--json] [--forms]",
     "Lists every headword that begins with KEY (UTF-8), or equals it with\n"
-    "--whole-word, in file order.\n"
-    "  --limit N     at most N hits (default 10000; 0: no limit)\n"
+    "--whole-word, in file order. When nothing is found, the headwords most\n"
+    "like KEY follow on standard error: \"no hits; did you mean: ...\".\n"
+    "  --similar     the headwords within one edit of KEY (two for a KEY of five\n"
+    "                units or more: insert, delete, change a unit, swap two),\n"
+    "                closest first, each once, with its first entry\n"
+    "  --glob        KEY is a pattern for whole headwords: * any run of\n"
+    "                characters, ? one; \\*, \\? and \\\\ stand for themselves\n"
+    "  --limit N     at most N hits (default 10000, with --similar 20; 0: no limit)\n"
     "  --json        {\"count\", \"truncated\", \"hits\": [{\"headword\", \"translation\",\n"
     "                \"example\", \"pronunciation\", \"attribute\", \"indexEntry\",\n"
-    "                \"block\", \"recordOffset\"}]}\n"
+    "                \"block\", \"recordOffset\"}]}; with --similar also \"distance\"\n"
+    "  --forms       when KEY is no headword, the hits of its dictionary forms\n"
+    "                (running: run, went: go, 食べました: 食べる; the longest\n"
+    "                leading headword of a phrase), each JSON hit with \"form\";\n"
+    "                what was done is said on standard error\n"
     "  --            ends the options: a key may begin with '-'\n",
     RunLookup};
 

@@ -1,4 +1,4 @@
-// BOCU-1 decoder: byte-by-byte state machine and the bounded string driver.
+// BOCU-1: the byte-by-byte decoder, the bounded string driver, the encoder.
 #include "codec/bocu1.h"
 
 namespace kebu {
@@ -19,7 +19,7 @@ constexpr int32_t kReachNeg2 = kReachNeg1 - 43 * kTrailCount;
 constexpr int32_t kReachPos3 = kReachPos2 + 3 * kTrailCount * kTrailCount;
 constexpr int32_t kReachNeg3 = kReachNeg2 - 3 * kTrailCount * kTrailCount;
 constexpr int32_t kStartPos2 = 0xD0, kStartPos3 = 0xFB, kStartPos4 = 0xFE;
-constexpr int32_t kStartNeg2 = 0x50, kStartNeg3 = 0x25;
+constexpr int32_t kStartNeg2 = 0x50, kStartNeg3 = 0x25, kStartNeg4 = 0x22;
 
 // Trail value of the bytes 00-20; -1 for the controls that never trail.
 constexpr int8_t kByteToTrail[0x21] = {
@@ -30,6 +30,11 @@ constexpr int8_t kByteToTrail[0x21] = {
     -1,                                              // 20
 };
 
+// Trail byte of the trail values 0..19 (the bytes 00-20 that may trail);
+// from 20 on a value t is the byte t + 13.
+constexpr uint8_t kTrailToByte[20] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x10, 0x11, 0x12, 0x13,
+                                      0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1C, 0x1D, 0x1E, 0x1F};
+
 // Reference point after code point c: the middle of its script block for
 // hiragana, unified CJK and hangul, else the middle of its 128-block.
 inline int32_t NextPrev(int32_t c) {
@@ -37,6 +42,45 @@ inline int32_t NextPrev(int32_t c) {
   if (c >= 0x4E00 && c <= 0x9FA5) return 0x4E00 - kReachNeg2;  // 0x7711
   if (c >= 0xAC00 && c <= 0xD7A3) return (0xD7A3 + 0xAC00) / 2;  // 0xC1D1
   return (c & ~0x7F) + kAsciiPrev;
+}
+
+// Writes the difference of a code point from the reference point: one byte
+// for -64..63, else a lead byte and one to three trail bytes. Returns the
+// number of bytes.
+uint32_t PackDiff(int32_t diff, uint8_t* out) {
+  int32_t lead, count;
+  if (diff >= kReachNeg1) {
+    if (diff <= kReachPos1) {
+      out[0] = static_cast<uint8_t>(kMiddle + diff);
+      return 1;
+    }
+    if (diff <= kReachPos2) {
+      diff -= kReachPos1 + 1, lead = kStartPos2, count = 1;
+    } else if (diff <= kReachPos3) {
+      diff -= kReachPos2 + 1, lead = kStartPos3, count = 2;
+    } else {
+      diff -= kReachPos3 + 1, lead = kStartPos4, count = 3;
+    }
+  } else if (diff >= kReachNeg2) {
+    diff -= kReachNeg1, lead = kStartNeg2, count = 1;
+  } else if (diff >= kReachNeg3) {
+    diff -= kReachNeg2, lead = kStartNeg3, count = 2;
+  } else {
+    diff -= kReachNeg3, lead = kStartNeg4, count = 3;
+  }
+  // Trail values from the last byte back, each the remainder of a floor
+  // division; what is left moves the lead byte (down for negative ones).
+  for (int32_t k = count; k > 0; --k) {
+    int32_t t = diff % kTrailCount;
+    diff /= kTrailCount;
+    if (t < 0) {
+      t += kTrailCount;
+      --diff;
+    }
+    out[k] = t < 20 ? kTrailToByte[t] : static_cast<uint8_t>(t + kTrailOffset);
+  }
+  out[0] = static_cast<uint8_t>(lead + diff);
+  return static_cast<uint32_t>(count + 1);
 }
 
 }  // namespace
@@ -183,6 +227,25 @@ int32_t Bocu1DecodeUnits(const uint8_t* bytes, int32_t length, char16_t* out,
     }
   }
   out[n] = 0;
+  return n;
+}
+
+uint32_t Utf16ToBocu1(const char16_t* units, uint32_t count, uint8_t* out) {
+  int32_t prev = kAsciiPrev;
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    int32_t c = units[i];
+    if ((c & 0xFC00) == 0xD800 && i + 1 < count && (units[i + 1] & 0xFC00) == 0xDC00) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    }
+    if (c <= 0x20) {  // controls and space stand for themselves
+      if (c != 0x20) prev = kAsciiPrev;
+      out[n++] = static_cast<uint8_t>(c);
+      continue;
+    }
+    n += PackDiff(c - prev, out + n);
+    prev = NextPrev(c);
+  }
   return n;
 }
 

@@ -1,4 +1,5 @@
-// BOCU-1 decoding: one decoder state per string, bounded UTF-16 output.
+// BOCU-1: decoding (one decoder state per string, bounded UTF-16 output) and
+// encoding.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,12 @@ struct Bocu1Decoder {
 // before it. Returns the number of units written before the terminator.
 int32_t Bocu1DecodeUnits(const uint8_t* bytes, int32_t length, char16_t* out,
                          int32_t capacity);
+
+// Encodes `count` UTF-16 units as one BOCU-1 string from the initial state
+// (reference point 0x40) into `out`, which has room for three bytes a unit;
+// no reset byte is added at the end. A surrogate pair is one code point; a
+// lone surrogate is encoded as the code point of its value, so that
+// Bocu1DecodeUnits gives every unit back. Returns the number of bytes.
+uint32_t Utf16ToBocu1(const char16_t* units, uint32_t count, uint8_t* out);
 
 }  // namespace kebu

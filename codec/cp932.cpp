@@ -21,6 +21,16 @@ constexpr int LeadRow(uint32_t b) {
 }
 inline bool IsTrail(uint32_t t) { return t >= 0x40 && t <= 0xFC && t != 0x7F; }
 
+// What the decoder makes of one code of the encoding table (a byte below
+// 0x100, else lead << 8 | trail).
+char16_t DecodeCode(uint32_t code) {
+  if (code < 0x80) return static_cast<char16_t>(code);
+  if (code >= 0xA1 && code <= 0xDF) return static_cast<char16_t>(0xFF61 + code - 0xA1);
+  const int row = LeadRow(code >> 8);
+  if (row < 0 || !IsTrail(code & 0xFF)) return kReplacement;
+  return cp932::kDecode[row * kTrails + ((code & 0xFF) - 0x40)];
+}
+
 }  // namespace
 
 int32_t Cp932ToUtf16(const uint8_t* bytes, int32_t length, char16_t* out,
@@ -84,6 +94,33 @@ int32_t Utf16ToCp932(const char16_t* units, int32_t count, uint8_t* out,
       out[n++] = static_cast<uint8_t>(c >> 8);
       out[n++] = static_cast<uint8_t>(c);
     }
+  }
+  return n;
+}
+
+uint32_t Utf16ToCp932Exact(const char16_t* units, uint32_t count, uint8_t* out,
+                           size_t* substitutions) {
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t u = units[i];
+    if (u < 0x80) {
+      out[n++] = static_cast<uint8_t>(u);
+      continue;
+    }
+    uint32_t c = 0;
+    if ((u & 0xF800) == 0xD800) {
+      // A surrogate pair is one character, a lone surrogate too.
+      if (u < 0xDC00 && i + 1 < count && (units[i + 1] & 0xFC00) == 0xDC00) ++i;
+    } else {
+      c = cp932::kEncode[cp932::kEncodeRow[u >> 8]][u & 0xFF];
+      if (c != 0 && DecodeCode(c) != u) c = 0;  // read back as another character
+    }
+    if (c == 0) {
+      c = '?';
+      ++*substitutions;
+    }
+    if (c >= 0x100) out[n++] = static_cast<uint8_t>(c >> 8);
+    out[n++] = static_cast<uint8_t>(c);
   }
   return n;
 }

@@ -85,58 +85,82 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return s;
 }
 
+namespace {
+
+// The sequence at p (p < end): its code point, or -1 for an ill-formed one
+// (p then moves over its maximal subpart, or over a whole encoded surrogate).
+int32_t NextCodePoint(const uint8_t*& p, const uint8_t* end) {
+  const uint32_t b = *p++;
+  if (b < 0x80) return static_cast<int32_t>(b);
+  int trail;
+  uint32_t c, lo = 0x80, hi = 0xBF;  // range of the second byte
+  if (b >= 0xC2 && b <= 0xDF) {
+    trail = 1, c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    trail = 2, c = b & 0x0F;
+    if (b == 0xE0) lo = 0xA0;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    trail = 3, c = b & 0x07;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return -1;
+  }
+  if (p == end || *p < lo || *p > hi) return -1;
+  int i = 0;
+  for (; i < trail && p < end && (*p & 0xC0) == 0x80; ++i) c = (c << 6) | (*p++ & 0x3F);
+  if (i < trail || (c >= 0xD800 && c <= 0xDFFF)) return -1;
+  return static_cast<int32_t>(c);
+}
+
+}  // namespace
+
 // Ill-formed input gives one U+FFFD per maximal subpart of a sequence (the
 // longest prefix of a well-formed sequence, or else one byte); an encoded
 // surrogate ED A0-BF 80-BF is taken whole and gives one U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text, bool* wellFormed) {
-  bool ignored = true;
-  bool& ok = wellFormed != nullptr ? *wellFormed : ignored;
-  ok = true;
-  std::u16string s;
-  s.reserve(text.size());
+bool AppendUtf8AsUtf16(std::string_view text, std::u16string* out) {
+  bool ok = true;
   const auto* p = reinterpret_cast<const uint8_t*>(text.data());
   const uint8_t* const end = p + text.size();
-  auto cont = [&](const uint8_t* q) { return q < end && (*q & 0xC0) == 0x80; };
   while (p < end) {
-    const uint32_t b = *p++;
-    if (b < 0x80) {
-      s.push_back(static_cast<char16_t>(b));
+    if (*p < 0x80) {
+      out->push_back(static_cast<char16_t>(*p++));
       continue;
     }
-    int trail;
-    uint32_t c, lo = 0x80, hi = 0xBF;  // range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) {
-      trail = 1, c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      trail = 2, c = b & 0x0F;
-      if (b == 0xE0) lo = 0xA0;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      trail = 3, c = b & 0x07;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    } else {
-      s.push_back(u'\uFFFD');
-      ok = false;
-      continue;
-    }
-    if (p == end || *p < lo || *p > hi) {
-      s.push_back(u'\uFFFD');
-      ok = false;
-      continue;
-    }
-    int i = 0;
-    for (; i < trail && cont(p); ++i) c = (c << 6) | (*p++ & 0x3F);
-    if (i < trail || (c >= 0xD800 && c <= 0xDFFF)) {
-      s.push_back(u'\uFFFD');
+    const int32_t c = NextCodePoint(p, end);
+    if (c < 0) {
+      out->push_back(u'\uFFFD');
       ok = false;
     } else if (c <= 0xFFFF) {
-      s.push_back(static_cast<char16_t>(c));
+      out->push_back(static_cast<char16_t>(c));
     } else {
-      s.push_back(static_cast<char16_t>(0xD7C0 + (c >> 10)));
-      s.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
+      out->push_back(static_cast<char16_t>(0xD7C0 + (c >> 10)));
+      out->push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
     }
   }
+  return ok;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text, bool* wellFormed) {
+  std::u16string s;
+  s.reserve(text.size());
+  const bool ok = AppendUtf8AsUtf16(text, &s);
+  if (wellFormed != nullptr) *wellFormed = ok;
   return s;
+}
+
+size_t FindBadUtf8(std::string_view text) {
+  const auto* const begin = reinterpret_cast<const uint8_t*>(text.data());
+  const uint8_t* const end = begin + text.size();
+  for (const uint8_t* p = begin; p < end;) {
+    const uint8_t* at = p;
+    if (*p < 0x80) {
+      ++p;
+    } else if (NextCodePoint(p, end) < 0) {
+      return static_cast<size_t>(at - begin);
+    }
+  }
+  return std::string_view::npos;
 }
 
 void AppendVisibleUtf8(std::u16string_view text, std::string* out) {

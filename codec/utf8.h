@@ -22,6 +22,11 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // `wellFormed`, when given, tells whether the text was well-formed UTF-8
 // (no U+FFFD was put in for a bad sequence).
 std::u16string Utf8ToUtf16(std::string_view text, bool* wellFormed = nullptr);
+// The same, appended to `out`; returns whether the text was well-formed.
+bool AppendUtf8AsUtf16(std::string_view text, std::u16string* out);
+// Where `text` stops being well-formed UTF-8 (the offset of the first byte of
+// the first ill-formed sequence), or npos.
+size_t FindBadUtf8(std::string_view text);
 
 // Appends `text` as UTF-8 for a terminal: control characters (C0 but TAB and
 // line feed, DEL, C1) become visible escapes ("\x1b", "\u009b") instead of

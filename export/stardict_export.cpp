@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "codec/utf8.h"
@@ -23,6 +25,9 @@ namespace {
 
 constexpr int kProgressEvery = 1000;
 constexpr size_t kMaxWordBytes = 255;  // "less than 256"
+// A file name's 255 bytes leave room for ".dict.dz" and for the temporary
+// name that the file is written under.
+constexpr size_t kMaxStemBytes = 200;
 
 uint8_t FoldAscii(uint8_t c) { return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c + 32) : c; }
 
@@ -32,28 +37,48 @@ struct Word {
   uint32_t offset = 0;  // in the word arena
   uint32_t length = 0;
   uint32_t record = 0;  // the record's number in file order
-  uint32_t target = 0;  // .idx: the text's offset; .syn: the entry's number
-  uint32_t size = 0;    // .idx: the text's size
+  uint32_t target = 0;  // .idx: the article's offset; .syn: the entry's number
+  uint32_t size = 0;    // .idx: the article's size
+  bool cut = false;     // longer than kMaxWordBytes, cut
 };
+
+// ASCII case folded comparison of two words (StarDict's first criterion).
+int CompareFoldedBytes(const uint8_t* a, uint32_t na, const uint8_t* b, uint32_t nb) {
+  const uint32_t n = std::min(na, nb);
+  for (uint32_t i = 0; i < n; ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return FoldAscii(a[i]) < FoldAscii(b[i]) ? -1 : 1;
+  }
+  return na == nb ? 0 : na < nb ? -1 : 1;
+}
+
+// Appends `text` as a word: UTF-8, cut to whole characters within
+// kMaxWordBytes. True when it was cut.
+bool AppendWord(std::u16string_view text, std::string* out) {
+  const size_t at = out->size();
+  out->resize(at + 3 * text.size());
+  size_t length = Utf16ToUtf8(text.data(), static_cast<uint32_t>(text.size()),
+                              reinterpret_cast<uint8_t*>(out->data() + at));
+  const bool cut = length > kMaxWordBytes;
+  if (cut) {
+    length = kMaxWordBytes;
+    while (length > 0 && (static_cast<uint8_t>((*out)[at + length]) & 0xC0) == 0x80) --length;
+  }
+  out->resize(at + length);
+  return cut;
+}
 
 class WordTable {
  public:
-  // Adds `text` as UTF-8, cut to whole characters within kMaxWordBytes.
+  // Adds `text` as a word (AppendWord).
   Word& Add(std::u16string_view text, uint32_t record) {
     const size_t at = arena_.size();
-    arena_.resize(at + 3 * text.size());
-    const auto* units = text.data();
-    size_t length = Utf16ToUtf8(units, static_cast<uint32_t>(text.size()),
-                                reinterpret_cast<uint8_t*>(arena_.data() + at));
-    if (length > kMaxWordBytes) {
-      length = kMaxWordBytes;
-      while (length > 0 && (static_cast<uint8_t>(arena_[at + length]) & 0xC0) == 0x80) --length;
-    }
-    arena_.resize(at + length);
+    const bool cut = AppendWord(text, &arena_);
+    const size_t length = arena_.size() - at;
     Word& word = words_.emplace_back();
     word.record = record;
     word.offset = static_cast<uint32_t>(at);
     word.length = static_cast<uint32_t>(length);
+    word.cut = cut;
     for (size_t i = 0; i < 8; ++i) {
       const uint8_t c = i < length ? FoldAscii(static_cast<uint8_t>(arena_[at + i])) : 0;
       word.key = word.key << 8 | c;
@@ -64,23 +89,36 @@ class WordTable {
   // StarDict's order: ASCII case folded, then bytewise; file order between
   // equal words.
   void Sort() {
-    const auto* base = reinterpret_cast<const uint8_t*>(arena_.data());
-    std::sort(words_.begin(), words_.end(), [base](const Word& a, const Word& b) {
+    std::sort(words_.begin(), words_.end(), [this](const Word& a, const Word& b) {
       if (a.key != b.key) return a.key < b.key;
-      const uint8_t* pa = base + a.offset;
-      const uint8_t* pb = base + b.offset;
-      const uint32_t n = std::min(a.length, b.length);
-      for (uint32_t i = 8; i < n; ++i) {
-        if (FoldAscii(pa[i]) != FoldAscii(pb[i])) return FoldAscii(pa[i]) < FoldAscii(pb[i]);
-      }
-      if (a.length != b.length) return a.length < b.length;
-      const int bytes = std::memcmp(pa, pb, n);
+      if (const int folded = CompareFolded(a, b)) return folded < 0;
+      const int bytes = std::memcmp(Bytes(a), Bytes(b), a.length);
       if (bytes != 0) return bytes < 0;
       return a.record < b.record;
     });
   }
 
+  int CompareFolded(const Word& a, const Word& b) const {
+    return a.key != b.key ? (a.key < b.key ? -1 : 1)
+                          : CompareFoldedBytes(Bytes(a), a.length, Bytes(b), b.length);
+  }
+  int CompareFolded(const Word& a, const WordTable& other, const Word& b) const {
+    return a.key != b.key ? (a.key < b.key ? -1 : 1)
+                          : CompareFoldedBytes(Bytes(a), a.length, other.Bytes(b), b.length);
+  }
+  bool Same(const Word& a, const Word& b) const {
+    return a.length == b.length && std::memcmp(Bytes(a), Bytes(b), a.length) == 0;
+  }
+
+  // Keeps the first of each run of equal words (after Sort: of each word).
+  void KeepFirstOfEach() {
+    words_.erase(std::unique(words_.begin(), words_.end(),
+                             [this](const Word& a, const Word& b) { return Same(a, b); }),
+                 words_.end());
+  }
+
   std::vector<Word>& Words() { return words_; }
+  const std::vector<Word>& Words() const { return words_; }
   std::string_view Text(const Word& word) const {
     return std::string_view(arena_).substr(word.offset, word.length);
   }
@@ -104,17 +142,61 @@ class WordTable {
   }
 
  private:
+  const uint8_t* Bytes(const Word& word) const {
+    return reinterpret_cast<const uint8_t*>(arena_.data()) + word.offset;
+  }
+
   std::string arena_;
   std::vector<Word> words_;
 };
 
-// A file name of the folder: no '/', not "." or "..".
-std::string FileStem(const std::string& name) {
-  std::string stem = name;
-  std::replace(stem.begin(), stem.end(), '/', '_');
-  if (stem.empty() || stem == "." || stem == "..") stem = "dictionary";
-  return stem;
+// Appends `text` as UTF-8 with its line ends as LF (CR LF and a lone CR
+// alike), or with `oneLine` as blanks.
+void AppendText(std::u16string_view text, bool oneLine, std::string* out) {
+  const size_t at = out->size();
+  out->resize(at + 3 * text.size());
+  auto* start = reinterpret_cast<uint8_t*>(out->data() + at);
+  const uint32_t n = Utf16ToUtf8(text.data(), static_cast<uint32_t>(text.size()), start);
+  uint8_t* to = start;
+  for (uint32_t i = 0; i < n; ++i) {
+    uint8_t c = start[i];
+    if (c == '\r' && i + 1 < n && start[i + 1] == '\n') continue;  // the LF follows
+    if (c == '\r' || c == '\n') c = oneLine ? ' ' : '\n';
+    *to++ = c;
+  }
+  out->resize(at + static_cast<size_t>(to - start));
 }
+
+// One record's part of its entry's article (see the header).
+void AppendPart(const RecordText& text, std::string_view word, std::string* out) {
+  const size_t at = out->size();
+  if (!text.pronunciation.empty()) {
+    *out += '[';
+    AppendText(text.pronunciation, true, out);
+    *out += ']';
+  }
+  if (text.attribute > 0) {
+    if (out->size() > at) *out += ' ';
+    *out += "(attribute " + std::to_string(text.attribute) + ")";
+  }
+  if (!text.translation.empty() || !text.example.empty()) {
+    if (out->size() > at) *out += '\n';
+    AppendText(text.translation, false, out);
+    if (!text.example.empty()) {
+      *out += '\n';
+      AppendText(text.example, false, out);
+    }
+  }
+  if (out->size() == at) out->append(word);
+}
+
+// Articles being put together: the parts of an entry whose last record is
+// still to come. In a sorted dictionary one at a time.
+struct Articles {
+  std::vector<uint32_t> entryOf;    // by record: its entry's number
+  std::vector<uint32_t> lastOf;     // by entry: the record that ends its article
+  std::unordered_map<uint32_t, std::string> open;
+};
 
 // A line of the .ifo file: valid UTF-8 without line ends.
 std::string IfoValue(const std::string& text) {
@@ -184,7 +266,156 @@ bool TargetIsFree(const std::string& folder) {
   return empty;
 }
 
+// The first pass: every record's word (its display form) into `entries` and
+// its search form, where it has one of its own, into `synonyms`; the
+// records are numbered in file order.
+Status ReadWords(DicCursor& cursor, const ExportHooks& hooks, WordTable* entries,
+                       WordTable* synonyms, StarDictReport* report, uint32_t* records,
+                       ExportStats* stats) {
+  const bool bocu = cursor.Source().IsBocu1();
+  const int32_t versionMajor = cursor.Source().versionMajor;
+  std::u16string headword;
+  RawRecord raw;
+  cursor.Rewind();
+  for (ReadStatus status; (status = cursor.NextRecord(&raw)) != ReadStatus::kEnd;) {
+    if (CancelRequested(hooks)) return Status::Cancelled();
+    if (status == ReadStatus::kSkippedArea) {
+      ++stats->skippedAreas;
+      continue;
+    }
+    if (*records == UINT32_MAX) {
+      return Status::Unsupported("too many records for StarDict's 32-bit numbers");
+    }
+    DecodeText(bocu, raw.headword, raw.fields.headwordLength, kWholeTexts.headword, &headword);
+    const std::u16string_view display = DisplayHeadword(headword, versionMajor);
+    const Word& word = entries->Add(display, *records);
+    if (word.cut && report->cutHeadwords++ == 0) report->firstCutHeadword = Utf16ToUtf8(display);
+    if (display.size() < headword.size()) {
+      const std::u16string_view search(headword.data(), headword.size() - display.size() - 1);
+      if (!search.empty() && search != display) synonyms->Add(search, *records);
+    }
+    ++*records;
+  }
+  return Status::Ok();
+}
+
+// One entry for each word, in StarDict's order; which entry each record
+// belongs to, and which record ends each entry's article.
+void MakeEntries(uint32_t records, WordTable* entries, Articles* articles) {
+  entries->Sort();
+  articles->entryOf.assign(records, 0);
+  uint32_t entry = 0;
+  const std::vector<Word>& words = entries->Words();
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (i > 0 && !entries->Same(words[i - 1], words[i])) ++entry;
+    articles->entryOf[words[i].record] = entry;
+  }
+  entries->KeepFirstOfEach();
+  articles->lastOf.assign(entries->Words().size(), 0);
+  for (uint32_t record = 0; record < records; ++record) {
+    articles->lastOf[articles->entryOf[record]] = record;
+  }
+}
+
+// Keeps the synonyms that find an entry that no word finds (see the
+// header), each pointing at its record's entry, once for each entry.
+void ChooseSynonyms(const WordTable& entries, const Articles& articles, WordTable* synonyms) {
+  const std::vector<Word>& words = entries.Words();
+  std::vector<Word>& all = synonyms->Words();
+  for (Word& synonym : all) synonym.target = articles.entryOf[synonym.record];
+  std::erase_if(all, [&](const Word& synonym) {
+    if (synonym.cut) return true;
+    // Words equal with case ignored stand together; one of another entry
+    // is found by the synonym already (sdcv) or instead of it (GoldenDict).
+    auto at = std::lower_bound(words.begin(), words.end(), synonym,
+                               [&](const Word& word, const Word& s) {
+                                 return entries.CompareFolded(word, *synonyms, s) < 0;
+                               });
+    for (; at != words.end() && entries.CompareFolded(*at, *synonyms, synonym) == 0; ++at) {
+      if (static_cast<uint32_t>(at - words.begin()) != synonym.target) return true;
+    }
+    return false;
+  });
+  synonyms->Sort();
+  // Equal (case ignored) synonyms stand together; one for each entry.
+  std::vector<uint32_t> targets;
+  size_t kept = 0;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (i == 0 || synonyms->CompareFolded(all[i - 1], all[i]) != 0) targets.clear();
+    if (std::find(targets.begin(), targets.end(), all[i].target) != targets.end()) continue;
+    targets.push_back(all[i].target);
+    all[kept++] = all[i];
+  }
+  all.resize(kept);
+}
+
+// The second pass: each record's part into its entry's article, and each
+// article, once its last record is read, into `texts`.
+Status WriteArticles(DicCursor& cursor, const ExportHooks& hooks, uint32_t records,
+                           WordTable* entries, Articles* articles, DictzipWriter* texts,
+                           ExportStats* stats) {
+  const int32_t versionMajor = cursor.Source().versionMajor;
+  const std::string changed = "the dictionary changed while it was read";
+  RecordText text;
+  std::string word;
+  std::string single;
+  uint32_t record = 0;
+  cursor.Rewind();
+  for (ReadStatus status; (status = ReadWholeRecord(cursor, &text)) != ReadStatus::kEnd;) {
+    if (CancelRequested(hooks)) return Status::Cancelled();
+    if (status == ReadStatus::kSkippedArea) continue;
+    if (record == records) {
+      return Status::IoError(changed);
+    }
+    const uint32_t entry = articles->entryOf[record];
+    Word& head = entries->Words()[entry];
+    word.clear();
+    AppendWord(DisplayHeadword(text.headword, versionMajor), &word);
+    if (word != entries->Text(head)) {
+      return Status::IoError(changed);
+    }
+    const auto open = articles->open.find(entry);
+    const bool last = articles->lastOf[entry] == record;
+    std::string& article = open != articles->open.end() ? open->second
+                           : last                         ? single
+                                                          : articles->open[entry];
+    if (&article == &single) single.clear();
+    if (!article.empty()) article += "\n\n";
+    AppendPart(text, word, &article);
+    if (last) {
+      if (texts->Size() + article.size() > UINT32_MAX) {
+        return Status::Unsupported("too much text for StarDict's 32-bit offsets");
+      }
+      head.target = static_cast<uint32_t>(texts->Size());
+      head.size = static_cast<uint32_t>(article.size());
+      texts->Append(article);
+      if (&article != &single) articles->open.erase(entry);
+    }
+    ++record;
+    if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
+  }
+  if (record != records) {
+    return Status::IoError(changed);
+  }
+  return Status::Ok();
+}
+
 }  // namespace
+
+std::string StarDictFileStem(const std::string& name) {
+  std::string stem;
+  for (char c : Utf16ToUtf8(Utf8ToUtf16(name))) {
+    const auto u = static_cast<unsigned char>(c);
+    stem += u < 0x20 || u == 0x7F || c == '/' ? '_' : c;
+  }
+  stem.erase(0, stem.find_first_not_of(". "));
+  if (stem.size() > kMaxStemBytes) {
+    size_t length = kMaxStemBytes;
+    while (length > 0 && (static_cast<uint8_t>(stem[length]) & 0xC0) == 0x80) --length;
+    stem.resize(length);
+  }
+  return stem.empty() ? "dictionary" : stem;
+}
 
 std::string StarDictNameFromPath(const std::string& path) {
   std::string name = path;
@@ -198,7 +429,8 @@ std::string StarDictNameFromPath(const std::string& path) {
 namespace {
 
 Status Convert(const std::shared_ptr<const DicSource>& source, const std::string& target,
-               const StarDictOptions& options, const ExportHooks& hooks, ExportStats* stats) {
+               const StarDictOptions& options, const ExportHooks& hooks, ExportStats* stats,
+               StarDictReport* report) {
   std::string folder = target;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (source->file.IsSameFile(folder)) {
@@ -211,56 +443,28 @@ Status Convert(const std::shared_ptr<const DicSource>& source, const std::string
   if (!work.Make(folder)) {
     return Status::IoError(std::string("cannot make a folder beside it: ") + std::strerror(errno));
   }
-  const std::unique_ptr<DicCursor> cursor = std::make_unique<DicCursor>(source);
-
-  stats->nword = cursor->Source().header.nword();
-  const int32_t versionMajor = cursor->Source().versionMajor;
-  DictzipWriter texts(options.compressionLevel, options.threads);
+  DicCursor cursor(source);
+  stats->nword = source->header.nword();
+  StarDictReport found;
   WordTable entries;
   WordTable synonyms;
-  RecordText text;
-  std::string data;
-  cursor->Rewind();
-  for (ReadStatus status; (status = ReadWholeRecord(*cursor, &text)) != ReadStatus::kEnd;) {
-    if (CancelRequested(hooks)) return Status::Cancelled();
-    if (status == ReadStatus::kSkippedArea) {
-      ++stats->skippedAreas;
-      continue;
-    }
-    data.resize(3 * (text.translation.size() + text.example.size()) + 1);
-    auto* out = reinterpret_cast<uint8_t*>(data.data());
-    size_t n = Utf16ToUtf8(text.translation.data(), static_cast<uint32_t>(text.translation.size()), out);
-    if (!text.example.empty()) {
-      out[n++] = '\n';
-      n += Utf16ToUtf8(text.example.data(), static_cast<uint32_t>(text.example.size()), out + n);
-    }
-    if (texts.Size() + n > UINT32_MAX) {
-      return Status::Unsupported("too much text for StarDict's 32-bit offsets");
-    }
-    const std::u16string_view display = DisplayHeadword(text.headword, versionMajor);
-    const auto record = static_cast<uint32_t>(stats->written);
-    Word& entry = entries.Add(display, record);
-    entry.target = static_cast<uint32_t>(texts.Size());
-    entry.size = static_cast<uint32_t>(n);
-    texts.Append(std::string_view(data.data(), n));
-    if (display.size() < text.headword.size()) {
-      const std::u16string_view search(text.headword.data(), text.headword.size() - display.size() - 1);
-      if (!search.empty() && search != display) {
-        synonyms.Add(search, record);
-      }
-    }
-    if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
+  Articles articles;
+  uint32_t records = 0;
+  if (Status words = ReadWords(cursor, hooks, &entries, &synonyms, &found, &records, stats);
+      !words.IsOk()) {
+    return words;
   }
-  if (stats->written == 0 && stats->nword > 0) return NoRecordRead(stats->nword);
+  if (records == 0 && stats->nword > 0) return NoRecordRead(stats->nword);
+  MakeEntries(records, &entries, &articles);
+  ChooseSynonyms(entries, articles, &synonyms);
 
-  // Entries in StarDict's order; synonyms point at their entry's place in it.
-  entries.Sort();
-  std::vector<uint32_t> place(entries.Words().size());
-  for (uint32_t i = 0; i < place.size(); ++i) place[entries.Words()[i].record] = i;
-  for (Word& synonym : synonyms.Words()) synonym.target = place[synonym.record];
-  synonyms.Sort();
+  DictzipWriter texts(options.compressionLevel, options.threads);
+  if (Status written = WriteArticles(cursor, hooks, records, &entries, &articles, &texts, stats);
+      !written.IsOk()) {
+    return written;
+  }
 
-  const std::string stem = FileStem(options.name);
+  const std::string stem = StarDictFileStem(options.name);
   const std::string base = work.Path() + "/" + stem;
   const std::string idx = entries.File(true);
   const std::string bookname = IfoValue(options.name);
@@ -291,6 +495,11 @@ Status Convert(const std::shared_ptr<const DicSource>& source, const std::string
   }
   work.Keep();
   if (hooks.progress) hooks.progress(*stats);
+  if (report != nullptr) {
+    found.entries = static_cast<int64_t>(entries.Words().size());
+    found.synonyms = static_cast<int64_t>(synonyms.Words().size());
+    *report = std::move(found);
+  }
   return Status::Ok();
 }
 
@@ -298,12 +507,12 @@ Status Convert(const std::shared_ptr<const DicSource>& source, const std::string
 
 Status ExportStarDict(const std::shared_ptr<const DicSource>& source, const std::string& target,
                       const StarDictOptions& options, const ExportHooks& hooks,
-                      ExportStats* stats) {
+                      ExportStats* stats, StarDictReport* report) {
   *stats = ExportStats();
   if (source == nullptr) return Status::InvalidArgument("no dictionary is open");
   // What was made so far goes with the unwinding.
   try {
-    return Convert(source, target, options, hooks, stats);
+    return Convert(source, target, options, hooks, stats, report);
   } catch (const std::bad_alloc&) {
     return Status::OutOfMemory();
   }

@@ -161,18 +161,16 @@ def render(table, index, rows):
     return "\n".join(lines)
 
 
-def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    default = os.path.join(here, os.pardir, "codec", "cp932_tables.cpp")
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def write_or_check(script, table_file, doc, text):
+    """The command line of a table generator: writes `text` to
+    codec/TABLE_FILE (or -o PATH), or with --check exits 1 when the file
+    there differs from it. Returns the exit status."""
+    here = os.path.dirname(os.path.abspath(script))
+    default = os.path.join(here, os.pardir, "codec", table_file)
+    ap = argparse.ArgumentParser(description=doc.splitlines()[0])
     ap.add_argument("-o", "--output", default=default)
     ap.add_argument("--check", action="store_true")
     args = ap.parse_args()
-
-    table = decode_table()
-    enc = python_encoder()
-    prefer_ibm_rows(enc, table)
-    text = render(table, *encode_rows(enc))
     if args.check:
         try:
             with open(args.output, encoding="utf-8") as f:
@@ -180,13 +178,20 @@ def main():
         except OSError:
             old = None
         if old != text:
-            print(f"{args.output} is not what {os.path.basename(__file__)} writes",
+            print(f"{args.output} is not what {os.path.basename(script)} writes",
                   file=sys.stderr)
             return 1
         return 0
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
         f.write(text)
     return 0
+
+
+def main():
+    table = decode_table()
+    enc = python_encoder()
+    prefer_ibm_rows(enc, table)
+    return write_or_check(__file__, "cp932_tables.cpp", __doc__, render(table, *encode_rows(enc)))
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@
 //   mkdic [options] INPUT OUTPUT
 //
 // INPUT is a word list as `kebu make` reads it (writer/word_list.h): TSV, or
-// with --edict the EUC-JP EDICT format.
+// with --edict the EDICT format.
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -29,7 +29,7 @@ using kebu::writer::Record;
 
 constexpr const char* kUsage =
     "usage: mkdic [options] INPUT OUTPUT\n"
-    "  --edict                 INPUT is an EDICT file (EUC-JP)\n"
+    "  --edict                 INPUT is an EDICT file\n"
     "  --encoding cp932|bocu1  text encoding (default cp932)\n"
     "  --version V             header version: 0x0500, or 4, 5, 6 (default 5)\n"
     "  --block-size N          bytes per block, 1..1024 (default 1024)\n"
@@ -153,14 +153,16 @@ std::string ReadText(const std::string& path) {
 
 int Run(const Arguments& a) {
   const auto start = std::chrono::steady_clock::now();
-  kebu::writer::WordList in;
   size_t badLine = 0;
-  const kebu::Status read = kebu::writer::ReadWordList(
-      ReadText(a.input), a.edict ? kebu::writer::ListFormat::kEdict : kebu::writer::ListFormat::kTsv,
-      &in, &badLine);
+  kebu::Result<kebu::writer::WordList> read = kebu::writer::ReadWordList(
+      ReadText(a.input),
+      {.format = a.edict ? kebu::writer::ListFormat::kEdict : kebu::writer::ListFormat::kTsv},
+      &badLine);
   if (!read.IsOk()) {
-    throw std::runtime_error(a.input + ":" + std::to_string(badLine) + ": " + read.Message());
+    throw std::runtime_error(a.input + ":" + std::to_string(badLine) + ": " +
+                             read.GetStatus().Message());
   }
+  kebu::writer::WordList in = std::move(*read);
   if (a.limit >= 0 && static_cast<size_t>(a.limit) < in.records.size()) {
     in.records.resize(static_cast<size_t>(a.limit));
   }

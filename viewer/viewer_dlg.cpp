@@ -25,6 +25,7 @@
 #include "dictionary/header_report.h"
 #include "ui_viewer_dlg.h"
 #include "viewer/about_dlg.h"
+#include "viewer/companion.h"
 #include "viewer/dictionaries_dlg.h"
 #include "viewer/hit_counter.h"
 #include "viewer/hit_list_model.h"
@@ -183,6 +184,10 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   ui_->exactBox->setChecked(settings_.exact);
   ui_->exactBox->setEnabled(settings_.fullText);
   ConnectSignals();
+  companion_ = new Companion(this, settings_.companion);
+  ui_->menuView->addSeparator();
+  ui_->menuView->addAction(companion_->ScanAction());
+  ui_->menuView->addAction(companion_->PreferencesAction());
   OnDictionariesChanged();
   ApplyColumnWidths();
   ui_->searchBox->setFocus();
@@ -271,6 +276,7 @@ void CViewerDlg::SaveSettings() {
   }
   settings_.geometry = normalGeometry();
   settings_.splitterSizes = ui_->splitter->sizes();
+  settings_.companion = companion_->Settings();
   // Read again: another program may have written to the file meanwhile.
   Profile profile;
   profile.Load();
@@ -555,6 +561,16 @@ void CViewerDlg::MarkMatches(const Hit& hit, bool named) {
     marks.append(mark);
   }
   pane->setExtraSelections(marks);
+}
+
+void CViewerDlg::ShowInSearch(const QString& word) {
+  if (!word.isEmpty()) {
+    ui_->searchBox->setEditText(word.left(kSearchBoxMaxChars));
+    OnSearch();
+  }
+  if (isMinimized() || !isVisible()) showNormal();
+  raise();
+  activateWindow();
 }
 
 void CViewerDlg::AddSearchHistory(QString key) {

@@ -42,6 +42,7 @@ class CViewerDlg;
 namespace kebu::viewer {
 
 class CDictionariesDlg;
+class Companion;
 class HitCounter;
 class HitListModel;
 class TextSearch;
@@ -112,6 +113,11 @@ class CViewerDlg : public QDialog {
   std::unique_ptr<CDictionariesDlg> MakeDictionariesDialog();
 
   void SetUserDialogs(std::unique_ptr<UserDialogs> dialogs);
+  // Searches `word` (unless empty) as if typed and Entered, and brings the
+  // window up: "Open in window" of the popup.
+  void ShowInSearch(const QString& word);
+  // Scan mode, the popup and lookups from outside (viewer/companion.h).
+  Companion& GetCompanion() const { return *companion_; }
 
   bool IsDictionaryOpen() const { return dictionaries_.OpenCount() > 0; }
   bool IsExporting() const { return export_->IsRunning(); }
@@ -192,6 +198,7 @@ class CViewerDlg : public QDialog {
   HitCounter* counter_ = nullptr;
   TextSearch* textSearch_ = nullptr;
   ExportJob* export_ = nullptr;
+  Companion* companion_ = nullptr;
   QString exportTarget_;
   std::unique_ptr<UserDialogs> dialogs_;
   QAction* aboutAction_ = nullptr;

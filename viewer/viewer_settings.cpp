@@ -1,5 +1,7 @@
 #include "viewer/viewer_settings.h"
 
+#include <algorithm>
+
 namespace kebu::viewer {
 
 namespace {
@@ -16,6 +18,26 @@ QList<int> ReadNumbers(const QByteArray& text) {
     if (ok) numbers.append(n);
   }
   return numbers;
+}
+
+// ScanModifier's names and keys.
+constexpr std::pair<const char*, Qt::KeyboardModifier> kModifiers[] = {
+    {"none", Qt::NoModifier},
+    {"ctrl", Qt::ControlModifier},
+    {"alt", Qt::AltModifier},
+    {"shift", Qt::ShiftModifier},
+    {"meta", Qt::MetaModifier}};
+
+// A 0/1 key: `fallback` unless the value is exactly one of them.
+bool ReadFlag(const Profile& profile, const QByteArray& key, bool fallback) {
+  const QByteArray value = profile.Value(key, {}).trimmed();
+  return value == "1" ? true : value == "0" ? false : fallback;
+}
+
+// Writes `value` where it differs from `fallback` or the key was there before.
+void WriteKey(Profile* profile, const QByteArray& key, const QByteArray& value,
+              const QByteArray& fallback) {
+  if (value != fallback || profile->Value(key)) profile->SetValue(key, value);
 }
 
 QByteArray WriteNumbers(const QList<int>& numbers) {
@@ -79,6 +101,18 @@ ViewerSettings ReadSettings(const Profile& profile) {
   s.zoom = profile.Value("TextZoom", "0").toInt();
   s.fullText = profile.Value("SearchMode", {}).trimmed().toLower() == "fulltext";
   s.exact = profile.Value("FullTextExact", {}).trimmed() == "1";
+  CompanionSettings& c = s.companion;
+  c.scan = ReadFlag(profile, "ScanSelections", c.scan);
+  c.primary = ReadFlag(profile, "ScanPrimary", c.primary);
+  c.clipboard = ReadFlag(profile, "ScanClipboard", c.clipboard);
+  const QByteArray modifier = profile.Value("ScanModifier", {}).trimmed().toLower();
+  for (const auto& [name, key] : kModifiers) {
+    if (modifier == name) c.modifier = key;
+  }
+  bool ok = false;
+  const int maxChars = profile.Value("ScanMaxChars", {}).trimmed().toInt(&ok);
+  if (ok && maxChars >= 1) c.maxChars = std::min(maxChars, kScanMaxCharsLimit);
+  c.forms = ReadFlag(profile, "DictionaryForms", c.forms);
   return s;
 }
 
@@ -108,6 +142,17 @@ void WriteSettings(const ViewerSettings& s, Profile* profile) {
   if (s.exact || profile->Value("FullTextExact")) {
     profile->SetValue("FullTextExact", s.exact ? "1" : "0");
   }
+  const CompanionSettings& c = s.companion;
+  const CompanionSettings d;
+  const auto flag = [](bool on) { return QByteArray(on ? "1" : "0"); };
+  WriteKey(profile, "ScanSelections", flag(c.scan), flag(d.scan));
+  WriteKey(profile, "ScanPrimary", flag(c.primary), flag(d.primary));
+  WriteKey(profile, "ScanClipboard", flag(c.clipboard), flag(d.clipboard));
+  for (const auto& [name, key] : kModifiers) {
+    if (key == c.modifier) WriteKey(profile, "ScanModifier", name, "none");
+  }
+  WriteKey(profile, "ScanMaxChars", QByteArray::number(c.maxChars), QByteArray::number(d.maxChars));
+  WriteKey(profile, "DictionaryForms", flag(c.forms), flag(d.forms));
 }
 
 }  // namespace kebu::viewer

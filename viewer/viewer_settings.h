@@ -17,6 +17,17 @@
 //                          searches and whether typing lists headwords
 //   FullTextExact          1: full-text search without folding; 0 or missing:
 //                          folded
+//   ScanSelections         1: scan mode on (a new selection opens the popup);
+//                          0 or missing: off
+//   ScanPrimary            0: the primary selection (selected text) is not
+//                          scanned; 1 or missing: it is
+//   ScanClipboard          1: copied text is scanned too; 0 or missing: not
+//   ScanModifier           none (the default), ctrl, alt, shift or meta: the
+//                          key that must be held for a selection to count
+//   ScanMaxChars           the longest text scanned, in characters (default
+//                          80, 1 to 1000)
+//   DictionaryForms        0: the popup looks words up only as selected; 1
+//                          or missing: their dictionary forms too
 //
 // A profile without the new keys reads as one dictionary, the default window.
 #pragma once
@@ -33,6 +44,19 @@ namespace kebu::viewer {
 
 inline constexpr char kDefaultFontName[] = "MS UI Gothic";
 
+// The reading companion's settings (viewer/companion.h); the defaults are
+// those of a profile without the keys.
+struct CompanionSettings {
+  bool scan = false;
+  bool primary = true;
+  bool clipboard = false;
+  Qt::KeyboardModifier modifier = Qt::NoModifier;  // one of Ctrl, Alt, Shift, Meta
+  int maxChars = 80;
+  bool forms = true;
+  bool operator==(const CompanionSettings&) const = default;
+};
+inline constexpr int kScanMaxCharsLimit = 1000;
+
 struct ViewerSettings {
   std::vector<QByteArray> paths;  // FilePath, then MoreFilePaths
   QList<int> unsearched;          // positions in `paths`, from 0
@@ -44,12 +68,13 @@ struct ViewerSettings {
   int zoom = 0;
   bool fullText = false;  // SearchMode=fulltext
   bool exact = false;     // FullTextExact=1
+  CompanionSettings companion;
 };
 
 ViewerSettings ReadSettings(const Profile& profile);
 // FilePath, SearchWordList and fontName are always written; MoreFilePaths,
-// UnsearchedDictionaries, SearchMode and FullTextExact only when they hold
-// something other than the default or were there before.
+// UnsearchedDictionaries, SearchMode, FullTextExact and the companion's keys
+// only when they hold something other than the default or were there before.
 void WriteSettings(const ViewerSettings& settings, Profile* profile);
 
 // The MoreFilePaths list.

@@ -1,8 +1,9 @@
 // The dictionary writer: records in, file bytes and their layout out.
 //
-// Independent of the reader: text is encoded with ICU (BOCU-1, and the
-// Windows code page 932 converter "ibm-943_P15A-2003"), and records, areas,
-// index and header are laid out here from scratch. Besides whole
+// Text is encoded by the codec's encoders (codec/), from the same code page
+// 932 table that the reader decodes with, so that every text comes back as
+// it was written; the tests hold them to ICU. Records, areas, index and
+// header are laid out here from scratch. Besides whole
 // dictionaries it writes areas and files by hand (MakeRawArea,
 // AssembleFile), so that damaged files can be made on purpose.
 //
@@ -260,8 +261,9 @@ std::vector<uint8_t> AssembleFile(const Options& options,
                                   const std::vector<RawIndexEntry>& entries,
                                   std::span<const uint8_t> data);
 
-// Text encoding with ICU. Code page 932 replaces characters that it lacks
-// with '?' and counts them in `substitutions` when given.
+// Text encoding, from UTF-8 (an ill-formed sequence is taken as U+FFFD).
+// Code page 932 replaces characters that the reader would not read back as
+// themselves with '?' and counts them in `substitutions` when given.
 std::string EncodeText(Encoding encoding, std::string_view utf8,
                        size_t* substitutions = nullptr);
 std::string EncodeCp932(std::string_view utf8, size_t* substitutions = nullptr);
@@ -272,7 +274,7 @@ void AppendUtf16(std::string_view utf8, std::u16string* out);
 std::string Utf16ToUtf8(std::u16string_view units);
 std::u16string DecodeBocu1(std::string_view bytes);
 // BOCU-1 bytes for one UTF-16 unit from 0x2A51 to 0xFFFF, surrogates
-// included, which no encoder writes alone: a reset, the three-byte
+// included, standing on its own: a reset, the three-byte
 // difference from the reset state (0x40), and a reset again, so that text
 // encoded on its own can follow.
 std::string Bocu1LoneUnit(char16_t unit);

@@ -1,73 +1,128 @@
-// EDICT word lists: EUC-JP lines "WORD [READING] /gloss/gloss/.../".
-#include <unicode/ucnv.h>
-
-#include <memory>
+// EDICT and EDICT2 word lists: "WORD[;WORD...] [READING[;READING...]] /gloss/.../".
+#include <algorithm>
 #include <string>
+#include <vector>
 
-#include "writer/word_list.h"
+#include "writer/list_formats.h"
 
 namespace kebu::writer {
-
 namespace {
 
-struct ConverterCloser {
-  void operator()(UConverter* c) const { ucnv_close(c); }
+// The parts of `text` between the semicolons that stand outside parentheses.
+std::vector<std::string_view> SplitForms(std::string_view text) {
+  std::vector<std::string_view> parts;
+  int depth = 0;
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || (text[i] == ';' && depth == 0)) {
+      parts.push_back(text.substr(start, i - start));
+      start = i + 1;
+    } else if (text[i] == '(') {
+      ++depth;
+    } else if (text[i] == ')' && depth > 0) {
+      --depth;
+    }
+  }
+  return parts;
+}
+
+// A marker in parentheses: ASCII letters and digits, commas, hyphens ("P",
+// "oK", "iK,P", "ateji").
+bool IsMarker(std::string_view note) {
+  return !note.empty() && std::all_of(note.begin(), note.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ',' ||
+           c == '-';
+  });
+}
+
+// A headword or reading without the notes in parentheses at its end:
+// markers are dropped; for a reading (`names` given) another note names the
+// headwords it belongs to, which go into *names. A headword keeps a note
+// that is no marker.
+std::string_view TakeNotes(std::string_view form, std::vector<std::string_view>* names) {
+  while (form.ends_with(')')) {
+    const size_t open = form.rfind('(');
+    if (open == std::string_view::npos || open == 0) break;
+    const std::string_view note = form.substr(open + 1, form.size() - open - 2);
+    if (!IsMarker(note)) {
+      if (names == nullptr) break;
+      for (std::string_view name : SplitForms(note)) names->push_back(name);
+    }
+    form = form.substr(0, open);
+  }
+  return form;
+}
+
+// The entry number of EDICT2, "EntL1582710" with an "X" behind when the
+// entry has a recording.
+bool IsEntryNumber(std::string_view gloss) {
+  if (!gloss.starts_with("EntL")) return false;
+  gloss.remove_prefix(4);
+  if (gloss.ends_with('X')) gloss.remove_suffix(1);
+  return !gloss.empty() && std::all_of(gloss.begin(), gloss.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+struct Reading {
+  std::string_view text;
+  std::vector<std::string_view> only;  // the headwords it belongs to; empty: all
 };
 
 }  // namespace
 
-bool ReadEdictList(std::string_view bytes, WordList* list, ListError* error) {
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<UConverter, ConverterCloser> euc(ucnv_open("EUC-JP", &status));
-  if (U_FAILURE(status)) {
-    *error = {0, std::string("no EUC-JP converter: ") + u_errorName(status)};
-    return false;
-  }
-  // A byte sequence that EUC-JP does not have is an error, not a U+FFFD.
-  ucnv_setToUCallBack(euc.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  std::string utf8;
-  return ForEachLine(bytes, [&](std::string_view raw, size_t number) {
+bool ReadEdictList(std::string_view text, WordList* list, ListError* error) {
+  std::vector<Reading> readings;
+  return ForEachLine(text, [&](std::string_view line, size_t number) {
     auto fail = [&](std::string message) {
       *error = {number, std::move(message)};
       return false;
     };
-    if (raw.empty()) return true;
-    utf8.resize(raw.size() * 3 / 2 + 4);  // EUC-JP: 1 byte to 1, 2 or 3 to 3
-    UErrorCode s = U_ZERO_ERROR;
-    ucnv_reset(euc.get());
-    const int32_t n = ucnv_toAlgorithmic(UCNV_UTF8, euc.get(), utf8.data(),
-                                         static_cast<int32_t>(utf8.size()), raw.data(),
-                                         static_cast<int32_t>(raw.size()), &s);
-    if (U_FAILURE(s)) return fail("not EUC-JP text (" + std::string(u_errorName(s)) + ")");
-    utf8.resize(static_cast<size_t>(n));
-    const std::string_view line = utf8;
+    if (line.empty()) return true;
     // The file's own first line: "\u3000\uFF1F\uFF1F\uFF1F /EDICT, ...".
     if (number == 1 && line.starts_with("\xE3\x80\x80\xEF\xBC\x9F")) return true;
     const size_t slash = line.find(" /");
     if (slash == std::string_view::npos || slash == 0 || line.back() != '/') {
       return fail("not an EDICT line (WORD [READING] /gloss/.../)");
     }
-    Record& r = list->records.emplace_back();
-    list->lines.push_back(static_cast<uint32_t>(number));
     std::string_view head = line.substr(0, slash);
-    const size_t bracket = head.find(" [");
-    if (bracket != std::string_view::npos && head.back() == ']') {
-      r.pronunciation = head.substr(bracket + 2, head.size() - bracket - 3);
+    std::string_view reading_part;
+    if (const size_t bracket = head.find(" ["); bracket != std::string_view::npos && head.back() == ']') {
+      reading_part = head.substr(bracket + 2, head.size() - bracket - 3);
       head = head.substr(0, bracket);
     }
-    r.headword = head;
+    std::string translation;
     std::string_view glosses = line.substr(slash + 2);
     while (!glosses.empty()) {
       const size_t end = glosses.find('/');
       const std::string_view gloss = glosses.substr(0, end);
-      if (!gloss.empty()) {
-        if (!r.translation.empty()) r.translation += "; ";
-        r.translation += gloss;
+      if (!gloss.empty() && gloss != "(P)" && !IsEntryNumber(gloss)) {
+        if (!translation.empty()) translation += "; ";
+        translation += gloss;
       }
       if (end == std::string_view::npos) break;
       glosses.remove_prefix(end + 1);
     }
-    return true;
+    readings.clear();
+    for (std::string_view form : SplitForms(reading_part)) {
+      Reading r;
+      r.text = TakeNotes(form, &r.only);
+      if (!r.text.empty()) readings.push_back(std::move(r));
+    }
+    bool any = false;
+    for (std::string_view form : SplitForms(head)) {
+      const std::string_view word = TakeNotes(form, nullptr);
+      if (word.empty()) continue;
+      Record& record = list->records.emplace_back();
+      list->lines.push_back(static_cast<uint32_t>(number));
+      record.headword = word;
+      record.translation = translation;
+      for (const Reading& r : readings) {
+        if (!r.only.empty() && std::find(r.only.begin(), r.only.end(), word) == r.only.end()) continue;
+        if (!record.pronunciation.empty()) record.pronunciation += "; ";
+        record.pronunciation += r.text;
+      }
+      any = true;
+    }
+    return any || fail("no headword in front of the glosses");
   });
 }
 

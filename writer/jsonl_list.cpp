@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "writer/word_list.h"
+#include "writer/list_formats.h"
 
 namespace kebu::writer {
 
-bool ReadJsonlList(std::string_view bytes, WordList* list, ListError* error) {
-  return ForEachLine(bytes, [&](std::string_view line, size_t number) {
+bool ReadJsonlList(std::string_view text, WordList* list, ListError* error) {
+  return ForEachLine(text, [&](std::string_view line, size_t number) {
     auto fail = [&](std::string message) {
       *error = {number, std::move(message)};
       return false;

@@ -1,61 +1,15 @@
-// Text for dictionaries: ICU conversions and the version-6 key folding.
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/ustring.h>
-
+// Text for dictionaries: the codec's encoders over UTF-8 input, and the
+// version-6 key folding.
 #include <array>
-#include <stdexcept>
 #include <string>
 
+#include "codec/bocu1.h"
+#include "codec/cp932.h"
+#include "codec/utf8.h"
 #include "writer/dic_writer.h"
 
 namespace kebu::writer {
 namespace {
-
-void Check(UErrorCode status, const char* what) {
-  if (U_FAILURE(status)) {
-    throw std::runtime_error(std::string(what) + ": " + u_errorName(status));
-  }
-}
-
-// Writes '?' for every character that the code page lacks and counts it. A
-// surrogate pair arrives as one code point, so it becomes one '?'.
-void SubstituteAndCount(const void* context, UConverterFromUnicodeArgs* args,
-                        const UChar*, int32_t, UChar32,
-                        UConverterCallbackReason reason, UErrorCode* status) {
-  if (reason > UCNV_IRREGULAR) return;  // reset, close, clone
-  ++*static_cast<size_t*>(const_cast<void*>(context));
-  *status = U_ZERO_ERROR;
-  ucnv_cbFromUWriteBytes(args, "?", 1, 0, status);
-}
-
-// One pair of open converters per thread, reused for every string.
-struct Converters {
-  UConverter* cp932 = nullptr;
-  UConverter* bocu1 = nullptr;
-  size_t substitutions = 0;  // counter behind the code page 932 callback
-
-  Converters() {
-    UErrorCode status = U_ZERO_ERROR;
-    // The Windows code page 932 table: 5C is the backslash, 8160 is U+FF5E.
-    cp932 = ucnv_open("ibm-943_P15A-2003", &status);
-    Check(status, "ucnv_open(ibm-943_P15A-2003)");
-    ucnv_setFromUCallBack(cp932, SubstituteAndCount, &substitutions, nullptr,
-                          nullptr, &status);
-    Check(status, "ucnv_setFromUCallBack");
-    bocu1 = ucnv_open("BOCU-1", &status);
-    Check(status, "ucnv_open(BOCU-1)");
-  }
-  ~Converters() {
-    ucnv_close(cp932);
-    ucnv_close(bocu1);
-  }
-};
-
-Converters& ThreadConverters() {
-  thread_local Converters converters;
-  return converters;
-}
 
 // Text is converted through buffers that each thread keeps, so that a
 // converted text costs one allocation: its own string.
@@ -69,30 +23,20 @@ Scratch& ThreadScratch() {
   return scratch;
 }
 
-// `utf8` as UTF-16 in the thread's buffer (valid until the next call).
+// `utf8` as UTF-16 in the thread's buffer (valid until the next call); an
+// ill-formed sequence becomes U+FFFD.
 std::u16string_view ScratchUnits(std::string_view utf8) {
   std::u16string& units = ThreadScratch().units;
-  if (units.size() < utf8.size() + 1) units.resize(utf8.size() + 1);
-  int32_t n = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &n, utf8.data(),
-                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
-  Check(status, "u_strFromUTF8WithSub");
-  return std::u16string_view(units.data(), static_cast<size_t>(n));
+  units.clear();
+  AppendUtf8AsUtf16(utf8, &units);
+  return units;
 }
 
-std::string FromUnits(UConverter* converter, std::u16string_view units,
-                      int32_t max_bytes_per_unit) {
+// Room for `bytes` in the thread's byte buffer.
+uint8_t* ScratchBytes(size_t bytes) {
   std::string& out = ThreadScratch().bytes;
-  const size_t room = units.size() * max_bytes_per_unit + 8;
-  if (out.size() < room) out.resize(room);
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(converter, out.data(),
-                              static_cast<int32_t>(out.size()), units.data(),
-                              static_cast<int32_t>(units.size()), &status);
-  if (status == U_STRING_NOT_TERMINATED_WARNING) status = U_ZERO_ERROR;
-  Check(status, "ucnv_fromUChars");
-  return std::string(out.data(), static_cast<size_t>(n));
+  if (out.size() < bytes) out.resize(bytes);
+  return reinterpret_cast<uint8_t*>(out.data());
 }
 
 // The 37 pairs: voiced, semi-voiced and small katakana and their plain forms.
@@ -111,44 +55,25 @@ constexpr std::array<std::array<char16_t, 2>, 37> kKanaFolding = {{
 
 }  // namespace
 
-void AppendUtf16(std::string_view utf8, std::u16string* out) {
-  out->append(ScratchUnits(utf8));
-}
+void AppendUtf16(std::string_view utf8, std::u16string* out) { AppendUtf8AsUtf16(utf8, out); }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out(utf8.size() + 1, u'\0');
-  int32_t n = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &n,
-                       utf8.data(), static_cast<int32_t>(utf8.size()), 0xFFFD,
-                       nullptr, &status);
-  Check(status, "u_strFromUTF8WithSub");
-  out.resize(n);
-  return out;
-}
+std::u16string Utf8ToUtf16(std::string_view utf8) { return kebu::Utf8ToUtf16(utf8); }
 
-std::string Utf16ToUtf8(std::u16string_view units) {
-  std::string out(units.size() * 3 + 1, '\0');
-  int32_t n = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &n,
-                     units.data(), static_cast<int32_t>(units.size()), 0xFFFD,
-                     nullptr, &status);
-  Check(status, "u_strToUTF8WithSub");
-  out.resize(n);
-  return out;
-}
+std::string Utf16ToUtf8(std::u16string_view units) { return kebu::Utf16ToUtf8(units); }
 
 std::string EncodeCp932(std::string_view utf8, size_t* substitutions) {
-  Converters& c = ThreadConverters();
-  c.substitutions = 0;
-  std::string out = FromUnits(c.cp932, ScratchUnits(utf8), 2);
-  if (substitutions != nullptr) *substitutions += c.substitutions;
-  return out;
+  const std::u16string_view units = ScratchUnits(utf8);
+  uint8_t* out = ScratchBytes(units.size() * 2);
+  size_t lost = 0;
+  const uint32_t n = Utf16ToCp932Exact(units.data(), static_cast<uint32_t>(units.size()), out, &lost);
+  if (substitutions != nullptr) *substitutions += lost;
+  return std::string(reinterpret_cast<const char*>(out), n);
 }
 
 std::string EncodeBocu1(std::u16string_view units) {
-  return FromUnits(ThreadConverters().bocu1, units, 4);
+  uint8_t* out = ScratchBytes(units.size() * 3);
+  const uint32_t n = Utf16ToBocu1(units.data(), static_cast<uint32_t>(units.size()), out);
+  return std::string(reinterpret_cast<const char*>(out), n);
 }
 
 std::string EncodeBocu1(std::string_view utf8) {
@@ -162,14 +87,11 @@ std::string EncodeText(Encoding encoding, std::string_view utf8,
 }
 
 std::u16string DecodeBocu1(std::string_view bytes) {
-  std::u16string out(bytes.size() * 2 + 2, u'\0');
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_toUChars(ThreadConverters().bocu1, out.data(),
-                            static_cast<int32_t>(out.size()), bytes.data(),
-                            static_cast<int32_t>(bytes.size()), &status);
-  if (status == U_STRING_NOT_TERMINATED_WARNING) status = U_ZERO_ERROR;
-  Check(status, "ucnv_toUChars(BOCU-1)");
-  out.resize(n);
+  // A byte gives at most one code point, two units.
+  std::u16string out(bytes.size() * 2 + 1, u'\0');
+  out.resize(static_cast<size_t>(Bocu1DecodeUnits(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                  static_cast<int32_t>(bytes.size()), out.data(),
+                                                  static_cast<int32_t>(out.size()))));
   return out;
 }
 

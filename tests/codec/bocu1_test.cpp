@@ -1,5 +1,6 @@
-// BOCU-1 decoding against ICU's encoder, and the edges that random text
-// rarely reaches.
+// BOCU-1 both ways against ICU: every code point and random text encoded as
+// ICU encodes it and decoded back by ICU; ICU's bytes decoded; and the edges
+// that random text rarely reaches.
 #include "codec/bocu1.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +15,36 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes IcuEncode(const std::u16string& s) {
+UConverter* Icu() {
   static UConverter* const cnv = [] {
     UErrorCode e = U_ZERO_ERROR;
     return ucnv_open("BOCU-1", &e);
   }();
+  return cnv;
+}
+Bytes IcuEncode(const std::u16string& s) {
   UErrorCode e = U_ZERO_ERROR;
   std::string out(s.size() * 4 + 8, '\0');
-  const int32_t n = ucnv_fromUChars(cnv, out.data(), int32_t(out.size()), s.data(), int32_t(s.size()), &e);
+  const int32_t n = ucnv_fromUChars(Icu(), out.data(), int32_t(out.size()), s.data(), int32_t(s.size()), &e);
   EXPECT_TRUE(U_SUCCESS(e)) << u_errorName(e);
   return Bytes(out.begin(), out.begin() + n);
+}
+std::u16string IcuDecode(const Bytes& b) {
+  UErrorCode e = U_ZERO_ERROR;
+  std::u16string out(b.size() * 2 + 4, u'\0');
+  out.resize(ucnv_toUChars(Icu(), out.data(), int32_t(out.size()), reinterpret_cast<const char*>(b.data()),
+                           int32_t(b.size()), &e));
+  EXPECT_TRUE(U_SUCCESS(e)) << u_errorName(e);
+  return out;
+}
+
+// Through a buffer of three bytes a unit, checking that nothing is written
+// behind it.
+Bytes Encode(const std::u16string& s) {
+  Bytes out(s.size() * 3 + 1, 0xA5);
+  out.resize(Utf16ToBocu1(s.data(), uint32_t(s.size()), out.data()) + 1);
+  EXPECT_EQ(out.back(), 0xA5) << "written past the room";
+  return Bytes(out.begin(), out.end() - 1);
 }
 
 // Decodes with exactly `capacity` units of room, checking the terminator and
@@ -58,14 +79,34 @@ std::u16string RandomText(std::mt19937& rng) {
   return s;
 }
 
-// Whole, byte by byte with the decoder alone, and with a random capacity k:
-// the longest run of whole code points from the start that fits in k - 1
-// units (a pair that does not fit ends it).
-TEST(Bocu1, DecodesWhatIcuEncodesAndCutsAtWholeCodePoints) {
+// Every code point behind a character of another script (each reference
+// point in turn, a control's reset among them) and before an "a" encodes as
+// ICU encodes it, and ICU and our decoder decode it back; a lone surrogate
+// is encoded as the code point of its value (ICU does so too, but for a
+// lead surrogate at the very end).
+TEST(Bocu1, EncodesEveryCodePointAsIcu) {
+  const std::u16string kBefore[] = {u"a", u"\u3042", u"\u4E00", u"\uAC00", u"\u0416", u"\U0001F600", u"\n"};
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    std::u16string text = kBefore[c % std::size(kBefore)];
+    if (c > 0xFFFF) text += char16_t(0xD7C0 + (c >> 10));
+    text += {char16_t(c > 0xFFFF ? 0xDC00 | (c & 0x3FF) : c), u'a'};
+    const Bytes bytes = Encode(text);
+    ASSERT_EQ(bytes, IcuEncode(text)) << std::hex << uint32_t(c);
+    ASSERT_EQ(IcuDecode(bytes), text) << std::hex << uint32_t(c);
+    ASSERT_EQ(Decode(bytes, int32_t(text.size()) + 1), text) << std::hex << uint32_t(c);
+  }
+}
+
+// Random text encodes as ICU encodes it; then ICU's bytes decode whole, byte
+// by byte with the decoder alone, and with a random capacity k: the longest
+// run of whole code points from the start that fits in k - 1 units (a pair
+// that does not fit ends it).
+TEST(Bocu1, EncodesAsIcuAndDecodesWhatIcuEncodesCuttingAtWholeCodePoints) {
   std::mt19937 rng(20240601);
   for (int i = 0; i < 20000; ++i) {
     const std::u16string text = RandomText(rng);
     const Bytes bytes = IcuEncode(text);
+    ASSERT_EQ(Encode(text), bytes) << "case " << i;
     ASSERT_EQ(Decode(bytes, int32_t(text.size()) + 1), text) << "case " << i;
     Bocu1Decoder decoder;
     std::u16string bytewise;

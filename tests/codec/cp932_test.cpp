@@ -1,12 +1,14 @@
 // Code page 932 against ICU's Windows table, "ibm-943_P15A-2003": every
-// code decoded, every BMP character encoded, random bytes decoded; and the
-// cases that the comparison cannot show (capacities, bad sequences).
+// code decoded, every BMP character encoded (for keys and for storage),
+// random bytes decoded; and the cases that the comparison cannot show
+// (capacities, bad sequences).
 #include "codec/cp932.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -36,6 +38,12 @@ Bytes Encode(const std::u16string& s, int32_t capacity = -1) {
   EXPECT_TRUE(n >= 0 && n <= capacity) << n;
   EXPECT_EQ(out.back(), '\xA5') << "written past the capacity";
   return out.substr(0, n);
+}
+
+Bytes EncodeExact(const std::u16string& s, size_t* lost) {
+  Bytes out(s.size() * 2, '\0');
+  out.resize(Utf16ToCp932Exact(s.data(), uint32_t(s.size()), reinterpret_cast<uint8_t*>(out.data()), lost));
+  return out;
 }
 
 // ICU keeps IBM's places of three control codes: its 1A, 1C and 7F are
@@ -127,6 +135,8 @@ TEST(Cp932, DecodingCases) {
 // (everything else, the choice among duplicate codes included, is as ICU
 // has it: the IBM rows FA-FC over the NEC-selected rows ED-EE, the NEC row
 // 87 over the IBM rows), or a default-ignorable character that ICU drops.
+// The encoder for storage writes '?' for those and counts it (a test of
+// tests/convert makes a dictionary of every character and reads it back).
 TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
   const std::map<char16_t, Bytes> kOnlyHere = {
       // Look-alikes that this encoder maps to the code of the full-width form.
@@ -141,7 +151,13 @@ TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
     const auto only = kOnlyHere.find(char16_t(c));
     Bytes want = only != kOnlyHere.end() ? only->second : IcuEncode(char16_t(c));
     if (want.empty()) want = "?";
-    ASSERT_EQ(Encode(std::u16string(1, char16_t(c))), want) << std::hex << c;
+    const std::u16string one(1, char16_t(c));
+    ASSERT_EQ(Encode(one), want) << std::hex << c;
+    size_t lost = 0;
+    const Bytes exact = EncodeExact(one, &lost);
+    const bool kept = only == kOnlyHere.end() && want != "?";
+    ASSERT_EQ(exact, kept ? want : "?") << std::hex << c;
+    ASSERT_EQ(lost, kept || c == '?' ? 0u : 1u) << std::hex << c;
   }
 }
 
@@ -150,12 +166,17 @@ TEST(Cp932, EncodesEveryCharacterAsIcuUpToDuplicates) {
 TEST(Cp932, EncodingCases) {
   const std::tuple<std::u16string, int32_t, Bytes> cases[] = {
       {u"", 4, ""}, {u"a", 0, ""}, {u"a\u3042", 3, "a\x82\xA0"}, {u"a\u3042", 2, ""}, {u"\u3042a", 2, ""},
-      {u"\u00A5\u20AC\uFFFD", 8, "???"}, {u"x\U0001F600y", 8, "x?y"}, {u"x\U0001F600", 2, "x?"},
+      {u"\u00A5\u20AC\uFFFD", 8, "???"}, {u"a\uFF71", 1, ""}, {u"a\u00A5", 1, ""}, {u"x\U0001F600y", 8, "x?y"}, {u"x\U0001F600", 2, "x?"},
       {{0xD800}, 8, "?"}, {{0xDC00, 0xD800}, 8, "??"}, {{0xD800, 0xD800, 0xDC00}, 8, "??"},
-      {{0xD800, 'a'}, 8, "?a"}, {{'a', 0, 'b'}, 8, Bytes("a\0b", 3)},
+      {{0xD800, 'a'}, 8, "?a"}, {{'a', 0, 'b'}, 8, Bytes("a\0b", 3)}, {u"a\u3042\uFF71", 8, "a\x82\xA0\xB1"},
   };
   for (const auto& [units, capacity, want] : cases) {
     EXPECT_EQ(Encode(units, capacity), want) << ::testing::PrintToString(units) << capacity;
+    size_t lost = 0;  // the encoder for storage: the same where there is room, each '?' counted
+    if (capacity == 8) {
+      EXPECT_EQ(EncodeExact(units, &lost), want) << ::testing::PrintToString(units);
+      EXPECT_EQ(lost, size_t(std::count(want.begin(), want.end(), '?')));
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 #include <random>
 #include <string>
@@ -39,6 +40,15 @@ std::u16string IcuDecode(const std::string& s, bool* wellFormed) {
   *wellFormed = substitutions == 0;
   return out.substr(0, n);
 }
+// Where ICU's U8_NEXT first meets an ill-formed sequence, or npos.
+size_t IcuFirstBad(const std::string& s) {
+  for (int32_t i = 0, at = 0, n = int32_t(s.size()); i < n; at = i) {
+    UChar32 c;
+    U8_NEXT(s.data(), i, n, c);
+    if (c < 0) return size_t(at);
+  }
+  return std::string::npos;
+}
 
 // The edges of each sequence length, of the surrogates and of the ASCII
 // runs' fast path; then random units (ASCII runs of every length, all
@@ -74,7 +84,8 @@ TEST(Utf8, EncodesAndDecodesAsIcu) {
 }
 
 // Ill-formed input: one U+FFFD per maximal subpart of a sequence, as ICU
-// has it, and the flag false exactly when one was put in. The edges first
+// has it, the flag false exactly when one was put in, and FindBadUtf8 at
+// the first sequence that ICU finds ill-formed. The edges first
 // (overlong forms, beyond U+10FFFF, cut sequences), then random bytes.
 TEST(Utf8, DecodesIllFormedInputAsIcu) {
   const std::string kEdges[] = {"\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",
@@ -87,6 +98,7 @@ TEST(Utf8, DecodesIllFormedInputAsIcu) {
   for (int i = 0; i < 50000; ++i) {
     std::string s = i < int(std::size(kEdges)) ? kEdges[i] : std::string(rng() % 13, '\0');
     for (char& ch : s) ch = i < int(std::size(kEdges)) ? ch : char(kPool[rng() % std::size(kPool)]);
+    ASSERT_EQ(FindBadUtf8(s), IcuFirstBad(s)) << ::testing::PrintToString(s);
     if (s.find("\xED\xA0") != s.npos || s.find("\xED\xBF") != s.npos) continue;  // see below
     bool icuWellFormed = false, wellFormed = true;
     ASSERT_EQ(Utf8ToUtf16(s, &wellFormed), IcuDecode(s, &icuWellFormed)) << ::testing::PrintToString(s);
@@ -94,6 +106,8 @@ TEST(Utf8, DecodesIllFormedInputAsIcu) {
     illFormed += !wellFormed;
   }
   EXPECT_GT(illFormed, 20000);
+  // A sequence cut by the end of the text, whatever follows in memory.
+  EXPECT_EQ(Utf8ToUtf16(std::string_view("\xE3\x81\x81", 2)), u"\uFFFD");
   // An encoded surrogate is one U+FFFD (where ICU gives three).
   bool wellFormed = true;
   EXPECT_EQ(Utf8ToUtf16("\xED\xA0\xBD\xED\xB8\x80" "a", &wellFormed), u"\uFFFD\uFFFD" "a");

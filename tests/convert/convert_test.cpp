@@ -15,8 +15,10 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "codec/cp932.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -73,6 +75,8 @@ std::string Kebu(std::vector<std::string> args) {
   return run.out;
 }
 
+bool Installed(const char* program) { return Start({program, "--version"}).status == 0; }
+
 std::vector<std::string> Entries(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
@@ -80,9 +84,29 @@ std::vector<std::string> Entries(const fs::path& folder) {
   return names;
 }
 
+// Every character that code page 932 reads from a byte or a pair (the C0
+// controls and DEL among them; TAB, LF, CR and the backslash, which TSV
+// escapes, are the first case's), as TSV lines of a hundred.
+std::string EveryCp932Character() {
+  std::u16string all;
+  for (uint32_t code = 1; code <= 0xFCFC; ++code) {
+    const uint8_t bytes[2] = {uint8_t(code >> 8), uint8_t(code)}, size = code < 0x100 ? 1 : 2;
+    char16_t u = 0xFFFD;
+    if (size == 1 || bytes[1] >= 0x40) Cp932ToUtf16(bytes + 2 - size, size, &u, 1);
+    if (u != 0xFFFD && u != '\t' && u != '\n' && u != '\r' && u != '\\') all += u;
+  }
+  std::string tsv;
+  for (size_t i = 0; i < all.size(); i += 100) {
+    tsv += "c" + std::to_string(1000 + i / 100) + "\t" + Utf16ToUtf8(all.substr(i, 100)) + "\t\t\t0\n";
+  }
+  return tsv;
+}
+
 // make from TSV, then convert --to tsv: the same lines, in dictionary order.
 TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
   const std::string upTo2 = "x\tonly a translation\n";
+  std::string halfWidth, kana;  // 3,000 half-width katakana in EUC-JP and in UTF-8
+  for (int i = 0; i < 3000; ++i) halfWidth += "\x8E\xB1", kana += "ｱ";
   struct Case {
     const char* name;
     std::vector<std::string> options;
@@ -90,9 +114,9 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
   } cases[] = {
       {"escapes, empty fields, attribute", {"--encoding", "cp932"},
        "\\\\x\t\t\t\t0\n"
-       "a\\tb\tline 1\\nline 2\\r\\n\tC:\\\\dir\\\\\t\t0\n"
        "apple\tりんご\tShe cut it.\tアップル\t15\n"
-       "apple\tさらに\t\t\t1\n",
+       "apple\tさらに\t\t\t1\n"
+       "b\ta\\tb line 1\\nline 2\\r\\n\tC:\\\\dir\\\\\t\t0\n",
        ""},
       {"non-BMP and version 6", {"--version", "6"},
        "e-mail\t電子メール\t😀 sent\t\t0\n"
@@ -101,6 +125,17 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
        ""},
       {"a search form that is not the display form folded", {"--version", "6"},
        "aab\\tAa\tlonger than the folded form\t\t\t0\nzz\\tAa\tkept whole\t\t\t0\n", ""},
+      {"every code page 932 character", {"--encoding", "cp932"}, EveryCp932Character(), ""},
+      {"CSV in Shift_JIS: quotes, Japanese column names in another order, CR LF",
+       {"--from", "csv", "--input-encoding", "shift_jis"},
+       EncodeCp932("見出し,読み,意味\r\n\"apple, red\",りんご,\"a fruit\r\n\"\"sweet\"\"\"\r\n"),
+       "apple, red\ta fruit\\n\"sweet\"\t\tりんご\t0\n"},
+      {"EUC-JP EDICT, many half-width katakana", {"--from", "edict"}, "k /" + halfWidth + "/\n",
+       "k\t" + kana + "\t\t\t0\n"},
+      {"no escapes", {"--no-escapes"}, "p\tC:\\dic\n", "p\tC:\\\\dic\t\t\t0\n"},
+      {"the longest text a dictionary holds", {}, "a\t" + std::string(65535, 'x') + "\t\t\t0\n", ""},
+      {"the JSON Lines of a version-6 dictionary made version 5", {"--from", "jsonl", "--version", "5"},
+       "{\"headword\": \"apple\\tApple\", \"translation\": \"x\"}\n", "Apple\tx\t\t\t0\n"},
       {"column names and short lines", {},
        "Headword\ttranslation\texample\n" + upTo2 + "y\tt\tan example\n",
        "x\tonly a translation\t\t\t0\ny\tt\tan example\t\t0\n"},
@@ -119,14 +154,16 @@ TEST(ConvertTsv, MakeThenConvertGivesTheLinesBack) {
 
 // A bad word list fails with its line number and leaves no output.
 TEST(MakeErrors, NameTheLineAndWriteNothing) {
+  std::string mixed;  // 44,000 bytes of UTF-8, 65,998 of BOCU-1 (a letter behind a kanji takes 3)
+  for (int i = 0; i < 11000; ++i) mixed += "a漢";
   struct Case {
-    const char* input;
+    std::string input;
     const char* name;  // of the list; it sets the format
     std::vector<std::string> options;
     const char* expected;  // in the message, after "LIST:"
   } cases[] = {
       {"a\tb\nc\n", "in.tsv", {}, "2: 1 field"},
-      {"a\tb\nc\x82\tb\n", "in.tsv", {}, "2: not valid UTF-8"},
+      {"a\tb\nc\x82\tb\n", "in.tsv", {}, "2: not UTF-8 text (byte 2 of the line)"},
       {"a\tb\nc\tb\\q\n", "in.tsv", {}, "2: unknown escape \\q"},
       {"a\tb\t\t\t16\n", "in.tsv", {}, "1: the attribute"},
       {"a\tb\n\nb\tc\t\t\t\t\n", "in.tsv", {}, "3: more than 5 fields"},
@@ -136,9 +173,16 @@ TEST(MakeErrors, NameTheLineAndWriteNothing) {
       {"A [a] /x/\nB /y\n", "edict", {}, "2: not an EDICT line"},
       {"A /x/\n\xff\xff /y/\n", "edict", {}, "2: not EUC-JP"},
       {"a\tb\n", "in.tsv", {"--from", "jsonl"}, "1: parse error"},
+      // Texts a dictionary cannot hold; CR alone ends a line; a header asked for.
+      {std::string("a\tb\nc\tx\0y\n", 10), "in.tsv", {}, "2: a NUL character in the translation"},
+      {"a\t" + std::string(65536, 'x') + "\n", "in.tsv", {},
+       "1: the translation takes 65,536 bytes in code page 932; a text holds at most 65,535"},
+      {"a\t" + mixed + "\n", "in.tsv", {"--encoding", "bocu1"}, "1: the translation takes 65,998 bytes in BOCU-1"},
+      {"a\tb\rc\rd\te\r", "in.tsv", {}, "2: 1 field"},
+      {"x\ty\n", "in.tsv", {"--header"}, "1: \"x\" is not a column name"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.input);
+    SCOPED_TRACE(c.input.substr(0, 40));
     TempDir dir;
     WriteFile(dir.File(c.name), c.input);
     std::vector<std::string> args = {"kebu", "make", dir.File(c.name), dir.File("d.dic")};
@@ -148,6 +192,21 @@ TEST(MakeErrors, NameTheLineAndWriteNothing) {
     EXPECT_NE(run.err.find(dir.File(c.name).string() + ":" + c.expected), std::string::npos)
         << run.err;
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{c.name});
+  }
+}
+
+// With --index-readings the reading a learner types finds the headword: in
+// version 6 an entry searched by the reading shows it, in version 5 the
+// reading's entry names it in 【】; without, the reading finds nothing.
+TEST(MakeReadings, TheReadingFindsTheHeadword) {
+  TempDir dir;
+  WriteFile(dir.File("e.utf8"), "食べる(P);喰べる(iK) [たべる(P)] /(v1,vt) to eat/(P)/EntL1358280X/\n");
+  for (const auto& [version, option, want] :  // --replace (nothing to replace) stands for no option
+       {std::tuple{"6", "--index-readings", "     1  喰べる  [たべる]\n        (v1,vt) to eat\n     2  食べる  [たべる]\n        (v1,vt) to eat\n"},
+        {"5", "--index-readings", "     1  たべる\n        【食べる】 (v1,vt) to eat\n     2  たべる\n        【喰べる】 (v1,vt) to eat\n"},
+        {"6", "--replace", "no hits\n"}}) {
+    Kebu({"make", dir.File("e.utf8"), dir.File("e.dic"), "--from", "edict", "--version", version, option});
+    EXPECT_EQ(Kebu({"lookup", dir.File("e.dic"), "たべる"}), want) << version << option;
   }
 }
 
@@ -187,6 +246,9 @@ const Variant kVariants[] = {
     {"bocu1 v6, 2-block areas",
      {.version = 0x0600, .encoding = Encoding::kBocu1, .block_size = 128, .areaBlocks = 2}, true},
     {"bocu1 v5", {.encoding = Encoding::kBocu1, .block_size = 256}, false},
+    // Records of one headword far apart (lookup cannot read this file).
+    {"bocu1 v6, not sorted", {.version = 0x0600, .encoding = Encoding::kBocu1, .sort = false},
+     true},
 };
 
 std::vector<Record> VariantRecords(bool v6) {
@@ -196,12 +258,15 @@ std::vector<Record> VariantRecords(bool v6) {
       {.headword = "apple", .translation = "りんご", .example = "She cut the apple.",
        .pronunciation = "アップル", .attribute = 1},
       {.headword = "apple pie", .translation = "アップルパイ"},
-      {.headword = "e-mail", .translation = "電子メール", .example = "line \"1\"\nline 2"},
+      {.headword = "e-mail", .translation = "電子メール", .example = "line \"1\"\r\nline 2\r3"},
       {.headword = "ガス", .translation = "gas"},
       {.headword = "カス", .translation = "dregs"},
       {.headword = "日本", .translation = "Japan", .pronunciation = "にほん"},
       {.headword = "日本", .translation = "Nippon", .pronunciation = "にっぽん"},
       {.headword = "x\\y", .translation = "back\\slash\ttab"},
+      {.headword = "空", .translation = "", .pronunciation = "そら"},
+      {.headword = "void", .translation = ""},
+      {.headword = "Apple", .translation = "a record label", .attribute = 2},
   };
   if (v6) {
     for (Record& r : records) r.headword = V6Headword(r.headword);
@@ -209,83 +274,201 @@ std::vector<Record> VariantRecords(bool v6) {
   return records;
 }
 
-// Texts as a StarDict entry holds them: translation, LF, example.
-std::string EntryText(const json& hit) {
-  const std::string example = hit["example"];
-  return hit["translation"].get<std::string>() + (example.empty() ? "" : "\n" + example);
+// The display form of a record as lookup and dump --json give it.
+std::string Word(const json& record, bool v6) {
+  const std::string headword = record["headword"];
+  const size_t tab = headword.find('\t');
+  return v6 && tab != std::string::npos ? headword.substr(tab + 1) : headword;
 }
 
-// Looks the words up with sdcv in the StarDict dictionary of `dic` and
-// compares with kebu lookup --whole-word: every entry sdcv finds is a hit of
-// kebu's, and a word that is one record's alone finds that record's text.
-void CheckWithSdcv(const fs::path& dic, const std::vector<std::string>& words,
-                   const std::map<std::string, std::string>& synonyms) {
-  TempDir dir;
-  ASSERT_EQ(Start({"kebu", "convert", dic, "--to", "stardict", dir.File("sd"), "--name", "t"}).status, 0);
+// `text` with CR LF and lone CRs as `lf`, and LF too when it is a blank.
+std::string LineEnds(std::string text, char lf = '\n') {
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+  std::replace(text.begin(), text.end(), '\r', lf);
+  std::replace(text.begin(), text.end(), '\n', lf);
+  return text;
+}
+
+// An entry's article as the README describes it: a part for each of the
+// word's records, in file order.
+std::string Article(const std::vector<json>& records, const std::string& word) {
+  std::string article;
+  for (const json& r : records) {
+    const std::string reading = r["pronunciation"], example = r["example"];
+    std::string head = reading.empty() ? "" : "[" + LineEnds(reading, ' ') + "]";
+    if (r["attribute"] > 0) head += (head.empty() ? "(attribute " : " (attribute ") + r["attribute"].dump() + ")";
+    std::string body = LineEnds(r["translation"]) + (example.empty() ? "" : "\n" + LineEnds(example));
+    std::string part = head.empty() || body.empty() ? head + body : head + "\n" + body;
+    article += (article.empty() ? "" : "\n\n") + (part.empty() ? word : part);
+  }
+  return article;
+}
+
+// Records by their display form, each word's in file order.
+std::map<std::string, std::vector<json>> ByWord(const json& records, bool v6) {
+  std::map<std::string, std::vector<json>> words;
+  for (const json& r : records) words[Word(r, v6)].push_back(r);
+  return words;
+}
+
+fs::path ConvertToStarDict(const fs::path& dic, const TempDir& dir) {
+  EXPECT_EQ(Start({"kebu", "convert", dic, "--to", "stardict", dir.File("sd"), "--name", "t"}).status, 0);
   EXPECT_EQ(Start({"dictzip", "-t", dir.File("sd/t.dict.dz")}).status, 0);
-  EXPECT_EQ(Start({"dictzip", "-d", "-c", dir.File("sd/t.dict.dz")}).status, 0);
+  return dir.File("sd");
+}
+
+using Answers = std::vector<std::pair<std::string, std::string>>;  // word, article
+
+// Looks the keys up with sdcv in the StarDict dictionary and compares with
+// kebu lookup --whole-word: a key that is a headword finds that headword's
+// entry alone; another finds the entry of every headword lookup finds.
+void CheckWithSdcv(const fs::path& dic, const fs::path& folder, const std::vector<std::string>& keys,
+                   bool v6) {
   std::vector<std::string> sdcv = {"sdcv", "--non-interactive", "--json-output", "--exact-search",
-                                   "--only-data-dir", "--data-dir", dir.File("sd")};
-  sdcv.insert(sdcv.end(), words.begin(), words.end());
-  for (const auto& [search, display] : synonyms) sdcv.push_back(search);
-  const Result found = Start(sdcv, dir.path());
+                                   "--only-data-dir", "--data-dir", folder};
+  sdcv.insert(sdcv.end(), keys.begin(), keys.end());
+  const Result found = Start(sdcv, folder);
   ASSERT_EQ(found.status, 0) << found.err;
   std::vector<json> answers;
   for (size_t at = 0, end; (end = found.out.find('\n', at)) != std::string::npos; at = end + 1) {
     answers.push_back(json::parse(found.out.substr(at, end - at)));
   }
-  ASSERT_EQ(answers.size(), words.size() + synonyms.size()) << found.out;
-  for (size_t i = 0; i < words.size(); ++i) {
-    SCOPED_TRACE(words[i]);
-    const json lookup = json::parse(Kebu({"lookup", dic, words[i], "--whole-word", "--json"}));
-    std::multiset<std::string> hits;
-    for (const json& hit : lookup["hits"]) hits.insert(EntryText(hit));
-    ASSERT_FALSE(answers[i].empty());
-    for (const json& answer : answers[i]) {
-      std::string text = answer["definition"];
-      EXPECT_TRUE(hits.count(text.substr(text.starts_with("\n") ? 1 : 0))) << text;
+  ASSERT_EQ(answers.size(), keys.size()) << found.out;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    SCOPED_TRACE(keys[i]);
+    const json hits = json::parse(Kebu({"lookup", dic, keys[i], "--whole-word", "--json"}))["hits"];
+    Answers expected, actual;
+    for (const auto& [word, records] : ByWord(hits, v6)) expected.emplace_back(word, Article(records, word));
+    if (std::count_if(expected.begin(), expected.end(), [&](auto& e) { return e.first == keys[i]; })) {
+      std::erase_if(expected, [&](const auto& e) { return e.first != keys[i]; });
     }
-  }
-  size_t i = words.size();
-  for (const auto& [search, display] : synonyms) {
-    SCOPED_TRACE(search);
-    ASSERT_FALSE(answers[i].empty());
-    EXPECT_EQ(answers[i++][0]["word"], display);
+    for (const json& answer : answers[i]) {
+      const std::string text = answer["definition"];
+      actual.emplace_back(answer["word"], text.substr(text.starts_with("\n") ? 1 : 0));
+    }
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected);
   }
 }
 
-const std::map<std::string, std::string> kNoSynonyms, kEmailSynonym = {{"e mail", "e-mail"}};
+std::string AsciiLower(std::string text) {
+  for (char& c : text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  return text;
+}
 
-TEST(ConvertStarDict, SdcvFindsWhatLookupFinds) {
-  if (Start({"sdcv", "--version"}).status != 0) GTEST_SKIP() << "sdcv is not installed";
+// Reads every entry with pyglossary and compares with every record of
+// dump --json: one entry a word with its article, and as further words the
+// search forms that no other word equals with ASCII case ignored.
+void CheckWithPyglossary(const fs::path& dic, const fs::path& folder, bool v6) {
+  const std::string dump = Kebu({"dump", dic, "--json"});
+  json records = json::array();
+  for (size_t at = 0; at < dump.size(); at = dump.find('\n', at) + 1) {
+    records.push_back(json::parse(dump.substr(at, dump.find('\n', at) - at)));
+  }
+  const auto words = ByWord(records, v6);
+  std::map<std::string, std::set<std::string>> folded;  // words by their ASCII lower case
+  for (const auto& [word, list] : words) folded[AsciiLower(word)].insert(word);
+  std::map<std::string, std::pair<std::set<std::string>, std::string>> expected, actual;
+  for (const auto& [word, list] : words) {
+    auto& entry = expected[word] = {{}, Article(list, word)};
+    for (const json& r : list) {
+      const std::string search = r["headword"].get<std::string>().substr(0, r["headword"].get<std::string>().find('\t'));
+      const auto& same = folded[AsciiLower(search)];
+      if (v6 && search != word && (same.empty() || same == std::set<std::string>{word})) {
+        entry.first.insert(search);
+      }
+    }
+  }
+  const Result read = Start({PYGLOSSARY_ENTRIES, folder / "t.ifo"}, folder);
+  ASSERT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(read.err.find("corrupted"), std::string::npos) << read.err;
+  for (size_t at = 0, end; (end = read.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    const json entry = json::parse(read.out.substr(at, end - at));
+    actual[entry.front()] = {{entry.begin() + 1, entry.end() - 1}, entry.back()};
+  }
+  size_t wrong = 0;
+  for (const auto& [word, entry] : expected) {
+    if (actual.count(word) == 0 || actual[word] != entry) {
+      EXPECT_LT(++wrong, 4u) << word << ": " << (actual.count(word) ? actual[word].second : "missing");
+    }
+  }
+  EXPECT_EQ(actual.size(), expected.size());
+}
+
+TEST(ConvertStarDict, ClientsReadWhatLookupFinds) {
+  if (!Installed("sdcv") || !Installed("/usr/bin/pyglossary")) GTEST_SKIP() << "no sdcv or pyglossary";
   for (const Variant& v : kVariants) {
     SCOPED_TRACE(v.name);
     TempDir dir;
     WriteFile(dir.File("v.dic"), MakeDictionary(VariantRecords(v.v6), v.options).bytes);
-    std::vector<std::string> words;
-    for (const Record& r : VariantRecords(false)) words.push_back(r.headword);
-    // Version 6: a search form that differs from its display form.
-    CheckWithSdcv(dir.File("v.dic"), words, v.v6 ? kEmailSynonym : kNoSynonyms);
+    const fs::path folder = ConvertToStarDict(dir.File("v.dic"), dir);
+    // Search forms: one that is another headword's (apple), one that is its
+    // own headword's in another case (zebra), one that is no headword.
+    std::vector<std::string> keys = {"apple", "zebra", "e mail", "カス"};
+    for (const Record& r : VariantRecords(false)) keys.push_back(r.headword);
+    if (v.options.sort) CheckWithSdcv(dir.File("v.dic"), folder, keys, v.v6);
+    CheckWithPyglossary(dir.File("v.dic"), folder, v.v6);
   }
 }
 
-TEST(ConvertStarDict, SdcvReadsAnEdictSample) {
-  if (Start({"sdcv", "--version"}).status != 0) GTEST_SKIP() << "sdcv is not installed";
+TEST(ConvertStarDict, ClientsReadEdictAsLookupDoes) {
+  if (!Installed("sdcv") || !Installed("/usr/bin/pyglossary")) GTEST_SKIP() << "no sdcv or pyglossary";
   if (!fs::exists("/usr/share/edict/edict")) GTEST_SKIP() << "no EDICT (package edict)";
   TempDir dir;
-  std::string sample = ReadText("/usr/share/edict/edict");
-  size_t end = 0;
-  for (int line = 0; line < 2000; ++line) end = sample.find('\n', end) + 1;
-  WriteFile(dir.File("edict"), sample.substr(0, end));
-  for (const char* version : {"5", "6"}) {
-    Kebu({"make", dir.File("edict"), dir.File("e.dic"), "--version", version, "--replace"});
-    const std::string tsv = Kebu({"convert", dir.File("e.dic"), "--to", "tsv", "-"});
-    std::vector<std::string> words;
-    for (size_t at = 0, n = 0; at < tsv.size(); at = tsv.find('\n', at) + 1, ++n) {
-      if (n % 50 == 0) words.push_back(tsv.substr(at, tsv.find('\t', at) - at));
-    }
-    CheckWithSdcv(dir.File("e.dic"), words, kNoSynonyms);
+  Kebu({"make", "/usr/share/edict/edict", dir.File("e.dic"), "--from", "edict", "--encoding",
+        "bocu1", "--version", "6"});
+  const fs::path folder = ConvertToStarDict(dir.File("e.dic"), dir);
+  // Headwords of many records, of records with one reading each, with an
+  // empty translation, whose search form is another headword; a search form.
+  std::vector<std::string> keys = {"生", "鉄道", "４°", "アイス", "ヘア", "アト", "アシ", "メタリツク"};
+  const std::string tsv = Kebu({"convert", dir.File("e.dic"), "--to", "tsv", "-"});
+  for (size_t at = 0, n = 0; at < tsv.size(); at = tsv.find('\n', at) + 1, ++n) {
+    if (n % 1000 == 0) keys.push_back(tsv.substr(at, tsv.find('\t', at) - at));
   }
+  CheckWithSdcv(dir.File("e.dic"), folder, keys, true);
+  CheckWithPyglossary(dir.File("e.dic"), folder, true);
+}
+
+// The files take a cleaned --name: no control characters, '/' or leading
+// dots, short enough for a file name.
+TEST(ConvertStarDict, FileNamesComeFromACleanedName) {
+  TempDir dir;
+  WriteFile(dir.File("d.dic"), MakeDictionary(VariantRecords(false)).bytes);
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\nb\tc", "a_b_c"}, {"x\xffy", "x\xef\xbf\xbdy"}, {"../x", "_x"},
+      {". .hidden", "hidden"}, {"..", "dictionary"}, {std::string(300, 'n'), std::string(200, 'n')},
+  };
+  for (const auto& [name, stem] : cases) {
+    SCOPED_TRACE(name);
+    fs::remove_all(dir.File("sd"));
+    Kebu({"convert", dir.File("d.dic"), "--to", "stardict", dir.File("sd"), "--name", name});
+    EXPECT_EQ(Entries(dir.File("sd")),
+              (std::vector<std::string>{stem + ".dict.dz", stem + ".idx", stem + ".ifo"}));
+  }
+}
+
+// A headword longer than StarDict's 255 bytes is cut at a character's end,
+// found by what is left, and counted on stderr.
+TEST(ConvertStarDict, LongHeadwordsAreCutAndCounted) {
+  if (!Installed("sdcv")) GTEST_SKIP() << "sdcv is not installed";
+  TempDir dir;
+  std::string accents;
+  for (int i = 0; i < 150; ++i) accents += "é";
+  WriteFile(dir.File("d.dic"), MakeDictionary({{.headword = std::string(300, 'a'), .translation = "a"},
+                                                {.headword = accents, .translation = "é"},
+                                                {.headword = "b", .translation = "b"}},
+                                               {.encoding = Encoding::kBocu1}).bytes);
+  const Result run = Start({"kebu", "convert", dir.File("d.dic"), "--to", "stardict", dir.File("sd")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "kebu: " + dir.File("sd").string() +
+                         ": 2 headwords longer than StarDict's 255 bytes cut to fit (the first: " +
+                         std::string(300, 'a') + ")\n");
+  const Result found = Start({"sdcv", "-n", "-e", "--json-output", "--only-data-dir", "--data-dir",
+                              dir.File("sd"), std::string(255, 'a'), accents.substr(0, 254)},
+                             dir.path());
+  EXPECT_EQ(found.out, "[{\"dict\": \"d\",\"word\":\"" + std::string(255, 'a') +
+                           "\",\"definition\":\"\\na\"}]\n[{\"dict\": \"d\",\"word\":\"" +
+                           accents.substr(0, 254) + "\",\"definition\":\"\\né\"}]\n");
 }
 
 // convert --to jsonl writes what dump --json prints, whole texts beyond the

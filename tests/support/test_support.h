@@ -16,7 +16,7 @@
 namespace kebu::testing {
 
 using namespace kebu::writer;  // Record, Options, BuildDictionary, ...
-// The writer's ICU conversions, not the reader's own.
+// The writer's conversions (tests/codec holds the codec to ICU).
 using writer::Utf16ToUtf8;
 using writer::Utf8ToUtf16;
 

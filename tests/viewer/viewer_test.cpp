@@ -376,10 +376,6 @@ TEST_F(ViewerTest, SeveralDictionariesAreSearchedInTheirOrderAndRemembered) {
 }
 
 TEST_F(ViewerTest, CommandLineFilesAndDropsOpenAndOpenFileReplacesThem) {
-  const char* argv[] = {"kebumini", "rel.dic", "/abs/x.dic"};
-  EXPECT_EQ(
-      FilesFromArguments(3, const_cast<char**>(argv)),
-      (std::vector<QByteArray>{QFile::encodeName(QDir::currentPath()) + "/rel.dic", "/abs/x.dic"}));
   const QByteArray odd = Dic(FruitWords(), "w\xff.dic"), other = Dic(FruitWords(), "b.DIC");
   CViewerDlg& window = Open({odd});
   EXPECT_TRUE(window.IsDictionaryOpen());

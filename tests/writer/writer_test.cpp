@@ -2,6 +2,10 @@
 // every variant reads back as its Layout says is tests/dictionary's part.
 #include <gtest/gtest.h>
 #include "tests/support/test_support.h"
+#include "writer/list_records.h"
+#include "writer/word_list.h"
+
+using namespace std::string_literals;
 
 namespace kebu::testing {
 namespace {
@@ -83,13 +87,8 @@ TEST(Writer, SortsAsLookupCompares) {
   }
 }
 
-// The Windows table: 5C is the backslash and 81 60 is U+FF5E; a character
-// it lacks is one '?', counted. Version-6 keys fold A-Z, '-' and the kana.
-TEST(Writer, EncodesAndFoldsText) {
-  size_t substitutions = 0;
-  EXPECT_EQ(EncodeCp932("a\\~～ガｱ", &substitutions), "a\\~\x81\x60\x83\x4B\xB1");
-  EXPECT_EQ(EncodeCp932("xé😀", &substitutions), "x??");
-  EXPECT_EQ(substitutions, 2u);
+// Version-6 keys fold A-Z, '-' and the kana (the encodings are tests/codec's).
+TEST(Writer, FoldsKeys) {
   const std::pair<const char*, const char*> folds[] = {
       {"Ab-C Tokyo", "ab c tokyo"}, {"ガス", "カス"}, {"パッヶ", "ハツケ"}, {"ヴがＡ", "ヴがＡ"}};
   for (const auto& [display, key] : folds) {
@@ -97,5 +96,93 @@ TEST(Writer, EncodesAndFoldsText) {
     EXPECT_EQ(V6Headword(display), std::string(key) + "\t" + display);
   }
 }
+
+// Records as "headword|translation|example|pronunciation|attribute@line".
+std::vector<std::string> Show(const WordList& list) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < list.records.size(); ++i) {
+    const Record& r = list.records[i];
+    out.push_back(r.headword + "|" + r.translation + "|" + r.example + "|" + r.pronunciation + "|" +
+                  std::to_string(r.attribute) + "@" + std::to_string(list.lines[i]));
+  }
+  return out;
+}
+
+// Word lists as their formats say: encodings (a byte order mark, UTF-8 or
+// EUC-JP as they are, Shift_JIS and UTF-16 when named), line ends, TSV and
+// CSV columns named in either language and in any order, escapes or none;
+// EDICT2 lines as a record per headword with the readings that belong to
+// it, markers and entry numbers left out; the faults with their lines.
+// Each record (or "LINE: failure") as the case has it, or longer.
+TEST(WordLists, ReadAsTheirFormatsSay) {
+  const ListOptions tsv, csv{.format = ListFormat::kCsv}, header{.header = true}, raw{.escapes = false},
+      sjis{.encoding = InputEncoding::kShiftJis}, utf16{.encoding = InputEncoding::kUtf16},
+      edict{.format = ListFormat::kEdict};
+  const std::tuple<std::string, ListOptions, std::vector<std::string>> cases[] = {
+      {"a\tb\r\n\nc\\td\te\tx\tyo\t15\n", tsv, {"a|b|||0@1", "c\td|e|x|yo|15@3"}},
+      {"a\tb\rc\td\r", tsv, {"a|b|||0@1", "c|d|||0@2"}},
+      {"p\tC:\\dic\\n\n", raw, {"p|C:\\dic\\n|||0@1"}},
+      {"translation\tHeadword \nneko\tcat\n", tsv, {"cat|neko|||0@2"}},
+      {"見出し\t読み\t意味\t属性\n食べる\tたべる\tto eat\t2\n", tsv, {"食べる|to eat||たべる|2@2"}},
+      {"x\ty\n", header, {"1: \"x\" is not a column name"}},
+      {"headword\tword\n", header, {"1: the column of \"word\" is named twice"}},
+      {"meaning\n", header, {"1: no headword column"}},
+      {"headword\ttranslation\na\tb\tc\n", tsv, {"2: 3 fields, more than the 2 columns"}},
+      {"\xEF\xBB\xBF" "a\tb\n", tsv, {"a|b|||0@1"}}, {"\xEF\xBB\xBF" "a\tb\n\xA4\xA2\n", tsv, {"2: not UTF-8 text (byte 1"}},
+      {"\xA4\xA2\t\x8E\xB1\n", tsv, {"あ|ｱ|||0@1"}},
+      {"\xFF\xFE" "a\0\t\0\x42\x30\n\0"s, tsv, {"a|あ|||0@1"}},
+      {"\xFE\xFF\0a\0\t\x30\x42\0\r"s, tsv, {"a|あ|||0@1"}},
+      {"a\0\t\0b\0"s, utf16, {"a|b|||0@1"}},
+      {"\xFF\xFE" "a\0\t\0\0\xD8"s, tsv, {"1: not UTF-16 text (a lone surrogate at unit 3 of the line)"}},
+      {"\x82\xA0\tb\n", sjis, {"あ|b|||0@1"}},
+      {"a\tb\n\x85\x40\tb\n", sjis, {"2: not Shift_JIS text (byte 1 of the line)"}},
+      {"a\tb\n\x82\xA0\tb\n", tsv, {"2: not UTF-8 text (byte 1 of the line); for a list in neither"}},
+      {"\xA4\xA2\tb\n\xA4\xA2\xFF\n", tsv, {"2: not EUC-JP text (byte 3 of the line)"}},
+      {"h,\"a, \"\"b\"\"\r\nc\"\r\nx,\"t\tu\"\n", csv, {"h|a, \"b\"\nc|||0@1", "x|t\tu|||0@3"}},
+      {"word,meaning,reading\na,b,c\n\"\",\n", csv, {"3: empty headword"}},
+      {"a\n", csv, {"1: 1 field; a line needs at least a headword and a translation, with a comma"}},
+      {"a,b\nc,\"d\n", csv, {"2: the quoted field that begins here does not end"}},
+      {"a,\"b\"c\n", csv, {"1: text after the closing quote"}},
+      {"日本;日本國 [にほん(P);にっぽん] /(n) Japan/(P)/EntL1582710X/", edict,
+       {"日本|(n) Japan||にほん; にっぽん|0@1", "日本國|(n) Japan||にほん; にっぽん|0@1"}},
+      {"嘘(P);;虚(oK) [うそ(P)] /(n) lie/EntL1/", edict, {"嘘|(n) lie||うそ|0@1", "虚|(n) lie||うそ|0@1"}},
+      {"頂上;天辺 [ちょうじょう(頂上);てっぺん(天辺)(P)] /top/", edict, {"頂上|top||ちょうじょう|0@1", "天辺|top||てっぺん|0@1"}},
+      {"日本;日本國;倭 [にほん(日本;日本國);やまと(倭)] /x/", edict, {"日本|x||にほん|0@1", "日本國|x||にほん|0@1", "倭|x||やまと|0@1"}},
+      {"ああ(P);あー /(int) Ah!/(P)/", edict, {"ああ|(int) Ah!|||0@1", "あー|(int) Ah!|||0@1"}},
+      {"　？？？ /EDICT/\n〃 [おなじ] /(n) ditto mark/EntL12a/", edict, {"〃|(n) ditto mark; EntL12a||おなじ|0@2"}},
+      {"a /x/\nb [c] /y\n", edict, {"2: not an EDICT line"}},
+      {"; /x/\n", edict, {"1: no headword"}},
+  };
+  for (const auto& [bytes, options, want] : cases) {
+    size_t line = 0;
+    Result<WordList> read = ReadWordList(bytes, options, &line);
+    const std::vector<std::string> got =
+        read.IsOk() ? Show(*read) : std::vector{std::to_string(line) + ": " + read.GetStatus().Message()};
+    ASSERT_EQ(got.size(), want.size()) << ::testing::PrintToString(bytes) << ::testing::PrintToString(got);
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(got[i].starts_with(want[i])) << got[i];
+  }
+}
+
+// What make does before building: entries for the readings (version 6 by
+// the search form, version 5 by a headword that is the reading) and
+// headwords in the version's form.
+TEST(WordLists, ReadingEntriesAndHeadwordForms) {
+  const WordList list = {{{.headword = "食べる", .translation = "to eat", .pronunciation = "たべる; 食べる;たべる"},
+                          {.headword = "apple\tApple", .translation = "x", .pronunciation = "アップル"},
+                          {.headword = "かな", .translation = "kana", .pronunciation = "かな"}},
+                         {3, 4, 7}};
+  const std::vector<std::string> want[] = {
+      {"食べる|to eat||たべる; 食べる;たべる|0@3", "Apple|x||アップル|0@4", "かな|kana||かな|0@7",
+       "たべる|【食べる】 to eat|||0@3", "アップル|【Apple】 x|||0@4"},
+      {"食べる\t食べる|to eat||たべる; 食べる;たべる|0@3", "apple\tApple|x||アップル|0@4", "かな\tかな|kana||かな|0@7",
+       "たべる\t食べる|to eat||たべる; 食べる;たべる|0@3", "アツフル\tApple|x||アップル|0@4"}};
+  for (const bool v6 : {false, true}) {
+    WordList l = list;
+    AddReadingEntries(&l, v6);
+    SetHeadwordForms(&l, v6);
+    EXPECT_EQ(Show(l), want[v6]);
+  }
+}
+
 }  // namespace
 }  // namespace kebu::testing

@@ -2,6 +2,68 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>CPopupDlg</name>
+    <message>
+        <source>Look up</source>
+        <translation>辞書を引く</translation>
+    </message>
+    <message>
+        <source>Keep the popup open and in its place</source>
+        <translation>ポップアップを閉じずにこの位置に留めます</translation>
+    </message>
+    <message>
+        <source>Pin</source>
+        <translation>固定</translation>
+    </message>
+    <message>
+        <source>Search the word in the main window (Enter)</source>
+        <translation>メインウィンドウでこの語を検索します (Enter)</translation>
+    </message>
+    <message>
+        <source>Open in window</source>
+        <translation>ウィンドウで開く</translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation>閉じる (Esc)</translation>
+    </message>
+</context>
+<context>
+    <name>CPreferencesDlg</name>
+    <message>
+        <source>Preferences</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>&amp;Scan selections: a popup for text selected in any program</source>
+        <translation>選択した語を引く(&amp;S): どのプログラムで選択した文字列でもポップアップで表示</translation>
+    </message>
+    <message>
+        <source>Selected text (the primary selection)</source>
+        <translation>選択した文字列 (プライマリセレクション)</translation>
+    </message>
+    <message>
+        <source>Copied text (the clipboard)</source>
+        <translation>コピーした文字列 (クリップボード)</translation>
+    </message>
+    <message>
+        <source>Only while &amp;holding:</source>
+        <translation>押している間だけ(&amp;H):</translation>
+    </message>
+    <message>
+        <source>&amp;Longest text scanned:</source>
+        <translation>引く文字列の最大長(&amp;L):</translation>
+    </message>
+    <message>
+        <source> characters</source>
+        <translation> 文字</translation>
+    </message>
+    <message>
+        <source>Look up &amp;dictionary forms (running → run, 食べました → 食べる)</source>
+        <translation>辞書形も引く(&amp;D) (running → run、食べました → 食べる)</translation>
+    </message>
+</context>
+<context>
     <name>CViewerDlg</name>
     <message>
         <source>Search</source>
@@ -116,6 +178,60 @@
     </message>
 </context>
 <context>
+    <name>kebu::viewer::CPopupDlg</name>
+    <message>
+        <source>Out of memory while looking up “%1”</source>
+        <translation>「%1」を引く途中でメモリが足りなくなりました</translation>
+    </message>
+    <message>
+        <source>No text is selected, or the desktop does not let kebumini read it</source>
+        <translation>文字列が選択されていないか、デスクトップが kebumini に選択を読ませません</translation>
+    </message>
+    <message>
+        <source>No entry for “%1”</source>
+        <translation>「%1」は見つかりません</translation>
+    </message>
+    <message>
+        <source>No dictionary is searched in the window.</source>
+        <translation>ウィンドウで検索対象の辞書がありません。</translation>
+    </message>
+    <message>
+        <source>English irregular forms need WordNet&apos;s lists: install %1.</source>
+        <translation>英語の不規則変化には WordNet の一覧が必要です: %1 をインストールしてください。</translation>
+    </message>
+    <message>
+        <source>English stems need Hunspell&apos;s en_US dictionary: install %1.</source>
+        <translation>英語の語幹には Hunspell の en_US 辞書が必要です: %1 をインストールしてください。</translation>
+    </message>
+    <message>
+        <source>Japanese forms need MeCab with IPADIC: install %1.</source>
+        <translation>日本語の辞書形には MeCab と IPADIC が必要です: %1 をインストールしてください。</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::CPreferencesDlg</name>
+    <message>
+        <source>(no key)</source>
+        <translation>(なし)</translation>
+    </message>
+    <message>
+        <source>Ctrl</source>
+        <translation>Ctrl</translation>
+    </message>
+    <message>
+        <source>Alt</source>
+        <translation>Alt</translation>
+    </message>
+    <message>
+        <source>Shift</source>
+        <translation>Shift</translation>
+    </message>
+    <message>
+        <source>Meta (Windows key)</source>
+        <translation>Meta (Windows キー)</translation>
+    </message>
+</context>
+<context>
     <name>kebu::viewer::CViewerDlg</name>
     <message>
         <source>&amp;Help</source>
@@ -184,6 +300,37 @@
     <message>
         <source>%1 hits so far — out of memory</source>
         <translation>%1 件でメモリが不足しました</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::Companion</name>
+    <message>
+        <source>&amp;Scan selections</source>
+        <translation>選択した語を引く(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Look up the text selected in any program in a popup</source>
+        <translation>どのプログラムで選択した文字列でもポップアップで引きます</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences…</source>
+        <translation>設定(&amp;P)…</translation>
+    </message>
+    <message>
+        <source>Show the window</source>
+        <translation>ウィンドウを表示</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>終了(&amp;Q)</translation>
+    </message>
+    <message>
+        <source>kebumini: scanning selections</source>
+        <translation>kebumini: 選択した語を引いています</translation>
+    </message>
+    <message>
+        <source>kebumini: not scanning selections</source>
+        <translation>kebumini: 選択した語を引いていません</translation>
     </message>
 </context>
 <context>
