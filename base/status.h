@@ -27,6 +27,8 @@ enum class StatusCode {
   kIoError,          // the system refused a read or a write (disk full, permissions)
   kOutOfMemory,
   kCancelled,        // stopped on request (a cancel flag, a signal)
+  kInternal,         // anything else a callee let through (an exception from a
+                     // caller's callback, with its message)
 };
 
 class [[nodiscard]] Status {
@@ -46,6 +48,7 @@ class [[nodiscard]] Status {
   static Status IoError(std::string m) { return {StatusCode::kIoError, std::move(m)}; }
   static Status OutOfMemory() { return {StatusCode::kOutOfMemory, "out of memory"}; }
   static Status Cancelled(std::string m = "cancelled") { return {StatusCode::kCancelled, std::move(m)}; }
+  static Status Internal(std::string m) { return {StatusCode::kInternal, std::move(m)}; }
 
   bool IsOk() const { return code_ == StatusCode::kOk; }
   StatusCode Code() const { return code_; }

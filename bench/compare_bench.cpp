@@ -209,8 +209,8 @@ std::vector<std::string> Split(const char* list) {
 std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 void OpenDictionary(DicReader& reader, const std::string& path) {
-  if (!reader.Open(path)) {
-    Fail(path + ": " + reader.LastError());
+  if (const kebu::Status opened = reader.Open(path); !opened.IsOk()) {
+    Fail(path + ": " + opened.Message());
   }
 }
 
@@ -294,7 +294,7 @@ std::unique_ptr<Comparison> Prepare(const std::string& path) {
     c->high.push_back(Successor(low));
 
     // Both must give the same headwords in the same order.
-    const uint32_t n = c->reader.Lookup(h, false, kLimit, nullptr);
+    const uint32_t n = c->reader.Lookup(h, false, kLimit).count;
     std::vector<Bytes> ours;
     for (uint32_t i = 0; i < n; ++i) {
       if (!c->reader.GetHit(i, t.get())) Fail(c->name + ": GetHit failed");
@@ -346,11 +346,11 @@ size_t CopyColumn(sqlite3_stmt* q, int column, char* out, size_t capacity) {
 
 void OursLookup(benchmark::State& state, Comparison* c) {
   auto t = std::make_unique<Texts>();
-  c->reader.Lookup(u"a", false, 10, nullptr);  // index loaded before timing
+  c->reader.Lookup(u"a", false, 10);  // index loaded before timing
   int64_t hits = 0;
   for (auto _ : state) {
     for (size_t k = 0; k < c->keys.size(); ++k) {
-      const uint32_t n = c->reader.Lookup(c->keys[k], false, kLimit, nullptr);
+      const uint32_t n = c->reader.Lookup(c->keys[k], false, kLimit).count;
       for (uint32_t i = 0; i < n; ++i) c->reader.GetHit(i, t.get());
       benchmark::DoNotOptimize(t->headword.data());
       hits += n;
@@ -412,11 +412,11 @@ std::unique_ptr<Growth> PrepareGrowth(const std::string& path) {
 
 void WholeWordLookup(benchmark::State& state, Growth* g) {
   auto t = std::make_unique<Texts>();
-  g->reader.Lookup(u"a", false, 10, nullptr);  // index loaded before timing
+  g->reader.Lookup(u"a", false, 10);  // index loaded before timing
   int64_t hits = 0;
   for (auto _ : state) {
     for (const std::u16string& key : g->keys) {
-      const uint32_t n = g->reader.Lookup(key, true, kLimit, nullptr);
+      const uint32_t n = g->reader.Lookup(key, true, kLimit).count;
       for (uint32_t i = 0; i < n; ++i) g->reader.GetHit(i, t.get());
       benchmark::DoNotOptimize(t->headword.data());
       hits += n;

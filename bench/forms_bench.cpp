@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
   std::vector<std::shared_ptr<const kebu::DicSource>> sources;
   for (int i = 1; i < argc; ++i) {
     readers.push_back(std::make_unique<kebu::DicReader>());
-    if (!readers.back()->Open(argv[i])) {
-      std::fprintf(stderr, "forms_bench: %s: %s\n", argv[i], readers.back()->LastError().c_str());
+    if (const kebu::Status opened = readers.back()->Open(argv[i]); !opened.IsOk()) {
+      std::fprintf(stderr, "forms_bench: %s: %s\n", argv[i], opened.Message().c_str());
       return 1;
     }
     sources.push_back(readers.back()->Source());

@@ -30,7 +30,7 @@ int FetchAll(DicReader& reader, uint32_t count, kebu::RecordText& text) {
 std::vector<std::u16string> SampleKeys(const std::string& path, size_t count) {
   DicReader reader;
   std::vector<std::u16string> headwords;
-  if (!reader.Open(path) || !reader.Rewind()) return {};
+  if (!reader.Open(path).IsOk() || !reader.Rewind()) return {};
   kebu::RecordText text;
   for (kebu::ReadStatus s; (s = reader.ReadNext(&text)) != kebu::ReadStatus::kEnd;) {
     if (s == kebu::ReadStatus::kRecord) headwords.push_back(text.headword);
@@ -50,7 +50,7 @@ std::vector<std::u16string> SampleKeys(const std::string& path, size_t count) {
 void Open(benchmark::State& state, std::string path) {
   for (auto _ : state) {
     DicReader reader;
-    if (!reader.Open(path)) state.SkipWithError("cannot open");
+    if (!reader.Open(path).IsOk()) state.SkipWithError("cannot open");
     benchmark::DoNotOptimize(reader.GetVersionMajor());
   }
 }
@@ -61,8 +61,8 @@ void OpenAndFirstLookup(benchmark::State& state, std::string path,
   size_t k = 0;
   for (auto _ : state) {
     DicReader reader;
-    reader.Open(path);
-    const uint32_t n = reader.Lookup(keys[k++ % keys.size()], false, 10000, nullptr);
+    (void)reader.Open(path);
+    const uint32_t n = reader.Lookup(keys[k++ % keys.size()], false, 10000).count;
     benchmark::DoNotOptimize(FetchAll(reader, n, text));
   }
 }
@@ -70,13 +70,13 @@ void OpenAndFirstLookup(benchmark::State& state, std::string path,
 void PrefixLookup(benchmark::State& state, std::string path,
                   std::vector<std::u16string> keys) {
   DicReader reader;
-  reader.Open(path);
+  (void)reader.Open(path);
   kebu::RecordText text;
-  reader.Lookup(u"a", false, 10, nullptr);  // index loaded before timing
+  reader.Lookup(u"a", false, 10);  // index loaded before timing
   size_t k = 0;
   int64_t hits = 0;
   for (auto _ : state) {
-    const uint32_t n = reader.Lookup(keys[k++ % keys.size()], false, 10000, nullptr);
+    const uint32_t n = reader.Lookup(keys[k++ % keys.size()], false, 10000).count;
     hits += FetchAll(reader, n, text);
   }
   state.counters["hits/lookup"] =
@@ -85,17 +85,17 @@ void PrefixLookup(benchmark::State& state, std::string path,
 
 void EmptyKey10000(benchmark::State& state, std::string path) {
   DicReader reader;
-  reader.Open(path);
+  (void)reader.Open(path);
   kebu::RecordText text;
   for (auto _ : state) {
-    const uint32_t n = reader.Lookup(u"", false, 10000, nullptr);
+    const uint32_t n = reader.Lookup(u"", false, 10000).count;
     if (FetchAll(reader, n, text) != 10000) state.SkipWithError("fewer than 10000 hits");
   }
 }
 
 void FullDump(benchmark::State& state, std::string path) {
   DicReader reader;
-  reader.Open(path);
+  (void)reader.Open(path);
   kebu::RecordText text;
   int64_t records = 0;
   for (auto _ : state) {

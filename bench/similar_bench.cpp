@@ -121,8 +121,8 @@ int main(int argc, char** argv) {
   std::stringstream paths(list);
   for (std::string path; std::getline(paths, path, ':');) {
     auto reader = std::make_shared<kebu::DicReader>();
-    if (!reader->Open(path)) {
-      std::fprintf(stderr, "similar_bench: %s: %s\n", path.c_str(), reader->LastError().c_str());
+    if (const kebu::Status opened = reader->Open(path); !opened.IsOk()) {
+      std::fprintf(stderr, "similar_bench: %s: %s\n", path.c_str(), opened.Message().c_str());
       return 1;
     }
     const std::string name = path.substr(path.find_last_of('/') + 1);

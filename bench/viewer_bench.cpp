@@ -8,7 +8,10 @@
 //  - search filling all rows: the empty key with Enter, 10,000 rows and the
 //    first entry shown and painted;
 //  - start: from constructing the window (profile read, dictionaries opened)
-//    to its first painted showing.
+//    to its first painted showing;
+//  - show more: the headword search's first page and "show more" until N
+//    pages of 10,000 hits are listed (the empty key, every dictionary), each
+//    hit's headword read as its row is made; no window.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 //
 //   KEBU_VIEWER_DICS=a.dic:b.dic:c.dic viewer_bench [--records=N] [benchmark flags]
@@ -25,6 +28,9 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "dictionary/limits.h"
+#include "viewer/dictionary_list.h"
+#include "viewer/headword_search.h"
 #include "viewer/hit_list_model.h"
 #include "bench/viewer_typing.h"
 #include "viewer/profile.h"
@@ -58,9 +64,9 @@ void RememberDictionaries() {
       records.push_back({.headword = word, .translation = kTranslations[i % 5]});
     }
     kebu::testing::Options options;
-    options.record_layout = false;
+    options.recordLayout = false;
     kebu::testing::WriteFile(g_dir->File("big.dic"),
-                             kebu::testing::BuildDictionary(std::move(records), options).bytes);
+                             kebu::testing::MakeDictionary(std::move(records), options).bytes);
     g_dictionaries.push_back(QByteArray::fromStdString(g_dir->File("big.dic")));
   }
   kebu::viewer::ViewerSettings settings;
@@ -137,6 +143,31 @@ void BM_StartToShownWindow(benchmark::State& state) {
 BENCHMARK(BM_StartToShownWindow)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_ShowMore(benchmark::State& state) {
+  kebu::viewer::DictionaryList list;
+  for (const QByteArray& path : g_dictionaries) list.Add(path);
+  const int64_t pages = state.range(0);
+  for (auto _ : state) {
+    kebu::viewer::HeadwordSearch search;
+    size_t rows = search.First(list, u"", kebu::kWindowHitLimit).size();
+    for (int64_t page = 1; page < pages && search.HasMore(); ++page) {
+      rows += search.More(list, kebu::kWindowHitLimit).size();
+    }
+    if (rows != static_cast<size_t>(pages * kebu::kWindowHitLimit)) {
+      state.SkipWithError("fewer hits than the pages hold");
+    }
+  }
+}
+BENCHMARK(BM_ShowMore)
+    ->Arg(1)
+    ->Arg(5)
+    ->Arg(10)
+    ->Arg(20)
+    ->Arg(40)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 

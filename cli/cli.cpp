@@ -91,33 +91,35 @@ bool DecodeArgument(const char* text, std::u16string* out) {
   return wellFormed;
 }
 
-int ReportOutput(ExportResult result, const ExportStats& stats, const char* dict,
+int ReportOutput(const Status& result, const ExportStats& stats, const char* dict,
                  const std::string& target, const char* what) {
   const bool toStdout = target == "-";
   const char* name = toStdout ? "standard output" : target.c_str();
-  switch (result) {
-    case ExportResult::kDone:
+  const char* message = result.Message().c_str();
+  switch (result.Code()) {
+    case StatusCode::kOk:
       if (stats.skippedAreas > 0) {
         std::fprintf(stderr, "kebu: %s: %lld damaged record areas passed over\n", dict,
                      static_cast<long long>(stats.skippedAreas));
       }
       return kExitOk;
-    case ExportResult::kCancelled:
+    case StatusCode::kCancelled:
       std::fprintf(stderr, "kebu: %s: %s cancelled%s\n", name, what,
                    toStdout ? "" : "; nothing was written");
       return kExitFailure;
-    case ExportResult::kNoRecords:
-      std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, stats.error.c_str(), name);
+    case StatusCode::kCorrupt:  // the dictionary's fault: no record could be read
+      std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, message, name);
       return kExitFailure;
     default:
-      std::fprintf(stderr, "kebu: %s: %s\n", name, stats.error.c_str());
+      std::fprintf(stderr, "kebu: %s: %s\n", name, message);
       return kExitFailure;
   }
 }
 
 bool OpenDictionary(DicReader& reader, const char* path) {
-  if (reader.Open(path)) return true;
-  std::fprintf(stderr, "kebu: %s: %s\n", path, reader.LastError().c_str());
+  const Status opened = reader.Open(path);
+  if (opened.IsOk()) return true;
+  std::fprintf(stderr, "kebu: %s: %s\n", path, opened.Message().c_str());
   return false;
 }
 

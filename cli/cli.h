@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "dictionary/dic_reader.h"
-#include "export/plain_text_export.h"
+#include "export/output.h"
 
 namespace kebu::cli {
 
@@ -59,7 +60,7 @@ bool DecodeArgument(const char* text, std::u16string* out);
 // How an export or a conversion of DICT into `target` ("-": standard
 // output) ended, said on stderr as one line where there is something to say
 // (`what`: "export", "conversion"); the exit code.
-int ReportOutput(ExportResult result, const ExportStats& stats, const char* dict,
+int ReportOutput(const Status& result, const ExportStats& stats, const char* dict,
                  const std::string& target, const char* what);
 
 // Opens DICT or says why not on stderr ("kebu: DICT: cause").

@@ -1,7 +1,6 @@
 // kebu convert: a dictionary in another format (StarDict, TSV, JSON Lines).
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -48,22 +47,17 @@ int RunConvert(const std::vector<const char*>& argv) {
   ProgressLine progress("records", reader.GetHeader().nword());
   hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
   ExportStats stats;
-  ExportResult result;
+  Status result;
   StarDictReport report;
-  try {
-    if (stardict) {
-      StarDictOptions options;
-      options.name = args.Has("--name") ? args.Value("--name") : StarDictNameFromPath(dict);
-      result = ExportStarDict(reader, target, options, hooks, &stats, &report);
-    } else {
-      result = ConvertToLines(reader, target, lines, hooks, &stats);
-    }
-  } catch (const std::bad_alloc&) {  // what was made so far is gone with the unwinding
-    result = ExportResult::kWriteError;
-    stats.error = "out of memory";
+  if (stardict) {
+    StarDictOptions options;
+    options.name = args.Has("--name") ? args.Value("--name") : StarDictNameFromPath(dict);
+    result = ExportStarDict(reader.Source(), target, options, hooks, &stats, &report);
+  } else {
+    result = ConvertToLines(reader.Source(), target, lines, hooks, &stats);
   }
   progress.Finish(stats.written);
-  if (result == ExportResult::kDone && report.cutHeadwords > 0) {
+  if (result.IsOk() && report.cutHeadwords > 0) {
     std::string line = "kebu: " + target + ": " + std::to_string(report.cutHeadwords) +
                        (report.cutHeadwords == 1 ? " headword" : " headwords") +
                        " longer than StarDict's 255 bytes cut to fit (the first: ";

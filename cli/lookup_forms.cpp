@@ -26,8 +26,7 @@ void Say(std::initializer_list<std::u16string_view> texts) {
 
 bool ListFormHits(DicReader& reader, const char* dict, std::u16string_view key, bool json, int limit,
                   int* exit) {
-  bool truncated = false;
-  if (reader.Lookup(key, true, 1, &truncated) > 0) return false;
+  if (reader.Lookup(key, true, 1).count > 0) return false;
   forms::DicHeadwordTest dictionaries({reader.Source()});
   forms::LanguageTools tools;
   const Result<forms::WordMatch> found = forms::FindWord(key, dictionaries, tools);
@@ -48,8 +47,9 @@ bool ListFormHits(DicReader& reader, const char* dict, std::u16string_view key, 
 
   std::vector<std::pair<RecordText, const std::u16string*>> hits;
   for (const forms::FoundForm& form : match.forms) {
-    const uint32_t count = reader.Lookup(form.headword, true, 0, &truncated);
-    if (reader.LookupRanOutOfMemory()) {
+    const LookupResult lookedUp = reader.Lookup(form.headword, true, 0);
+    const uint32_t count = lookedUp.count;
+    if (lookedUp.status.Code() == StatusCode::kOutOfMemory) {
       std::fprintf(stderr, "kebu: %s: out of memory after %zu hits\n", dict, hits.size());
       *exit = kExitFailure;
       return true;

@@ -104,23 +104,23 @@ int RunMake(const std::vector<const char*>& argv) {
   if (args.Operands().size() != 2) return Usage(kMakeCommand, "make takes a word list and an output");
   const char* in = args.Operands()[0];
   const std::string out = args.Operands()[1];
-  writer::ListOptions list_options;
-  list_options.format = FormatOf(in);
+  writer::ListOptions listOptions;
+  listOptions.format = FormatOf(in);
   if (const char* from = args.Value("--from")) {
     const int f = Choice(from, {"tsv", "csv", "edict", "jsonl"});
     if (f < 0) return Usage(kMakeCommand, "--from takes tsv, csv, edict or jsonl");
-    list_options.format = static_cast<ListFormat>(f);
+    listOptions.format = static_cast<ListFormat>(f);
   }
   if (const char* name = args.Value("--input-encoding")) {
     const int e = Choice(name, {"utf-8", "euc-jp", "shift_jis", "utf-16"});
     if (e < 0) return Usage(kMakeCommand, "--input-encoding takes utf-8, euc-jp, shift_jis or utf-16");
-    list_options.encoding = static_cast<writer::InputEncoding>(e + 1);
+    listOptions.encoding = static_cast<writer::InputEncoding>(e + 1);
   }
-  const bool table = list_options.format == ListFormat::kTsv || list_options.format == ListFormat::kCsv;
-  list_options.header = args.Has("--header");
-  list_options.escapes = !args.Has("--no-escapes");
-  if (list_options.header && !table) return Usage(kMakeCommand, "--header is for tsv and csv lists");
-  if (!list_options.escapes && list_options.format != ListFormat::kTsv) {
+  const bool table = listOptions.format == ListFormat::kTsv || listOptions.format == ListFormat::kCsv;
+  listOptions.header = args.Has("--header");
+  listOptions.escapes = !args.Has("--no-escapes");
+  if (listOptions.header && !table) return Usage(kMakeCommand, "--header is for tsv and csv lists");
+  if (!listOptions.escapes && listOptions.format != ListFormat::kTsv) {
     return Usage(kMakeCommand, "--no-escapes is for tsv lists");
   }
   const char* encodingName = args.Value("--encoding");
@@ -142,51 +142,53 @@ int RunMake(const std::vector<const char*>& argv) {
   std::string bytes;
   if (!ReadWholeFile(in, &bytes, &problem)) return Fail(in, problem);
   try {
-    size_t bad_line = 0;
-    Result<writer::WordList> read = writer::ReadWordList(bytes, list_options, &bad_line);
+    size_t badLine = 0;
+    Result<writer::WordList> read = writer::ReadWordList(bytes, listOptions, &badLine);
     if (!read.IsOk()) {
       std::string message = read.GetStatus().Message();
-      if (!args.Has("--from") && list_options.format == ListFormat::kEdict && bad_line == 1) {
+      if (!args.Has("--from") && listOptions.format == ListFormat::kEdict && badLine == 1) {
         message += " (read as EDICT; --from tsv, csv or jsonl says otherwise)";
       }
-      return bad_line > 0 ? FailAt(in, bad_line, message) : Fail(in, message);
+      return badLine > 0 ? FailAt(in, badLine, message) : Fail(in, message);
     }
     bytes = std::string();
     writer::WordList list = std::move(*read);
     if (args.Has("--index-readings")) writer::AddReadingEntries(&list, v6);
     writer::SetHeadwordForms(&list, v6);
-    if (const Status texts = writer::CheckTexts(list, encoding, &bad_line); !texts.IsOk()) {
-      return FailAt(in, bad_line, texts.Message());
+    if (const Status texts = writer::CheckTexts(list, encoding, &badLine); !texts.IsOk()) {
+      return FailAt(in, badLine, texts.Message());
     }
     writer::Options options;
     options.version = v6 ? 0x0600 : 0x0500;
     options.encoding = encoding;
     options.block_size = 1024;
-    options.area_blocks = 4;
-    options.auto_index32 = true;
-    options.record_layout = false;
-    options.max_headword_bytes = kMaxHeadwordBytes;
+    options.areaBlocks = 4;
+    options.autoIndex32 = true;
+    options.recordLayout = false;
+    options.maxHeadwordBytes = kMaxHeadwordBytes;
     const size_t count = list.records.size();
     const std::vector<uint32_t> lines = std::move(list.lines);
-    const writer::BuiltDictionary dic = writer::BuildDictionary(std::move(list.records), options);
-    if (dic.first_long_headword) {
-      return FailAt(in, lines[*dic.first_long_headword],
+    const Result<writer::BuiltDictionary> built = writer::BuildDictionary(std::move(list.records), options);
+    if (!built.IsOk()) return Fail(in, built.GetStatus().Message());
+    const writer::BuiltDictionary& dic = *built;
+    if (dic.firstLongHeadword) {
+      return FailAt(in, lines[*dic.firstLongHeadword],
                     "the headword is longer than the " + std::to_string(kMaxHeadwordBytes) +
                         " bytes a dictionary holds");
     }
     if (dic.substitutions > 0 && !args.Has("--replace")) {
-      return FailAt(in, lines[*dic.first_substituted],
+      return FailAt(in, lines[*dic.firstSubstituted],
                     std::to_string(dic.substitutions) +
                         " characters that code page 932 does not have, the first on this "
                         "line; --replace writes '?' for them, --encoding bocu1 keeps them");
     }
     if (cancel->load()) return Fail(out.c_str(), "cancelled; nothing was written");
     AtomicOutput output;
-    if (!output.Create(out) || !output.Write(dic.bytes.data(), dic.bytes.size()) ||
-        cancel->load() || !output.Commit()) {
-      output.Abandon();
-      return Fail(out.c_str(), cancel->load() ? "cancelled; nothing was written" : output.Error());
-    }
+    Status written = output.Create(out);
+    if (written.IsOk()) written = output.Write(dic.bytes.data(), dic.bytes.size());
+    if (written.IsOk() && cancel->load()) written = Status::Cancelled("cancelled; nothing was written");
+    if (written.IsOk()) written = output.Commit();
+    if (!written.IsOk()) return Fail(out.c_str(), written.Message());
     if (StderrIsTerminal()) {
       std::fprintf(stderr, "kebu: %s: %zu records, %zu bytes%s\n", out.c_str(), count,
                    dic.bytes.size(),

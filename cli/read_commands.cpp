@@ -70,14 +70,14 @@ int RunLookup(const std::vector<const char*>& argv) {
   if (args.Has("--forms") && ListFormHits(reader, dict, key, json, static_cast<int>(limit), &formsExit)) {
     return formsExit;
   }
-  bool truncated = false;
-  const uint32_t count = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit), &truncated);
-  if (reader.LookupRanOutOfMemory()) {
+  const LookupResult found = reader.Lookup(key, args.Has("--whole-word"), static_cast<int>(limit));
+  const uint32_t count = found.count;
+  if (found.status.Code() == StatusCode::kOutOfMemory) {
     std::fprintf(stderr, "kebu: %s: out of memory after %u hits\n", dict, count);
     return kExitFailure;
   }
 
-  HitListing listing(json, reader.GetVersionMajor(), count, truncated);
+  HitListing listing(json, reader.GetVersionMajor(), count, found.truncated);
   RecordText t;
   for (uint32_t i = 0; i < count; ++i) {
     if (!reader.GetHit(i, &t)) {
@@ -103,9 +103,12 @@ int RunDump(const std::vector<const char*>& argv) {
   // The same lines as `kebu convert --to jsonl`: whole texts.
   std::fflush(stdout);
   ExportStats stats;
-  if (WriteRecordLines(reader.Source(), STDOUT_FILENO, LineFormat::kJsonl, ExportHooks(), &stats) ==
-      ExportResult::kWriteError) {
-    std::fprintf(stderr, "kebu: standard output: %s\n", stats.error.c_str());
+  AtomicOutput out;
+  out.CreateOn(STDOUT_FILENO);
+  const Status written =
+      WriteRecordLines(reader.Source(), out, LineFormat::kJsonl, ExportHooks(), &stats);
+  if (written.Code() == StatusCode::kIoError || written.Code() == StatusCode::kOutOfMemory) {
+    std::fprintf(stderr, "kebu: standard output: %s\n", written.Message().c_str());
     return kExitFailure;
   }
   return kExitOk;
@@ -136,15 +139,17 @@ int RunExport(const std::vector<const char*>& argv) {
   ProgressLine progress("records", reader.GetHeader().nword());
   hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
   ExportStats stats;
-  ExportResult result;
+  Status result;
   const bool toStdout = target == "-";
   if (toStdout) {
     options.visibleControls = StdoutIsTerminal();
     std::unique_ptr<DicCursor> cursor = reader.NewCursor();
     cursor->Rewind();
-    result = ExportToDescriptor(*cursor, STDOUT_FILENO, hooks, options, &stats);
+    AtomicOutput out;
+    out.CreateOn(STDOUT_FILENO);
+    result = ExportToOutput(*cursor, out, hooks, options, &stats);
   } else {
-    result = ExportPlainText(reader, target, hooks, options, &stats);
+    result = ExportPlainText(reader.Source(), target, hooks, options, &stats);
   }
   progress.Finish(stats.written);
   return ReportOutput(result, stats, dict, target, "export");

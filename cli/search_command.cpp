@@ -7,7 +7,6 @@
 
 #include "cli/commands.h"
 #include "cli/hit_listing.h"
-#include "search/hit_texts.h"
 #include "search/text_scan.h"
 
 namespace kebu::cli {
@@ -62,7 +61,7 @@ int RunSearch(const std::vector<const char*>& argv) {
   std::vector<TextHit> hits;
   bool truncated = false;
   TextScanStats stats;
-  const TextScanResult result = ScanText(reader.Source(), query, options, [&](const TextHit& hit) {
+  const Status scanned = ScanText(reader.Source(), query, options, [&](const TextHit& hit) {
     if (limit > 0 && hits.size() >= static_cast<unsigned long long>(limit)) {
       truncated = true;
       return false;
@@ -71,12 +70,16 @@ int RunSearch(const std::vector<const char*>& argv) {
     return true;
   }, &stats);
   progressLine.Finish(stats.entries);
-  if (result == TextScanResult::kCancelled) {
+  if (scanned.Code() == StatusCode::kCancelled) {
     std::fprintf(stderr, "kebu: %s: search cancelled\n", dict);
     return kExitFailure;
   }
-  if (result == TextScanResult::kOutOfMemory) {
+  if (scanned.Code() == StatusCode::kOutOfMemory) {
     std::fprintf(stderr, "kebu: %s: out of memory after %zu hits\n", dict, hits.size());
+    return kExitFailure;
+  }
+  if (!scanned.IsOk()) {
+    std::fprintf(stderr, "kebu: %s: %s\n", dict, scanned.Message().c_str());
     return kExitFailure;
   }
   if (stats.skippedAreas > 0) {
@@ -84,11 +87,10 @@ int RunSearch(const std::vector<const char*>& argv) {
                  static_cast<long long>(stats.skippedAreas));
   }
 
-  HitTextReader texts(reader.Source());
   HitListing listing(json, reader.GetVersionMajor(), hits.size(), truncated);
   RecordText t;
   for (size_t i = 0; i < hits.size(); ++i) {
-    if (!texts.Read(hits[i].position, &t)) {
+    if (!reader.GetHit(hits[i].position, &t)) {
       std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
       return kExitFailure;
     }

@@ -6,7 +6,7 @@
 #include "cli/cli.h"
 #include "cli/hit_listing.h"
 #include "search/headword_pattern.h"
-#include "search/hit_texts.h"
+#include "dictionary/dic_lookup.h"
 #include "search/similar_headwords.h"
 
 namespace kebu::cli {
@@ -35,11 +35,11 @@ int ListSimilar(DicReader& reader, const char* dict, const std::u16string& key, 
   const bool truncated = limit > 0 && list.size() > static_cast<unsigned long long>(limit);
   if (truncated) list.resize(static_cast<size_t>(limit));
 
-  HitTextReader texts(reader.Source());
+  DicLookup texts(reader.Source());
   HitListing listing(json, reader.GetVersionMajor(), list.size(), truncated);
   RecordText t;
   for (size_t i = 0; i < list.size(); ++i) {
-    if (!texts.Read(list[i].position, &t)) {
+    if (!texts.GetHit(list[i].position, &t)) {
       std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
       return kExitFailure;
     }
@@ -62,11 +62,11 @@ int ListPattern(DicReader& reader, const char* dict, const std::u16string& patte
       });
   if (!scanned.IsOk()) return Failed(dict, scanned.GetStatus());
 
-  HitTextReader texts(reader.Source());
+  DicLookup texts(reader.Source());
   HitListing listing(json, reader.GetVersionMajor(), hits.size(), scanned->more);
   RecordText t;
   for (size_t i = 0; i < hits.size(); ++i) {
-    if (!texts.Read(hits[i], &t)) {
+    if (!texts.GetHit(hits[i], &t)) {
       std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
       return kExitFailure;
     }

@@ -22,6 +22,7 @@ bool DicBlockReader::LoadBlock(int32_t n, uint32_t maxBlocks) {
   if (currentBlock_ >= 0 && n == currentBlock_) {
     position_ = 2;
     previousLength_ = 0;
+    walkEnded_ = false;
     return true;
   }
   position_ = 0;
@@ -87,7 +88,26 @@ bool DicBlockReader::LoadBlock(int32_t n, uint32_t maxBlocks) {
   currentBlock_ = n;
   position_ = 2;
   previousLength_ = 0;
+  walkEnded_ = false;
   return true;
+}
+
+bool DicBlockReader::ParseRecordAt(int32_t offset, RecordFields* fields, RecordPosition* position) {
+  if (currentBlock_ < 0) return false;
+  if (walkEnded_ || position_ > offset) {
+    position_ = 2;
+    previousLength_ = 0;
+    walkEnded_ = false;
+  }
+  RecordPosition at;
+  while (position_ <= offset) {
+    if (!ParseRecord(fields, &at)) return false;
+    if (at.recordOffset == offset) {
+      if (position != nullptr) *position = at;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace kebu

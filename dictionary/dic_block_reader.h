@@ -31,6 +31,13 @@ class DicBlockReader {
   // record length of 0 and at a record that breaks the area's bounds (its
   // texts, its headword or its prefix count): the area ends there.
   bool ParseRecord(RecordFields* fields, RecordPosition* position);
+  // Reads the record that starts at `offset` of the loaded area and moves
+  // behind it, so that ParseRecord goes on with the next. Headwords share
+  // their first bytes with the one before, so the records before it are
+  // walked: from the read position when it stands at or before `offset`
+  // (records read in file order walk the area once), else from the area's
+  // first record. False when no record starts there.
+  bool ParseRecordAt(int32_t offset, RecordFields* fields, RecordPosition* position);
 
   // The headword of the record parsed last: Headword() holds its bytes and
   // a zero byte behind them.
@@ -40,7 +47,7 @@ class DicBlockReader {
   // Bytes of the loaded area held by GetData(): its blocks, or fewer when it
   // runs past the end of the file or into the next area. 0 while no area is
   // loaded.
-  uint32_t GetDataSize() const { return areaSize_; }
+  uint32_t DataSize() const { return areaSize_; }
   int32_t GetPosition() const { return position_; }
   int32_t GetCurrentBlock() const { return currentBlock_; }
 
@@ -62,6 +69,9 @@ class DicBlockReader {
   // Length of the running headword within the loaded area: a record may
   // share no more than this with the one before it.
   uint32_t previousLength_ = 0;
+  // The walk of the loaded area has ended (ParseRecord said false): the
+  // read position no longer stands on a record.
+  bool walkEnded_ = false;
 };
 
 }  // namespace kebu

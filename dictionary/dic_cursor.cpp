@@ -48,7 +48,7 @@ ReadStatus DicCursor::NextRecord(RawRecord* record) {
       record->position.indexEntry = entry_;
       record->headword = blocks_.Headword();
       record->area = blocks_.GetData();
-      record->areaSize = blocks_.GetDataSize();
+      record->areaSize = blocks_.DataSize();
       return ReadStatus::kRecord;
     }
     areaLoaded_ = false;
@@ -59,29 +59,16 @@ ReadStatus DicCursor::NextRecord(RawRecord* record) {
 }
 
 ReadStatus DicCursor::ReadNext(RecordText* text, const TextCapacities& capacities,
-                               const SubstitutionTable* table, bool withPronunciation) {
+                               const SubstitutionTable* table) {
   RawRecord r;
   const ReadStatus status = NextRecord(&r);
   if (status != ReadStatus::kRecord) {
     text->Clear();
     return status;
   }
-  // Each text is decoded over the one before (resizing a string down costs
-  // nothing) or emptied.
-  const bool bocu = source_->IsBocu1();
-  const RecordFields& f = r.fields;
-  DecodeText(bocu, r.headword, f.headwordLength, capacities.headword, &text->headword);
-  DecodeText(bocu, r.area + f.translationOffset, f.translationLength, capacities.translation,
-             &text->translation);
-  DecodeText(bocu, r.area + f.exampleOffset, f.exampleLength, capacities.example, &text->example);
-  if (withPronunciation) {
-    DecodePronunciation(bocu, r.area + f.pronunciationOffset, f.pronunciationLength,
-                        capacities.pronunciation, table, true, &text->pronunciation);
-  } else {
-    text->pronunciation.clear();
-  }
-  text->attribute = f.attribute;
-  text->position = r.position;
+  // The parser lets no text out of its area, so the decoder's own check
+  // does not fail here.
+  DecodeRecord(r, source_->IsBocu1(), {capacities, PronunciationRule::kBytes, table}, text);
   return ReadStatus::kRecord;
 }
 

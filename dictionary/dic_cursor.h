@@ -14,6 +14,7 @@
 #include "dictionary/dic_source.h"
 #include "dictionary/dic_text.h"
 #include "dictionary/limits.h"
+#include "dictionary/record_decoder.h"
 
 namespace kebu {
 
@@ -23,16 +24,6 @@ enum class ReadStatus {
   kEnd,          // behind the last index entry (or not positioned)
   kSkippedArea,  // an area that cannot be loaded or holds no record was
                  // passed over; the next call goes on with the next entry
-};
-
-// A record as it stands in the loaded area, not decoded: valid until the
-// cursor moves on.
-struct RawRecord {
-  RecordFields fields;
-  RecordPosition position;
-  const uint8_t* headword = nullptr;  // headwordLength bytes and a zero byte
-  const uint8_t* area = nullptr;      // the loaded area; fields' offsets point into it
-  uint32_t areaSize = 0;              // bytes at `area`
 };
 
 class DicCursor {
@@ -49,13 +40,17 @@ class DicCursor {
   // earlier entry of the pass names is passed over here too.
   bool SeekRun(int32_t n, int32_t stop, int32_t passStart);
 
+  // The next record as it stands in the loaded area (valid until the cursor
+  // moves on; its headword is followed by a zero byte).
   ReadStatus NextRecord(RawRecord* record);
-  // The next record with its texts decoded and cut at `capacities`. The
-  // pronunciation comes through `table` when one is given, else each code
-  // page 932 byte becomes one unit; without `withPronunciation` it is left
-  // empty and not decoded.
+  // The next record with its texts decoded (DecodeRecord) and cut at
+  // `capacities`. The pronunciation comes through `table` when one is
+  // given, else each code page 932 byte becomes one unit
+  // (PronunciationRule::kBytes). A text whose string cannot grow throws
+  // std::bad_alloc (whole texts are up to a megabyte); the outputs of the
+  // export module, which read whole texts, turn it into kOutOfMemory.
   ReadStatus ReadNext(RecordText* text, const TextCapacities& capacities = kWholeTexts,
-                      const SubstitutionTable* table = nullptr, bool withPronunciation = true);
+                      const SubstitutionTable* table = nullptr);
 
   // The entry whose area is being read.
   int32_t Entry() const { return entry_; }

@@ -19,37 +19,39 @@ const char* KindOf(mode_t mode) {
   return "is not a regular file";
 }
 
+Status SystemError(int error) {
+  if (error == ENOENT) return Status::NotFound(std::strerror(error));
+  return Status::IoError(std::strerror(error));
+}
+
 }  // namespace
 
 DicFile::~DicFile() { Close(); }
 
-bool DicFile::Open(const std::string& path) {
+Status DicFile::Open(const std::string& path) {
   Close();
-  error_.clear();
   // Opened without waiting (a FIFO would wait for a writer), then looked at:
   // anything but a regular file is refused.
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    error_ = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) return SystemError(errno);
   struct stat st;
+  Status status;
   if (::fstat(fd, &st) != 0) {
-    error_ = std::strerror(errno);
+    status = SystemError(errno);
   } else if (!S_ISREG(st.st_mode)) {
-    error_ = KindOf(st.st_mode);
+    status = Status::InvalidArgument(KindOf(st.st_mode));
   } else {
     fd_ = fd;
     size_ = st.st_size;
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    return true;
+    return Status::Ok();
   }
   ::close(fd);
-  return false;
+  return status;
 }
 
 void DicFile::Close() {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/status.h"
+
 namespace kebu {
 
 class DicFile {
@@ -22,9 +24,11 @@ class DicFile {
 
   // Opens the file at `path` (the file system's own bytes, passed through
   // unchanged) for reading. Anything but a regular file (a folder, a FIFO, a
-  // socket, a device) is refused at once, without waiting for a writer.
-  // Returns false with the cause in LastError().
-  bool Open(const std::string& path);
+  // socket, a device) is refused at once, without waiting for a writer
+  // (kInvalidArgument); a file that is not there is kNotFound, any other
+  // refusal of the system kIoError, each with the system's words ("No such
+  // file or directory", "is a FIFO, not a dictionary file").
+  Status Open(const std::string& path);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -41,14 +45,12 @@ class DicFile {
   // Whether `path` names this file (the same device and inode, so links and
   // other spellings of its path count).
   bool IsSameFile(const std::string& path) const;
-  const std::string& LastError() const { return error_; }
 
  private:
   int fd_ = -1;
   int64_t size_ = 0;
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  std::string error_;
 };
 
 }  // namespace kebu

@@ -1,29 +1,24 @@
 #include "dictionary/dic_reader.h"
 
 #include <new>
+#include <utility>
 
 #include "dictionary/header_report.h"
 
 namespace kebu {
 
-bool DicReader::Open(const std::string& path) {
-  if (IsOpen()) {
-    lastError_ = "a dictionary is open already";
-    return false;
-  }
-  lastError_.clear();
+Status DicReader::Open(const std::string& path) {
+  if (IsOpen()) return Status::InvalidArgument("a dictionary is open already");
   try {
     auto source = std::make_shared<DicSource>();
-    if (!source->file.Open(path)) {
-      lastError_ = source->file.LastError();
-      return false;
-    }
+    if (Status opened = source->file.Open(path); !opened.IsOk()) return opened;
     uint8_t raw[kHeaderBytes];
     const size_t got = source->file.ReadAt(0, raw, sizeof raw);
     const HeaderStatus status = ReadHeader(raw, got, &header_, &versionMajor_);
     if (status != HeaderStatus::kAccepted) {
-      lastError_ = DescribeHeaderStatus(status, header_, got);
-      return false;
+      std::string cause = DescribeHeaderStatus(status, header_, got);
+      return status == HeaderStatus::kVersionTooLow ? Status::Unsupported(std::move(cause))
+                                                    : Status::Corrupt(std::move(cause));
     }
     source->header = header_;
     source->versionMajor = versionMajor_;
@@ -31,11 +26,10 @@ bool DicReader::Open(const std::string& path) {
     cursor_ = std::make_unique<DicCursor>(source);
     source_ = std::move(source);
   } catch (const std::bad_alloc&) {
-    lastError_ = "out of memory";
     Close();
-    return false;
+    return Status::OutOfMemory();
   }
-  return true;
+  return Status::Ok();
 }
 
 void DicReader::Close() {
@@ -48,14 +42,27 @@ bool DicReader::IsDictionaryFile(const std::string& path) const {
   return source_ != nullptr && source_->file.IsSameFile(path);
 }
 
-uint32_t DicReader::Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated) {
-  if (truncated != nullptr) *truncated = false;
-  return lookup_ != nullptr ? lookup_->Lookup(key, wholeWord, limit, truncated) : 0;
+LookupResult DicReader::Lookup(std::u16string_view key, bool wholeWord, int limit) {
+  return lookup_ != nullptr ? lookup_->Lookup(key, wholeWord, limit) : LookupResult();
+}
+
+LookupResult DicReader::LookupAfter(std::u16string_view key, bool wholeWord,
+                                    const RecordPosition& after, int limit) {
+  return lookup_ != nullptr ? lookup_->LookupAfter(key, wholeWord, after, limit) : LookupResult();
 }
 
 bool DicReader::GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities,
                        const SubstitutionTable* table) {
   return lookup_ != nullptr && lookup_->GetHit(i, text, capacities, table);
+}
+
+bool DicReader::GetHit(const RecordPosition& position, RecordText* text,
+                       const TextCapacities& capacities, const SubstitutionTable* table) {
+  if (lookup_ == nullptr) {
+    text->Clear();
+    return false;
+  }
+  return lookup_->GetHit(position, text, capacities, table);
 }
 
 void DicReader::ClearHits() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/status.h"
 #include "dictionary/dic_cursor.h"
 #include "dictionary/dic_header.h"
 #include "dictionary/dic_lookup.h"
@@ -28,27 +29,33 @@ class DicReader {
   DicReader(const DicReader&) = delete;
   DicReader& operator=(const DicReader&) = delete;
 
-  // Opens the dictionary at `path` (the file system's bytes). False when a
-  // dictionary is open already, when the file cannot be opened, or when its
-  // header is refused; LastError() then says why. A header that was read
+  // Opens the dictionary at `path` (the file system's bytes). Fails with
+  // kInvalidArgument when a dictionary is open already, with DicFile::Open's
+  // status when the file cannot be opened, with kCorrupt (kUnsupported for
+  // a version below 4) when its header is refused, and with kOutOfMemory;
+  // the message says why ("file too short ...", "is a FIFO, not a
+  // dictionary file", "No such file or directory"). A header that was read
   // (256 bytes) stays in GetHeader() also when it is refused.
-  bool Open(const std::string& path);
+  Status Open(const std::string& path);
   void Close();
   bool IsOpen() const { return source_ != nullptr; }
 
   const DicHeader& GetHeader() const { return header_; }
   int32_t GetVersionMajor() const { return versionMajor_; }
-  // Why the last Open failed ("file too short ...", "is a FIFO, not a
-  // dictionary file", "No such file or directory"...); empty after a success.
-  const std::string& LastError() const { return lastError_; }
   // Whether `path` names the open dictionary file (links count).
   bool IsDictionaryFile(const std::string& path) const;
 
   // Lookup on the reader's own DicLookup (see there); no hits while closed.
-  uint32_t Lookup(std::u16string_view key, bool wholeWord, int limit, bool* truncated);
-  bool LookupRanOutOfMemory() const { return lookup_ != nullptr && lookup_->RanOutOfMemory(); }
+  LookupResult Lookup(std::u16string_view key, bool wholeWord, int limit);
+  LookupResult LookupAfter(std::u16string_view key, bool wholeWord, const RecordPosition& after,
+                           int limit);
   uint32_t HitCount() const { return lookup_ != nullptr ? lookup_->HitCount() : 0; }
+  // See DicLookup::HitPosition; i below HitCount().
+  const RecordPosition& HitPosition(uint32_t i) const { return lookup_->HitPosition(i); }
   bool GetHit(uint32_t i, RecordText* text, const TextCapacities& capacities = kWindowCapacities,
+              const SubstitutionTable* table = nullptr);
+  bool GetHit(const RecordPosition& position, RecordText* text,
+              const TextCapacities& capacities = kWindowCapacities,
               const SubstitutionTable* table = nullptr);
   void ClearHits();
 
@@ -73,7 +80,6 @@ class DicReader {
   int32_t versionMajor_ = 0;
   std::unique_ptr<DicLookup> lookup_;  // lookup and hit fetching
   std::unique_ptr<DicCursor> cursor_;  // sequential reading
-  std::string lastError_;
 };
 
 }  // namespace kebu

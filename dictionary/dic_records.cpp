@@ -27,6 +27,8 @@ uint16_t Length16(size_t length) {
 }  // namespace
 
 bool DicBlockReader::ParseRecord(RecordFields* fields, RecordPosition* position) {
+  // Any way out but the last one ends the walk of the area.
+  walkEnded_ = true;
   const ByteView area(data_.data(), areaSize_);
   const int w = lengthWidth_;
   const size_t p = static_cast<size_t>(position_);
@@ -93,6 +95,7 @@ bool DicBlockReader::ParseRecord(RecordFields* fields, RecordPosition* position)
 
   previousLength_ = headwordLength;
   position_ = static_cast<int32_t>(end);
+  walkEnded_ = false;
   *fields = f;
   if (position != nullptr) {
     position->indexEntry = 0;

@@ -28,15 +28,15 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
-bool AtomicOutput::Fail(const std::string& what, int error) {
-  error_ = what + std::strerror(error);
+Status AtomicOutput::Fail(const std::string& what, int error) {
   Abandon();
-  return false;
+  return Status::IoError(what + std::strerror(error));
 }
 
-bool AtomicOutput::Create(const std::string& target) {
+Status AtomicOutput::Create(const std::string& target) {
   Abandon();
-  error_.clear();
+  size_ = writtenBack_ = 0;
+  borrowed_ = false;
   target_ = target;
   struct stat st;
   if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -45,14 +45,11 @@ bool AtomicOutput::Create(const std::string& target) {
   }
   hadTarget_ = false;
   if (::stat(target_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      error_ = "is a folder";
-      return false;
-    }
+    if (S_ISDIR(st.st_mode)) return Status::InvalidArgument("is a folder");
     if (!S_ISREG(st.st_mode)) {
       direct_ = true;
       fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-      return fd_ >= 0 || Fail("cannot open: ", errno);
+      return fd_ >= 0 ? Status::Ok() : Fail("cannot open: ", errno);
     }
     hadTarget_ = true;
     mode_ = st.st_mode & 07777;
@@ -69,7 +66,7 @@ bool AtomicOutput::Create(const std::string& target) {
                   static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
     temporary_ = prefix + suffix;
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return true;
+    if (fd_ >= 0) return Status::Ok();
     if (errno != EEXIST) {
       temporary_.clear();
       return Fail("cannot create: ", errno);
@@ -79,31 +76,53 @@ bool AtomicOutput::Create(const std::string& target) {
   return Fail("cannot create: ", EEXIST);
 }
 
-bool AtomicOutput::Write(const void* data, size_t length) {
+void AtomicOutput::CreateOn(int fd) {
+  Abandon();
+  fd_ = fd;
+  borrowed_ = direct_ = true;
+  hadTarget_ = false;
+  size_ = writtenBack_ = 0;
+  target_.clear();
+}
+
+Status AtomicOutput::Write(const void* data, size_t length) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (length > 0) {
-    const ssize_t n = ::write(fd_, p, length);
+    const ssize_t n = fd_ < 0 ? -1 : ::write(fd_, p, length);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      error_ = std::string("write failed: ") + std::strerror(n < 0 ? errno : ENOSPC);
-      return false;
+      return Status::IoError(std::string("write failed: ") +
+                             std::strerror(fd_ < 0 ? EBADF : n < 0 ? errno : ENOSPC));
     }
     p += n;
     length -= static_cast<size_t>(n);
+    size_ += static_cast<uint64_t>(n);
   }
-  return true;
+  return Status::Ok();
 }
 
-bool AtomicOutput::Commit() {
-  if (fd_ < 0) {
-    if (error_.empty()) error_ = "no output";
-    return false;
+void AtomicOutput::StartWriteBack() {
+#ifdef __linux__
+  // An error here (a pipe, a device) changes nothing.
+  if (fd_ >= 0 && !direct_ && size_ > writtenBack_) {
+    ::sync_file_range(fd_, static_cast<off_t>(writtenBack_),
+                      static_cast<off_t>(size_ - writtenBack_), SYNC_FILE_RANGE_WRITE);
+  }
+#endif
+  writtenBack_ = size_;
+}
+
+Status AtomicOutput::Commit() {
+  if (fd_ < 0) return Status::IoError("no output");
+  if (borrowed_) {
+    fd_ = -1;
+    return Status::Ok();
   }
   if (direct_) {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) return Fail("write failed: ", errno);
-    return true;
+    return Status::Ok();
   }
   if (::fsync(fd_) != 0) return Fail("write failed: ", errno);
   if (hadTarget_ && ::fchmod(fd_, mode_) != 0) return Fail("cannot keep the permissions: ", errno);
@@ -112,11 +131,11 @@ bool AtomicOutput::Commit() {
   if (::close(fd) != 0) return Fail("write failed: ", errno);
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) return Fail("cannot replace: ", errno);
   temporary_.clear();
-  return true;
+  return Status::Ok();
 }
 
 void AtomicOutput::Abandon() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && !borrowed_) ::close(fd_);
   fd_ = -1;
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
   temporary_.clear();

@@ -143,7 +143,7 @@ void DictzipWriter::Append(std::string_view data) {
   }
 }
 
-bool DictzipWriter::Finish(AtomicOutput& out, std::string* error) {
+Status DictzipWriter::Finish(AtomicOutput& out) {
   if (!current_.empty() || work_->chunks.empty()) Submit();
   {
     std::unique_lock lock(work_->mutex);
@@ -151,14 +151,11 @@ bool DictzipWriter::Finish(AtomicOutput& out, std::string* error) {
   }
   const std::deque<Chunk>& chunks = work_->chunks;
   for (const Chunk& chunk : chunks) {
-    if (chunk.outOfMemory) {
-      *error = "out of memory";
-      return false;
-    }
+    if (chunk.outOfMemory) return Status::OutOfMemory();
   }
   if (chunks.size() > kMaxChunks) {
-    *error = "too much text for one dictzip file (" + std::to_string(size_) + " bytes)";
-    return false;
+    return Status::Unsupported("too much text for one dictzip file (" + std::to_string(size_) +
+                               " bytes)");
   }
   std::string header = {'\x1f', '\x8b', 8, 4};  // gzip, deflate, an extra field
   PutLe32(header, 0);                           // no time: the output is the same each run
@@ -179,15 +176,14 @@ bool DictzipWriter::Finish(AtomicOutput& out, std::string* error) {
     crc = static_cast<uint32_t>(crc32_combine(crc, chunk.crc, static_cast<z_off_t>(length)));
     offset += length;
   }
-  bool written = out.Write(header.data(), header.size());
+  Status written = out.Write(header.data(), header.size());
   for (const Chunk& chunk : chunks) {
-    written = written && out.Write(chunk.output.data(), chunk.output.size());
+    if (written.IsOk()) written = out.Write(chunk.output.data(), chunk.output.size());
   }
   std::string trailer = {'\x03', '\0'};  // the final block, empty
   PutLe32(trailer, crc);
   PutLe32(trailer, static_cast<uint32_t>(size_));
-  written = written && out.Write(trailer.data(), trailer.size());
-  if (!written) *error = out.Error();
+  if (written.IsOk()) written = out.Write(trailer.data(), trailer.size());
   return written;
 }
 

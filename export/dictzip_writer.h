@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/status.h"
 #include "export/atomic_output.h"
 
 namespace kebu {
@@ -35,10 +36,10 @@ class DictzipWriter {
   void Append(std::string_view data);
   // Uncompressed bytes appended so far.
   uint64_t Size() const { return size_; }
-  // Compresses the rest and writes the whole file to `out`. False with
-  // *error set when the data is too long for the chunk table or a write
-  // fails.
-  bool Finish(AtomicOutput& out, std::string* error);
+  // Compresses the rest and writes the whole file to `out`: kUnsupported
+  // when the data is too long for the chunk table, kOutOfMemory, or the
+  // failure of a write.
+  Status Finish(AtomicOutput& out);
 
  private:
   struct Work;

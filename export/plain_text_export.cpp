@@ -1,11 +1,9 @@
 #include "export/plain_text_export.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "codec/utf8.h"
@@ -21,11 +19,11 @@ constexpr int kProgressEvery = 1000;
 // into it; it is flushed when the next piece might not fit.
 class OutputBuffer {
  public:
-  explicit OutputBuffer(int fd) : fd_(fd), data_(kSize) {}
+  explicit OutputBuffer(AtomicOutput& out) : out_(out), data_(kSize) {}
 
   // Makes room for `bytes` more bytes; false after a write error.
   bool Reserve(size_t bytes) {
-    if (used_ + bytes <= data_.size()) return !failed_;
+    if (used_ + bytes <= data_.size()) return status_.IsOk();
     if (!Flush()) return false;
     if (bytes > data_.size()) data_.resize(bytes);
     return true;
@@ -75,33 +73,22 @@ class OutputBuffer {
     Append(p, static_cast<size_t>(end - p));
   }
   bool Flush() {
-    size_t done = 0;
-    while (!failed_ && done < used_) {
-      const ssize_t n = ::write(fd_, data_.data() + done, used_ - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 ? errno : ENOSPC;
-        failed_ = true;
-      } else {
-        done += static_cast<size_t>(n);
-      }
-    }
+    if (status_.IsOk() && used_ > 0) status_ = out_.Write(data_.data(), used_);
     used_ = 0;
-    return !failed_;
+    return status_.IsOk();
   }
-  bool Failed() const { return failed_; }
-  int Error() const { return error_; }
+  // Ok, or the first write's failure.
+  const Status& WriteStatus() const { return status_; }
   uint64_t Total() const { return total_; }
 
  private:
   static constexpr size_t kSize = 1 << 20;
-  int fd_;
+  AtomicOutput& out_;
   std::vector<uint8_t> data_;
   std::string scratch_;
   size_t used_ = 0;
   uint64_t total_ = 0;
-  bool failed_ = false;
-  int error_ = 0;
+  Status status_;
 };
 
 }  // namespace
@@ -120,22 +107,22 @@ std::string ProgressTitle(const ExportStats& stats) {
   return text;
 }
 
-ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& hooks,
-                                const ExportOptions& options, ExportStats* stats) {
+namespace {
+
+Status Export(DicCursor& cursor, AtomicOutput& out, const ExportHooks& hooks,
+              const ExportOptions& options, ExportStats* stats) {
   *stats = ExportStats();
   stats->nword = cursor.Source().header.nword();
-  OutputBuffer buffer(fd);
+  OutputBuffer buffer(out);
   // The texts as the window would show them, decoded into buffers made once
   // (the pronunciation is not written, so it is not decoded).
   const bool bocu = cursor.Source().IsBocu1();
-  std::vector<char16_t> headword(kWindowCapacities.headword + 1),
-      translation(kWindowCapacities.translation + 1), example(kWindowCapacities.example + 1);
+  RecordBuffers text({kWindowCapacities, PronunciationRule::kLeftOut});
   RawRecord r;
-  ExportResult result = ExportResult::kDone;
+  Status result;
   for (;;) {
-    if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
-      result = ExportResult::kCancelled;
-      stats->error = "cancelled";
+    if (CancelRequested(hooks)) {
+      result = Status::Cancelled();
       break;
     }
     const ReadStatus status = cursor.NextRecord(&r);
@@ -144,21 +131,14 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
       ++stats->skippedAreas;
       continue;
     }
-    const RecordFields& f = r.fields;
-    // Each buffer has room for its capacity and a terminator.
-    const auto room = [](const std::vector<char16_t>& b) { return static_cast<int>(b.size()) - 1; };
-    const uint32_t headwordUnits =
-        DecodeTextInto(bocu, r.headword, f.headwordLength, room(headword), headword.data());
+    DecodeRecord(r, bocu, &text);  // the cursor's parser keeps texts in their area
+    // A record without a headword is its position line alone; one without
+    // a translation has no translation line (and no example).
+    const uint32_t headwordUnits = static_cast<uint32_t>(text.Headword().size());
     const uint32_t translationUnits =
-        headwordUnits != 0 && f.translationLength != 0
-            ? DecodeTextInto(bocu, r.area + f.translationOffset, f.translationLength,
-                             room(translation), translation.data())
-            : 0;
+        headwordUnits != 0 ? static_cast<uint32_t>(text.Translation().size()) : 0;
     const uint32_t exampleUnits =
-        translationUnits != 0 && f.exampleLength != 0
-            ? DecodeTextInto(bocu, r.area + f.exampleOffset, f.exampleLength,
-                             room(example), example.data())
-            : 0;
+        translationUnits != 0 ? static_cast<uint32_t>(text.Example().size()) : 0;
     // Position line, then up to three UTF-8 texts.
     const size_t perUnit = options.visibleControls ? 6 : 3;
     if (!buffer.Reserve(64 + perUnit * (headwordUnits + translationUnits + exampleUnits))) break;
@@ -170,14 +150,14 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
     buffer.AppendInt(r.position.recordOffset);
     buffer.Append("]\n", 2);
     if (headwordUnits != 0) {
-      buffer.AppendText(headword.data(), headwordUnits, options.visibleControls);
+      buffer.AppendText(text.Headword().data(), headwordUnits, options.visibleControls);
       buffer.Append("\n", 1);
     }
     if (translationUnits != 0) {
-      buffer.AppendText(translation.data(), translationUnits, options.visibleControls);
+      buffer.AppendText(text.Translation().data(), translationUnits, options.visibleControls);
       if (exampleUnits != 0) {
         buffer.Append(" / ", 3);
-        buffer.AppendText(example.data(), exampleUnits, options.visibleControls);
+        buffer.AppendText(text.Example().data(), exampleUnits, options.visibleControls);
       }
       buffer.Append("\n", 1);
     }
@@ -191,52 +171,33 @@ ExportResult ExportToDescriptor(DicCursor& cursor, int fd, const ExportHooks& ho
   }
   buffer.Flush();
   stats->bytes = buffer.Total();
-  if (buffer.Failed()) {
-    stats->error = std::string("write failed: ") + std::strerror(buffer.Error());
-    return ExportResult::kWriteError;
-  }
+  if (!buffer.WriteStatus().IsOk()) return buffer.WriteStatus();
   if (hooks.progress) hooks.progress(*stats);
-  if (result == ExportResult::kDone && stats->written == 0 && stats->nword > 0) {
-    stats->error = "no record could be read, though the header counts " +
-                   std::to_string(stats->nword);
-    return ExportResult::kNoRecords;
-  }
+  if (result.IsOk() && stats->written == 0 && stats->nword > 0) return NoRecordRead(stats->nword);
   return result;
 }
 
-ExportResult WriteOutputFile(const DicReader& reader, const std::string& path, ExportStats* stats,
-                             const std::function<ExportResult(int fd)>& write) {
-  if (!reader.IsOpen()) {
-    stats->error = "no dictionary is open";
-    return ExportResult::kNoDictionary;
+}  // namespace
+
+Status ExportToOutput(DicCursor& cursor, AtomicOutput& out, const ExportHooks& hooks,
+                      const ExportOptions& options, ExportStats* stats) {
+  try {
+    return Export(cursor, out, hooks, options, stats);
+  } catch (const std::bad_alloc&) {
+    return Status::OutOfMemory();
   }
-  if (reader.IsDictionaryFile(path)) {
-    stats->error = "is the dictionary being read; choose another file";
-    return ExportResult::kSameFile;
-  }
-  AtomicOutput output;
-  if (!output.Create(path)) {
-    stats->error = output.Error();
-    return ExportResult::kCannotCreate;
-  }
-  ExportResult result = write(output.fd());
-  if (result == ExportResult::kDone && !output.Commit()) {
-    stats->error = output.Error();
-    result = ExportResult::kWriteError;
-  }
-  return result;  // anything else: the output is abandoned, the target untouched
 }
 
-ExportResult ExportPlainText(const DicReader& reader, const std::string& path,
-                             const ExportHooks& hooks, const ExportOptions& options,
-                             ExportStats* stats) {
+Status ExportPlainText(const std::shared_ptr<const DicSource>& source, const std::string& path,
+                       const ExportHooks& hooks, const ExportOptions& options,
+                       ExportStats* stats) {
   ExportStats local;
   if (stats == nullptr) stats = &local;
   *stats = ExportStats();
-  return WriteOutputFile(reader, path, stats, [&](int fd) {
-    std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-    cursor->Rewind();
-    return ExportToDescriptor(*cursor, fd, hooks, options, stats);
+  return WriteOutputFile(source, path, [&](AtomicOutput& out) {
+    DicCursor cursor(source);
+    cursor.Rewind();
+    return Export(cursor, out, hooks, options, stats);
   });
 }
 

@@ -1,10 +1,8 @@
 #include "export/record_lines.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -80,20 +78,6 @@ void FormatRun(DicCursor& cursor, LineFormat format, const std::atomic<bool>* ca
   }
 }
 
-bool WriteAll(int fd, const char* data, size_t length, int* error) {
-  while (length > 0) {
-    const ssize_t n = ::write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = n < 0 ? errno : ENOSPC;
-      return false;
-    }
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 ReadStatus ReadWholeRecord(DicCursor& cursor, RecordText* text) {
@@ -103,19 +87,10 @@ ReadStatus ReadWholeRecord(DicCursor& cursor, RecordText* text) {
     text->Clear();
     return status;
   }
-  const bool bocu = cursor.Source().IsBocu1();
-  const RecordFields& f = r.fields;
-  const TextCapacities& whole = kWholeTexts;
-  DecodeText(bocu, r.headword, f.headwordLength, whole.headword, &text->headword);
-  DecodeText(bocu, r.area + f.translationOffset, f.translationLength, whole.translation,
-             &text->translation);
-  DecodeText(bocu, r.area + f.exampleOffset, f.exampleLength, whole.example, &text->example);
-  // Without a substitution table the pronunciation is text, as lookup shows
-  // it (sequential reading in the window gives code page 932 bytes instead).
-  DecodePronunciation(bocu, r.area + f.pronunciationOffset, f.pronunciationLength,
-                      whole.pronunciation, nullptr, false, &text->pronunciation);
-  text->attribute = f.attribute;
-  text->position = r.position;
+  // The pronunciation is text, as lookup shows it (sequential reading in the
+  // window gives code page 932 bytes instead). The cursor's parser lets no
+  // text out of its area.
+  DecodeRecord(r, cursor.Source().IsBocu1(), {kWholeTexts, PronunciationRule::kText}, text);
   return ReadStatus::kRecord;
 }
 
@@ -137,19 +112,16 @@ void AppendLine(std::string& out, LineFormat format, const RecordText& text,
   out.resize(static_cast<size_t>(end - out.data()));
 }
 
-ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, LineFormat format,
-                              const ExportHooks& hooks, ExportStats* stats, int threads) {
+Status WriteRecordLines(std::shared_ptr<const DicSource> source, AtomicOutput& out,
+                        LineFormat format, const ExportHooks& hooks, ExportStats* stats,
+                        int threads) {
   *stats = ExportStats();
+  if (source == nullptr) return Status::InvalidArgument("no dictionary is open");
   stats->nword = source->header.nword();
   const int32_t entries = source->index.EntryLimit();
   // Runs of entries are formatted on worker threads and written here in
   // their order, so the output is what one pass would write.
   std::deque<Run> runs;
-  for (int32_t first = 0; first < entries; first += kEntriesPerRun) {
-    Run& run = runs.emplace_back();
-    run.first = first;
-    run.stop = std::min(entries, first + kEntriesPerRun);
-  }
   std::mutex mutex;
   std::condition_variable changed;
   size_t next = 0;     // the first run no worker has taken
@@ -181,53 +153,59 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
     }
   };
   std::vector<std::thread> workers;
-  for (int i = 0; i < std::max(threads, 1) && static_cast<size_t>(i) < runs.size(); ++i) {
-    try {
-      workers.emplace_back(work);
-    } catch (const std::system_error& e) {  // the system refused a thread
-      if (!workers.empty()) break;          // fewer workers do the same work
-      stats->error = std::string("cannot start a thread: ") + std::strerror(e.code().value());
-      return ExportResult::kWriteError;
+  // Whatever this thread's part throws (memory, the progress hook), the
+  // workers are stopped and joined before it leaves.
+  Status result;
+  try {
+    for (int32_t first = 0; first < entries; first += kEntriesPerRun) {
+      Run& run = runs.emplace_back();
+      run.first = first;
+      run.stop = std::min(entries, first + kEntriesPerRun);
     }
-  }
-  ExportResult result = ExportResult::kDone;
-  int error = 0;
-  for (Run& run : runs) {
-    {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return run.done; });
+    workers.reserve(static_cast<size_t>(std::max(threads, 1)));
+    for (int i = 0; i < std::max(threads, 1) && static_cast<size_t>(i) < runs.size(); ++i) {
+      try {
+        workers.emplace_back(work);
+      } catch (const std::system_error& e) {  // the system refused a thread
+        if (!workers.empty()) break;          // fewer workers do the same work
+        return Status(StatusCode::kOutOfMemory,
+                      std::string("cannot start a thread: ") + std::strerror(e.code().value()));
+      }
     }
-    if (hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed)) {
-      result = ExportResult::kCancelled;
-      stats->error = "cancelled";
-      break;
+    for (Run& run : runs) {
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return run.done; });
+      }
+      if (CancelRequested(hooks)) {
+        result = Status::Cancelled();
+        break;
+      }
+      if (run.outOfMemory) {
+        result = Status::OutOfMemory();
+        break;
+      }
+      result = out.Write(run.lines.Data(), run.lines.Size());
+      if (!result.IsOk()) break;
+      // Write-back starts now, run after run, rather than all in the final
+      // flush of the output.
+      out.StartWriteBack();
+      stats->bytes += run.lines.Size();
+      stats->written += run.records;
+      stats->skippedAreas += run.skippedAreas;
+      {
+        std::lock_guard lock(mutex);
+        run.lines.Clear();
+        spare.push_back(std::move(run.lines));
+        ++written;
+      }
+      changed.notify_all();
+      if (hooks.progress) hooks.progress(*stats);
     }
-    if (run.outOfMemory) {
-      result = ExportResult::kWriteError;
-      error = ENOMEM;
-      break;
-    }
-    if (!WriteAll(fd, run.lines.Data(), run.lines.Size(), &error)) {
-      result = ExportResult::kWriteError;
-      break;
-    }
-#ifdef __linux__
-    // Write-back starts now, run after run, rather than all in the final
-    // flush of the output (an error here, as for a pipe, changes nothing).
-    ::sync_file_range(fd, static_cast<off_t>(stats->bytes), static_cast<off_t>(run.lines.Size()),
-                      SYNC_FILE_RANGE_WRITE);
-#endif
-    stats->bytes += run.lines.Size();
-    stats->written += run.records;
-    stats->skippedAreas += run.skippedAreas;
-    {
-      std::lock_guard lock(mutex);
-      run.lines.Clear();
-      spare.push_back(std::move(run.lines));
-      ++written;
-    }
-    changed.notify_all();
-    if (hooks.progress) hooks.progress(*stats);
+  } catch (const std::bad_alloc&) {
+    result = Status::OutOfMemory();
+  } catch (const std::exception& e) {
+    result = Status::Internal(e.what());
   }
   {
     std::lock_guard lock(mutex);
@@ -235,27 +213,20 @@ ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, L
   }
   changed.notify_all();
   for (std::thread& worker : workers) worker.join();
-  if (result == ExportResult::kWriteError) {
-    stats->error = error == ENOMEM ? std::string("out of memory")
-                                   : std::string("write failed: ") + std::strerror(error);
-    return result;
-  }
-  if (result == ExportResult::kDone && stats->written == 0 && stats->nword > 0) {
-    stats->error = "no record could be read, though the header counts " +
-                   std::to_string(stats->nword);
-    return ExportResult::kNoRecords;
-  }
+  if (result.IsOk() && stats->written == 0 && stats->nword > 0) return NoRecordRead(stats->nword);
   return result;
 }
 
-ExportResult ConvertToLines(const DicReader& reader, const std::string& path, LineFormat format,
-                            const ExportHooks& hooks, ExportStats* stats) {
+Status ConvertToLines(const std::shared_ptr<const DicSource>& source, const std::string& path,
+                      LineFormat format, const ExportHooks& hooks, ExportStats* stats) {
   *stats = ExportStats();
-  if (path == "-" && reader.IsOpen()) {
-    return WriteRecordLines(reader.Source(), STDOUT_FILENO, format, hooks, stats);
+  if (path == "-" && source != nullptr) {
+    AtomicOutput out;
+    out.CreateOn(STDOUT_FILENO);
+    return WriteRecordLines(source, out, format, hooks, stats);
   }
-  return WriteOutputFile(reader, path, stats, [&](int fd) {
-    return WriteRecordLines(reader.Source(), fd, format, hooks, stats);
+  return WriteOutputFile(source, path, [&](AtomicOutput& out) {
+    return WriteRecordLines(source, out, format, hooks, stats);
   });
 }
 

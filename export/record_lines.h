@@ -19,11 +19,12 @@
 #include <memory>
 #include <string>
 
+#include "base/status.h"
 #include "dictionary/dic_cursor.h"
-#include "dictionary/dic_reader.h"
 #include "dictionary/dic_record.h"
 #include "dictionary/dic_source.h"
-#include "export/plain_text_export.h"
+#include "export/atomic_output.h"
+#include "export/output.h"
 
 namespace kebu {
 
@@ -42,17 +43,19 @@ char* WriteJsonLine(char* out, const RecordText& text);
 void AppendLine(std::string& out, LineFormat format, const RecordText& text,
                 int32_t versionMajor);
 
-// Every record of the dictionary, into the descriptor `fd`. Runs of index
+// Every record of the dictionary, into `out` (not committed). Runs of index
 // entries are formatted on `threads` threads of their own and written in
-// order; progress comes on the calling thread. Only kDone, kCancelled,
-// kNoRecords and kWriteError come back.
-ExportResult WriteRecordLines(std::shared_ptr<const DicSource> source, int fd, LineFormat format,
-                              const ExportHooks& hooks, ExportStats* stats, int threads = 2);
+// order; progress comes on the calling thread. Results as in
+// export/output.h; whatever this thread's part throws, the threads are
+// stopped and joined first.
+Status WriteRecordLines(std::shared_ptr<const DicSource> source, AtomicOutput& out,
+                        LineFormat format, const ExportHooks& hooks, ExportStats* stats,
+                        int threads = 2);
 
 // The whole dictionary into the file at `path` ("-": standard output),
 // through a temporary file renamed when complete; a target that is the
 // dictionary itself is refused.
-ExportResult ConvertToLines(const DicReader& reader, const std::string& path, LineFormat format,
-                            const ExportHooks& hooks, ExportStats* stats);
+Status ConvertToLines(const std::shared_ptr<const DicSource>& source, const std::string& path,
+                      LineFormat format, const ExportHooks& hooks, ExportStats* stats);
 
 }  // namespace kebu

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -239,11 +240,12 @@ class WorkFolder {
   std::string path_;
 };
 
-bool WriteFile(const std::string& path, const std::string& bytes, std::string* error) {
+Status WriteFile(const std::string& path, const std::string& bytes) {
   AtomicOutput out;
-  if (out.Create(path) && out.Write(bytes.data(), bytes.size()) && out.Commit()) return true;
-  *error = out.Error();
-  return false;
+  Status status = out.Create(path);
+  if (status.IsOk()) status = out.Write(bytes.data(), bytes.size());
+  if (status.IsOk()) status = out.Commit();
+  return status;
 }
 
 // A target that may be made: none, or an empty folder (not a link to one).
@@ -264,14 +266,10 @@ bool TargetIsFree(const std::string& folder) {
   return empty;
 }
 
-bool Cancelled(const ExportHooks& hooks) {
-  return hooks.cancel != nullptr && hooks.cancel->load(std::memory_order_relaxed);
-}
-
 // The first pass: every record's word (its display form) into `entries` and
 // its search form, where it has one of its own, into `synonyms`; the
 // records are numbered in file order.
-ExportResult ReadWords(DicCursor& cursor, const ExportHooks& hooks, WordTable* entries,
+Status ReadWords(DicCursor& cursor, const ExportHooks& hooks, WordTable* entries,
                        WordTable* synonyms, StarDictReport* report, uint32_t* records,
                        ExportStats* stats) {
   const bool bocu = cursor.Source().IsBocu1();
@@ -280,14 +278,13 @@ ExportResult ReadWords(DicCursor& cursor, const ExportHooks& hooks, WordTable* e
   RawRecord raw;
   cursor.Rewind();
   for (ReadStatus status; (status = cursor.NextRecord(&raw)) != ReadStatus::kEnd;) {
-    if (Cancelled(hooks)) return ExportResult::kCancelled;
+    if (CancelRequested(hooks)) return Status::Cancelled();
     if (status == ReadStatus::kSkippedArea) {
       ++stats->skippedAreas;
       continue;
     }
     if (*records == UINT32_MAX) {
-      stats->error = "too many records for StarDict's 32-bit numbers";
-      return ExportResult::kWriteError;
+      return Status::Unsupported("too many records for StarDict's 32-bit numbers");
     }
     DecodeText(bocu, raw.headword, raw.fields.headwordLength, kWholeTexts.headword, &headword);
     const std::u16string_view display = DisplayHeadword(headword, versionMajor);
@@ -299,7 +296,7 @@ ExportResult ReadWords(DicCursor& cursor, const ExportHooks& hooks, WordTable* e
     }
     ++*records;
   }
-  return ExportResult::kDone;
+  return Status::Ok();
 }
 
 // One entry for each word, in StarDict's order; which entry each record
@@ -354,7 +351,7 @@ void ChooseSynonyms(const WordTable& entries, const Articles& articles, WordTabl
 
 // The second pass: each record's part into its entry's article, and each
 // article, once its last record is read, into `texts`.
-ExportResult WriteArticles(DicCursor& cursor, const ExportHooks& hooks, uint32_t records,
+Status WriteArticles(DicCursor& cursor, const ExportHooks& hooks, uint32_t records,
                            WordTable* entries, Articles* articles, DictzipWriter* texts,
                            ExportStats* stats) {
   const int32_t versionMajor = cursor.Source().versionMajor;
@@ -365,19 +362,17 @@ ExportResult WriteArticles(DicCursor& cursor, const ExportHooks& hooks, uint32_t
   uint32_t record = 0;
   cursor.Rewind();
   for (ReadStatus status; (status = ReadWholeRecord(cursor, &text)) != ReadStatus::kEnd;) {
-    if (Cancelled(hooks)) return ExportResult::kCancelled;
+    if (CancelRequested(hooks)) return Status::Cancelled();
     if (status == ReadStatus::kSkippedArea) continue;
     if (record == records) {
-      stats->error = changed;
-      return ExportResult::kWriteError;
+      return Status::IoError(changed);
     }
     const uint32_t entry = articles->entryOf[record];
     Word& head = entries->Words()[entry];
     word.clear();
     AppendWord(DisplayHeadword(text.headword, versionMajor), &word);
     if (word != entries->Text(head)) {
-      stats->error = changed;
-      return ExportResult::kWriteError;
+      return Status::IoError(changed);
     }
     const auto open = articles->open.find(entry);
     const bool last = articles->lastOf[entry] == record;
@@ -389,8 +384,7 @@ ExportResult WriteArticles(DicCursor& cursor, const ExportHooks& hooks, uint32_t
     AppendPart(text, word, &article);
     if (last) {
       if (texts->Size() + article.size() > UINT32_MAX) {
-        stats->error = "too much text for StarDict's 32-bit offsets";
-        return ExportResult::kWriteError;
+        return Status::Unsupported("too much text for StarDict's 32-bit offsets");
       }
       head.target = static_cast<uint32_t>(texts->Size());
       head.size = static_cast<uint32_t>(article.size());
@@ -401,10 +395,9 @@ ExportResult WriteArticles(DicCursor& cursor, const ExportHooks& hooks, uint32_t
     if (++stats->written % kProgressEvery == 0 && hooks.progress) hooks.progress(*stats);
   }
   if (record != records) {
-    stats->error = changed;
-    return ExportResult::kWriteError;
+    return Status::IoError(changed);
   }
-  return ExportResult::kDone;
+  return Status::Ok();
 }
 
 }  // namespace
@@ -433,53 +426,41 @@ std::string StarDictNameFromPath(const std::string& path) {
   return name;
 }
 
-ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
-                            const StarDictOptions& options, const ExportHooks& hooks,
-                            ExportStats* stats, StarDictReport* report) {
-  *stats = ExportStats();
-  std::unique_ptr<DicCursor> cursor = reader.NewCursor();
-  if (cursor == nullptr) {
-    stats->error = "no dictionary is open";
-    return ExportResult::kNoDictionary;
-  }
+namespace {
+
+Status Convert(const std::shared_ptr<const DicSource>& source, const std::string& target,
+               const StarDictOptions& options, const ExportHooks& hooks, ExportStats* stats,
+               StarDictReport* report) {
   std::string folder = target;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (reader.IsDictionaryFile(folder)) {
-    stats->error = "is the dictionary being read; choose another folder";
-    return ExportResult::kSameFile;
+  if (source->file.IsSameFile(folder)) {
+    return Status::InvalidArgument("is the dictionary being read; choose another folder");
   }
   if (!TargetIsFree(folder)) {
-    stats->error = "exists already; give a new or an empty folder";
-    return ExportResult::kCannotCreate;
+    return Status::InvalidArgument("exists already; give a new or an empty folder");
   }
   WorkFolder work;
   if (!work.Make(folder)) {
-    stats->error = std::string("cannot make a folder beside it: ") + std::strerror(errno);
-    return ExportResult::kCannotCreate;
+    return Status::IoError(std::string("cannot make a folder beside it: ") + std::strerror(errno));
   }
-  stats->nword = cursor->Source().header.nword();
+  DicCursor cursor(source);
+  stats->nword = source->header.nword();
   StarDictReport found;
   WordTable entries;
   WordTable synonyms;
   Articles articles;
   uint32_t records = 0;
-  if (const ExportResult words =
-          ReadWords(*cursor, hooks, &entries, &synonyms, &found, &records, stats);
-      words != ExportResult::kDone) {
+  if (Status words = ReadWords(cursor, hooks, &entries, &synonyms, &found, &records, stats);
+      !words.IsOk()) {
     return words;
   }
-  if (records == 0 && stats->nword > 0) {
-    stats->error = "no record could be read, though the header counts " +
-                   std::to_string(stats->nword);
-    return ExportResult::kNoRecords;
-  }
+  if (records == 0 && stats->nword > 0) return NoRecordRead(stats->nword);
   MakeEntries(records, &entries, &articles);
   ChooseSynonyms(entries, articles, &synonyms);
 
   DictzipWriter texts(options.compressionLevel, options.threads);
-  if (const ExportResult written =
-          WriteArticles(*cursor, hooks, records, &entries, &articles, &texts, stats);
-      written != ExportResult::kDone) {
+  if (Status written = WriteArticles(cursor, hooks, records, &entries, &articles, &texts, stats);
+      !written.IsOk()) {
     return written;
   }
 
@@ -496,22 +477,21 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
   ifo += "idxfilesize=" + std::to_string(idx.size()) + "\nsametypesequence=m\n";
 
   AtomicOutput dz;
-  const bool written =
-      dz.Create(base + ".dict.dz") && texts.Finish(dz, &stats->error) && dz.Commit() &&
-      WriteFile(base + ".idx", idx, &stats->error) &&
-      (synonyms.Words().empty() || WriteFile(base + ".syn", synonyms.File(false), &stats->error)) &&
-      WriteFile(base + ".ifo", ifo, &stats->error);
-  if (!written) {
-    if (stats->error.empty()) stats->error = dz.Error();
-    return ExportResult::kWriteError;
+  Status written = dz.Create(base + ".dict.dz");
+  if (written.IsOk()) written = texts.Finish(dz);
+  if (written.IsOk()) written = dz.Commit();
+  if (written.IsOk()) written = WriteFile(base + ".idx", idx);
+  if (written.IsOk() && !synonyms.Words().empty()) {
+    written = WriteFile(base + ".syn", synonyms.File(false));
   }
-  if (Cancelled(hooks)) return ExportResult::kCancelled;
+  if (written.IsOk()) written = WriteFile(base + ".ifo", ifo);
+  if (!written.IsOk()) return written;
+  if (CancelRequested(hooks)) return Status::Cancelled();
   const mode_t mask = ::umask(0);
   ::umask(mask);
   if (::chmod(work.Path().c_str(), 0777 & ~mask) != 0 ||
       ::rename(work.Path().c_str(), folder.c_str()) != 0) {
-    stats->error = std::string("cannot make it: ") + std::strerror(errno);
-    return ExportResult::kWriteError;
+    return Status::IoError(std::string("cannot make it: ") + std::strerror(errno));
   }
   work.Keep();
   if (hooks.progress) hooks.progress(*stats);
@@ -520,7 +500,22 @@ ExportResult ExportStarDict(const DicReader& reader, const std::string& target,
     found.synonyms = static_cast<int64_t>(synonyms.Words().size());
     *report = std::move(found);
   }
-  return ExportResult::kDone;
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status ExportStarDict(const std::shared_ptr<const DicSource>& source, const std::string& target,
+                      const StarDictOptions& options, const ExportHooks& hooks,
+                      ExportStats* stats, StarDictReport* report) {
+  *stats = ExportStats();
+  if (source == nullptr) return Status::InvalidArgument("no dictionary is open");
+  // What was made so far goes with the unwinding.
+  try {
+    return Convert(source, target, options, hooks, stats, report);
+  } catch (const std::bad_alloc&) {
+    return Status::OutOfMemory();
+  }
 }
 
 }  // namespace kebu

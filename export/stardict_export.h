@@ -34,10 +34,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "dictionary/dic_reader.h"
-#include "export/plain_text_export.h"
+#include "base/status.h"
+#include "dictionary/dic_source.h"
+#include "export/output.h"
 
 namespace kebu {
 
@@ -65,16 +67,16 @@ std::string StarDictFileStem(const std::string& name);
 // name without the extension.
 std::string StarDictNameFromPath(const std::string& path);
 
-// Writes the whole dictionary of `reader` into the folder `folder`, which
-// must not exist yet or be an empty folder (which it replaces). The files
-// are made in a temporary folder beside it, which is renamed to `folder`
-// when complete: a failed or cancelled conversion leaves nothing behind and
-// changes nothing. Results as ExportPlainText's; kCannotCreate also when
+// Writes the whole dictionary `source` into the folder `folder`, which must
+// not exist yet or be an empty folder (which it replaces). The files are
+// made in a temporary folder beside it, which is renamed to `folder` when
+// complete: a failed or cancelled conversion leaves nothing behind and
+// changes nothing. Results as in export/output.h; kInvalidArgument also when
 // `folder` exists and is not an empty folder. The records are read twice
 // (their words, then their texts); a dictionary whose words changed in
-// between fails with kWriteError. `report`, when given, is filled on kDone.
-ExportResult ExportStarDict(const DicReader& reader, const std::string& folder,
-                            const StarDictOptions& options, const ExportHooks& hooks,
-                            ExportStats* stats, StarDictReport* report = nullptr);
+// between fails with kIoError. `report`, when given, is filled on Ok.
+Status ExportStarDict(const std::shared_ptr<const DicSource>& source, const std::string& folder,
+                      const StarDictOptions& options, const ExportHooks& hooks,
+                      ExportStats* stats, StarDictReport* report = nullptr);
 
 }  // namespace kebu

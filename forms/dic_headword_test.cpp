@@ -12,9 +12,9 @@ DicHeadwordTest::DicHeadwordTest(const std::vector<std::shared_ptr<const DicSour
 
 bool DicHeadwordTest::AnyHit(std::u16string_view key, bool wholeWord) {
   for (const std::unique_ptr<DicLookup>& lookup : lookups_) {
-    bool truncated = false;
-    if (lookup->Lookup(key, wholeWord, 1, &truncated) > 0) return true;
-    if (lookup->RanOutOfMemory()) throw std::bad_alloc();
+    const LookupResult found = lookup->Lookup(key, wholeWord, 1);
+    if (found.count > 0) return true;
+    if (found.status.Code() == StatusCode::kOutOfMemory) throw std::bad_alloc();
   }
   return false;
 }

@@ -148,21 +148,38 @@ std::vector<std::u16string> Keys(const DicReader& reader, const std::vector<Reco
 // The lookups of one key: unlimited, counted, limited; every hit fetched.
 void CheckLookups(DicReader& reader, DicLookup& counter, const std::u16string& key, bool wholeWord,
                   bool bocu) {
-  bool truncated = true;
-  const uint32_t all = reader.Lookup(key, wholeWord, 0, &truncated);
-  if (reader.LookupRanOutOfMemory()) return;
-  CHECK(!truncated && all == reader.HitCount());
+  const LookupResult unlimited = reader.Lookup(key, wholeWord, 0);
+  const uint32_t all = unlimited.count;
+  if (!unlimited.status.IsOk()) return;
+  CHECK(!unlimited.truncated && all == reader.HitCount());
   CHECK(counter.Count(key, wholeWord) == all);
   std::vector<RecordPosition> positions;
+  std::vector<RecordText> fetched;
   RecordText t;
   for (uint32_t i = 0; i < all; ++i) {
     CHECK(reader.GetHit(i, &t, kWholeTexts));
     positions.push_back(t.position);
+    if (i < kHitsFetched) fetched.push_back(t);
+  }
+  // Page by page, going on behind the last hit: the same hits; and a hit
+  // read again by its position is the hit.
+  for (uint32_t from = 0; from < all;) {
+    const LookupResult page = from == 0 ? reader.Lookup(key, wholeWord, 3)
+                                        : reader.LookupAfter(key, wholeWord, positions[from - 1], 3);
+    if (!page.status.IsOk()) return;
+    CHECK(page.count == std::min<uint32_t>(3, all - from));
+    for (uint32_t i = 0; i < page.count; ++i) CHECK(reader.HitPosition(i) == positions[from + i]);
+    from += page.count;
+  }
+  for (size_t i = fetched.size(); i-- > 0;) {
+    CHECK(reader.GetHit(positions[i], &t, kWholeTexts) && t.headword == fetched[i].headword &&
+          t.translation == fetched[i].translation && t.pronunciation == fetched[i].pronunciation);
   }
   for (int limit : {10000, 3}) {
-    const uint32_t n = reader.Lookup(key, wholeWord, limit, &truncated);
-    if (reader.LookupRanOutOfMemory()) return;
-    CHECK(n == std::min(all, uint32_t(limit)) && truncated == (n == uint32_t(limit)));
+    const LookupResult limited = reader.Lookup(key, wholeWord, limit);
+    const uint32_t n = limited.count;
+    if (!limited.status.IsOk()) return;
+    CHECK(n == std::min(all, uint32_t(limit)) && limited.truncated == (n == uint32_t(limit)));
     CHECK(!reader.GetHit(n, &t));
     for (uint32_t i = 0; i < n; ++i) {
       if (i == kHitsFetched) i = n - 1;
@@ -181,10 +198,10 @@ void CheckHeap(const Files& files) {
   gPeak = gLive;
   {
     DicReader reader;
-    if (reader.Open(files.dic)) {
+    if (reader.Open(files.dic).IsOk()) {
       RecordText t;
       for (const char16_t* key : {u"", u"a"}) {
-        const uint32_t n = reader.Lookup(key, false, 10000, nullptr);
+        const uint32_t n = reader.Lookup(key, false, 10000).count;
         for (uint32_t i = 0; i < n && i < 16; ++i) reader.GetHit(i, &t);
       }
       for (reader.Rewind(); reader.ReadNext(&t) != ReadStatus::kEnd;) {}
@@ -207,15 +224,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DicReader reader;
   CheckReports(reader);  // the all-zero header before any open
   RecordText t;
-  if (!reader.Open(files.dic)) {
-    CHECK(!reader.IsOpen() && !reader.LastError().empty() && reader.NewCursor() == nullptr);
-    CHECK(reader.Lookup(u"", false, 0, nullptr) == 0 && !reader.Rewind());
+  if (const Status opened = reader.Open(files.dic); !opened.IsOk()) {
+    CHECK(!reader.IsOpen() && !opened.Message().empty() && reader.NewCursor() == nullptr);
+    CHECK(reader.Lookup(u"", false, 0).count == 0 && !reader.Rewind());
     CHECK(reader.ReadNext(&t) == ReadStatus::kEnd);
-    CHECK(ExportPlainText(reader, files.text, {}) == ExportResult::kNoDictionary);
+    CHECK(ExportPlainText(reader.Source(), files.text, {}).Code() == StatusCode::kInvalidArgument);
     CheckReports(reader);
     return 0;
   }
-  CHECK(!reader.Open(files.dic));  // open already
+  CHECK(!reader.Open(files.dic).IsOk());  // open already
   CheckReports(reader);
   const bool bocu = reader.GetHeader().IsBocu1();
 
@@ -228,19 +245,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (s == ReadStatus::kRecord) seq.push_back(t);
     skipped += s == ReadStatus::kSkippedArea;
   }
-  const uint32_t all = reader.Lookup(u"", false, 0, nullptr);
-  CHECK(all == seq.size() || (reader.LookupRanOutOfMemory() && all < seq.size()));
+  const LookupResult everything = reader.Lookup(u"", false, 0);
+  const uint32_t all = everything.count;
+  CHECK(all == seq.size() || (everything.status.Code() == StatusCode::kOutOfMemory && all < seq.size()));
   for (uint32_t i = 0; i < all; ++i) CHECK(reader.GetHit(i, &t) && Same(t, seq[i], bocu));
 
   // The export writes each record once, in order.
   unlink(files.text.c_str());
   ExportStats stats;
-  const ExportResult result = ExportPlainText(reader, files.text, {}, {-1}, &stats);
+  const Status result = ExportPlainText(reader.Source(), files.text, {}, {-1}, &stats);
   CHECK(stats.written == int64_t(seq.size()) && stats.skippedAreas == skipped);
   if (seq.empty() && reader.GetHeader().nword() > 0) {
-    CHECK(result == ExportResult::kNoRecords && access(files.text.c_str(), F_OK) != 0);
+    CHECK(result.Code() == StatusCode::kCorrupt && access(files.text.c_str(), F_OK) != 0);
   } else {
-    CHECK(result == ExportResult::kDone);
+    CHECK(result.IsOk());
     std::ifstream in(files.text, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     bool wellFormed = false;
@@ -256,7 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The file shrinks to half under the open reader, then changes (shifted
   // by a byte): reads may fail, nothing else may happen.
-  const uint32_t hits = reader.Lookup(u"", false, 64, nullptr);
+  const uint32_t hits = reader.Lookup(u"", false, 64).count;
   const std::unique_ptr<DicCursor> cursor = reader.NewCursor();
   reader.Rewind();
   cursor->Rewind();
@@ -269,6 +287,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1) files.Write(data + 1, size - 1);
   }
   reader.Close();
-  CHECK(reader.Lookup(u"", false, 0, nullptr) == 0 && !reader.Rewind());
+  CHECK(reader.Lookup(u"", false, 0).count == 0 && !reader.Rewind());
   return 0;
 }

@@ -30,7 +30,7 @@ std::vector<Record> Records(bool v6) {
       {.headword = "ｱｲｳ～", .translation = "😀 and ∑ 한"},
       {.headword = "a", .translation = "t", .extra = {{1, "again"}, {0x10, {"\1\0\3", 3}}, {3, "x"}}},
       {.headword = "ab", .translation = "t", .extended = true, .extra = {{0x80, ""}, {2, "after the end"}}},
-      {.headword = "abc", .translation = "t", .pronunciation = "p", .end_tag = false},
+      {.headword = "abc", .translation = "t", .pronunciation = "p", .endTag = false},
       {.headword = std::string(300, 'h'), .translation = std::string(200, 'x')},
       {.headword = std::string(300, 'h') + "i", .translation = "shares 255 bytes"},
   };
@@ -46,23 +46,27 @@ int main(int argc, char** argv) {
   for (const auto& folder : {dic, codec}) std::filesystem::create_directories(folder);
   const Encoding cp = Encoding::kCp932, bocu = Encoding::kBocu1;
   const Options variants[] = {
-      {.version = 0x0500, .encoding = cp, .block_size = 64, .records_per_area = 3},
-      {.version = 0x0500, .encoding = bocu, .block_size = 64, .records_per_area = 3},
-      {.version = 0x0600, .encoding = cp, .block_size = 128, .records_per_area = 2},
-      {.version = 0x0600, .encoding = bocu, .block_size = 128, .records_per_area = 2},
-      {.version = 0x0400, .signature_offset = 24, .encoding = cp, .block_size = 64, .lengths = LengthWidth::k4},
+      {.version = 0x0500, .encoding = cp, .block_size = 64, .recordsPerArea = 3},
+      {.version = 0x0500, .encoding = bocu, .block_size = 64, .recordsPerArea = 3},
+      {.version = 0x0600, .encoding = cp, .block_size = 128, .recordsPerArea = 2},
+      {.version = 0x0600, .encoding = bocu, .block_size = 128, .recordsPerArea = 2},
+      {.version = 0x0400, .signatureOffset = 24, .encoding = cp, .block_size = 64, .lengths = LengthWidth::k4},
       {.version = 0x0412, .encoding = bocu, .os = 0, .block_size = 256, .index32 = true},
-      {.signature_offset = 24, .dicorder = 2, .attrlen = 7, .lword = 40, .ljapa = -3, .header_size = 300,
+      {.signatureOffset = 24, .dicorder = 2, .attrlen = 7, .lword = 40, .ljapa = -3, .header_size = 300,
        .data_gap = 17},
-      {.encoding = bocu, .block_size = 32, .index32 = true, .area_blocks = 3, .lengths = LengthWidth::k4},
-      {.block_size = 1, .prefix_compression = false},
-      {.block_size = 1024, .header_size = 1024, .min_index_blocks = 2, .nindex2 = 40},
+      {.encoding = bocu, .block_size = 32, .index32 = true, .areaBlocks = 3, .lengths = LengthWidth::k4},
+      {.block_size = 1, .prefixCompression = false},
+      {.block_size = 1024, .header_size = 1024, .minIndexBlocks = 2, .nindex2 = 40},
       {.version = 0x0600, .encoding = bocu, .dictype = 9, .block_size = 96, .nword = 0},
-      {.version = 0x0612, .encoding = cp, .block_size = 16, .records_per_area = 1},
+      {.version = 0x0612, .encoding = cp, .block_size = 16, .recordsPerArea = 1},
   };
   for (size_t i = 0; i < std::size(variants); ++i) {
-    const BuiltDictionary built = BuildDictionary(Records(variants[i].version >= 0x0600), variants[i]);
-    Write(dic / ("seed-" + std::to_string(i) + ".dic"), std::string(built.bytes.begin(), built.bytes.end()));
+    const kebu::Result<BuiltDictionary> built = BuildDictionary(Records(variants[i].version >= 0x0600), variants[i]);
+    if (!built.IsOk()) {
+      std::fprintf(stderr, "make_seeds: %s\n", built.GetStatus().Message().c_str());
+      return 1;
+    }
+    Write(dic / ("seed-" + std::to_string(i) + ".dic"), std::string(built->bytes.begin(), built->bytes.end()));
   }
   const std::string texts[] = {"a card game", "猫がいる ｱｲｳ", "漢字 ①② ～ 𠀋😀", "한국어 Ünïcödé",
                                "tab\there\x01\x1f\x7f\xc2\x85"};

@@ -25,7 +25,7 @@
 //   RecordPosition last;
 //   Result<PatternScanStats> page = ScanHeadwordPattern(
 //       reader.Source(), pattern, options, [&](const RecordPosition& at) {
-//         last = at;  // a row: HitTextReader (search/hit_texts.h) reads it
+//         last = at;  // a row: DicLookup::GetHit reads it by its position
 //         return true;
 //       });
 //   // page->hits: all matches; the next page: options.after = last.

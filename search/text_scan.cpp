@@ -134,54 +134,20 @@ void Helper(Shared* shared) {
   }
 }
 
-}  // namespace
-
-TextScanResult ScanText(const std::shared_ptr<const DicSource>& source, std::u16string_view query,
-                        const TextScanOptions& options,
-                        const std::function<bool(const TextHit&)>& onHit, TextScanStats* stats) {
-  TextScanStats ignored;
-  if (stats == nullptr) stats = &ignored;
-  *stats = TextScanStats();
-  if (source == nullptr) return TextScanResult::kDone;
-  const TextQuery compiled(query, options.exact, source->IsBocu1());
-  const int32_t entries = source->index.EntryLimit();
-  stats->entries = entries;
+// The calling thread's part: scans run 0 straight into onHit, then takes
+// further runs, and hands on every run that is done once those before it
+// are. Whatever it throws (a callback, memory), ScanText stops and joins the
+// helpers before it returns.
+void ScanOnCallingThread(Shared& shared, const TextScanOptions& options,
+                         const std::function<bool(const TextHit&)>& onHit, TextScanStats* stats) {
+  const int32_t entries = stats->entries;
   auto progress = [&](int32_t done) {
     if (options.progress) options.progress(done, entries);
   };
-  if (compiled.MatchesNothing() || entries <= 0) {
-    progress(entries);
-    return TextScanResult::kDone;
-  }
-
-  int threads = options.threads > 0 ? options.threads
-                                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  // Several runs a thread, so that a thread that is done early takes more.
-  const int32_t runCount = threads <= 1 ? 1 : std::min<int32_t>(entries, threads * 8);
-  threads = std::min(threads, runCount);
-  Shared shared(compiled, source, options.cancel);
-  shared.runs.resize(static_cast<size_t>(runCount));
-  for (int32_t i = 0; i < runCount; ++i) {
-    shared.runs[i].first = static_cast<int32_t>(int64_t{entries} * i / runCount);
-    shared.runs[i].stop = static_cast<int32_t>(int64_t{entries} * (i + 1) / runCount);
-  }
-
-  std::vector<std::thread> helpers;
-  for (int t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(Helper, &shared);
-    } catch (const std::system_error&) {
-      break;  // fewer threads: the calling one takes the runs left over
-    }
-  }
-
-  // The calling thread scans run 0 straight into onHit, then takes further
-  // runs, and hands on every run that is done once those before it are.
-  bool stopped = false;
   size_t nextOut = 0;
   auto deliver = [&](const TextHit& hit) {
     if (!onHit(hit)) {
-      stopped = true;
+      stats->stopped = true;
       return false;
     }
     ++stats->hits;
@@ -204,23 +170,19 @@ TextScanResult ScanText(const std::shared_ptr<const DicSource>& source, std::u16
       ++nextOut;
     }
   };
-  DicCursor cursor(source);
+  DicCursor cursor(shared.source);
   TextScratch scratch;
   for (size_t i = 0; !shared.stop;) {
     Run& run = shared.runs[i];
     const bool direct = i == nextOut;
-    try {
-      ScanRun(shared, run, cursor, scratch,
-              [&](const TextHit& hit) {
-                if (direct) return deliver(hit);
-                run.hits.push_back(hit);
-                return true;
-              },
-              [&] { progress(shared.entriesDone.load(std::memory_order_relaxed)); });
-    } catch (const std::bad_alloc&) {
-      shared.outOfMemory = true;
-      shared.stop = true;
-    }
+    // A hit buffer that cannot grow throws like a callback.
+    ScanRun(shared, run, cursor, scratch,
+            [&](const TextHit& hit) {
+              if (direct) return deliver(hit);
+              run.hits.push_back(hit);
+              return true;
+            },
+            [&] { progress(shared.entriesDone.load(std::memory_order_relaxed)); });
     {
       std::lock_guard<std::mutex> lock(shared.mutex);
       run.done = true;
@@ -240,14 +202,72 @@ TextScanResult ScanText(const std::shared_ptr<const DicSource>& source, std::u16
     handOn();
     progress(shared.entriesDone.load(std::memory_order_relaxed));
   }
-  shared.stop = true;
-  for (std::thread& helper : helpers) helper.join();
-  stats->skippedAreas = shared.skippedAreas.load();
-  if (stopped) return TextScanResult::kStopped;
-  if (shared.cancelled) return TextScanResult::kCancelled;
-  if (shared.outOfMemory) return TextScanResult::kOutOfMemory;
-  progress(entries);
-  return TextScanResult::kDone;
+}
+
+}  // namespace
+
+Status ScanText(const std::shared_ptr<const DicSource>& source, std::u16string_view query,
+                const TextScanOptions& options, const std::function<bool(const TextHit&)>& onHit,
+                TextScanStats* stats) {
+  TextScanStats ignored;
+  if (stats == nullptr) stats = &ignored;
+  *stats = TextScanStats();
+  if (source == nullptr) return Status::Ok();
+  try {
+    const TextQuery compiled(query, options.exact, source->IsBocu1());
+    const int32_t entries = source->index.EntryLimit();
+    stats->entries = entries;
+    if (compiled.MatchesNothing() || entries <= 0) {
+      if (options.progress) options.progress(entries, entries);
+      return Status::Ok();
+    }
+    int threads = options.threads > 0
+                      ? options.threads
+                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // Several runs a thread, so that a thread that is done early takes more.
+    const int32_t runCount = threads <= 1 ? 1 : std::min<int32_t>(entries, threads * 8);
+    threads = std::min(threads, runCount);
+    Shared shared(compiled, source, options.cancel);
+    shared.runs.resize(static_cast<size_t>(runCount));
+    for (int32_t i = 0; i < runCount; ++i) {
+      shared.runs[i].first = static_cast<int32_t>(int64_t{entries} * i / runCount);
+      shared.runs[i].stop = static_cast<int32_t>(int64_t{entries} * (i + 1) / runCount);
+    }
+    std::vector<std::thread> helpers;
+    helpers.reserve(static_cast<size_t>(threads));
+    // Whatever the calling thread's part throws (a callback, memory), the
+    // helpers are told to stop and joined before it leaves.
+    Status status;
+    try {
+      for (int t = 1; t < threads; ++t) {
+        try {
+          helpers.emplace_back(Helper, &shared);
+        } catch (const std::system_error&) {
+          break;  // fewer threads: the calling one takes the runs left over
+        }
+      }
+      ScanOnCallingThread(shared, options, onHit, stats);
+    } catch (const std::bad_alloc&) {
+      status = Status::OutOfMemory();
+    } catch (const std::exception& e) {
+      status = Status::Internal(e.what());
+    } catch (...) {
+      status = Status::Internal("unknown exception");
+    }
+    shared.stop = true;
+    for (std::thread& helper : helpers) helper.join();
+    stats->skippedAreas = shared.skippedAreas.load();
+    if (!status.IsOk()) return status;
+    if (stats->stopped) return Status::Ok();
+    if (shared.cancelled) return Status::Cancelled();
+    if (shared.outOfMemory) return Status::OutOfMemory();
+    if (options.progress) options.progress(entries, entries);
+    return Status::Ok();
+  } catch (const std::bad_alloc&) {  // before any thread started (the query, the runs)
+    return Status::OutOfMemory();
+  } catch (const std::exception& e) {  // the final progress call
+    return Status::Internal(e.what());
+  }
 }
 
 }  // namespace kebu

@@ -78,8 +78,8 @@ long ParseNumber(std::string_view name, std::string_view text) {
 
 Arguments ParseArguments(int argc, char** argv) {
   Arguments a;
-  a.options.area_blocks = 4;
-  a.options.auto_index32 = true;
+  a.options.areaBlocks = 4;
+  a.options.autoIndex32 = true;
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -107,17 +107,17 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (arg == "--block-size") {
       a.options.block_size = static_cast<int>(number());
     } else if (arg == "--area-blocks") {
-      a.options.area_blocks = static_cast<int>(number());
+      a.options.areaBlocks = static_cast<int>(number());
     } else if (arg == "--records-per-area") {
-      a.options.records_per_area = static_cast<int>(number());
+      a.options.recordsPerArea = static_cast<int>(number());
     } else if (arg == "--index32") {
       a.options.index32 = true;
     } else if (arg == "--wide-lengths") {
       a.options.lengths = kebu::writer::LengthWidth::k4;
     } else if (arg == "--no-prefix") {
-      a.options.prefix_compression = false;
+      a.options.prefixCompression = false;
     } else if (arg == "--signature-offset") {
-      a.options.signature_offset = static_cast<int>(number());
+      a.options.signatureOffset = static_cast<int>(number());
     } else if (arg == "--header-size") {
       a.options.header_size = static_cast<int>(number());
     } else if (arg == "--data-gap") {
@@ -141,7 +141,7 @@ Arguments ParseArguments(int argc, char** argv) {
   }
   a.input = positional[0];
   a.output = positional[1];
-  a.options.record_layout = false;
+  a.options.recordLayout = false;
   return a;
 }
 
@@ -153,13 +153,13 @@ std::string ReadText(const std::string& path) {
 
 int Run(const Arguments& a) {
   const auto start = std::chrono::steady_clock::now();
-  size_t bad_line = 0;
+  size_t badLine = 0;
   kebu::Result<kebu::writer::WordList> read = kebu::writer::ReadWordList(
       ReadText(a.input),
       {.format = a.edict ? kebu::writer::ListFormat::kEdict : kebu::writer::ListFormat::kTsv},
-      &bad_line);
+      &badLine);
   if (!read.IsOk()) {
-    throw std::runtime_error(a.input + ":" + std::to_string(bad_line) + ": " +
+    throw std::runtime_error(a.input + ":" + std::to_string(badLine) + ": " +
                              read.GetStatus().Message());
   }
   kebu::writer::WordList in = std::move(*read);
@@ -179,8 +179,10 @@ int Run(const Arguments& a) {
   }
   in.records = {};
   const size_t count = records.size();
-  const kebu::writer::BuiltDictionary dic =
+  kebu::Result<kebu::writer::BuiltDictionary> built =
       kebu::writer::BuildDictionary(std::move(records), a.options);
+  if (!built.IsOk()) throw std::runtime_error(built.GetStatus().Message());
+  const kebu::writer::BuiltDictionary& dic = *built;
   std::ofstream out(a.output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(dic.bytes.data()),
             static_cast<std::streamsize>(dic.bytes.size()));
@@ -191,7 +193,7 @@ int Run(const Arguments& a) {
   std::fprintf(stderr,
                "mkdic: %zu records, %zu areas, %u blocks, %d-bit index, "
                "%zu bytes, %zu characters replaced by '?', %.1f s\n",
-               count, dic.layout.areas.size(), dic.layout.block_count,
+               count, dic.layout.areas.size(), dic.layout.blockCount,
                dic.layout.index32 ? 32 : 16,
                dic.bytes.size(), dic.substitutions, seconds);
   return 0;

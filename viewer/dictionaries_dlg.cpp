@@ -9,12 +9,12 @@
 
 namespace kebu::viewer {
 
-DictionariesDlg::DictionariesDlg(DictionaryList& list, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::DictionariesDlg>()), list_(list) {
+CDictionariesDlg::CDictionariesDlg(DictionaryList& list, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CDictionariesDlg>()), list_(list) {
   ui_->setupUi(this);
   ui_->table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   ui_->table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-  connect(ui_->addButton, &QPushButton::clicked, this, &DictionariesDlg::AddRequested);
+  connect(ui_->addButton, &QPushButton::clicked, this, &CDictionariesDlg::AddRequested);
   connect(ui_->removeButton, &QPushButton::clicked, this, [this] {
     const int row = SelectedRow();
     if (row < 0) return;
@@ -33,27 +33,27 @@ DictionariesDlg::DictionariesDlg(DictionaryList& list, QWidget* parent)
   Refill();
 }
 
-DictionariesDlg::~DictionariesDlg() = default;
+CDictionariesDlg::~CDictionariesDlg() = default;
 
-QTableWidget* DictionariesDlg::Table() const { return ui_->table; }
-QPushButton* DictionariesDlg::AddButton() const { return ui_->addButton; }
-QPushButton* DictionariesDlg::RemoveButton() const { return ui_->removeButton; }
-QPushButton* DictionariesDlg::UpButton() const { return ui_->upButton; }
-QPushButton* DictionariesDlg::DownButton() const { return ui_->downButton; }
+QTableWidget* CDictionariesDlg::Table() const { return ui_->table; }
+QPushButton* CDictionariesDlg::AddButton() const { return ui_->addButton; }
+QPushButton* CDictionariesDlg::RemoveButton() const { return ui_->removeButton; }
+QPushButton* CDictionariesDlg::UpButton() const { return ui_->upButton; }
+QPushButton* CDictionariesDlg::DownButton() const { return ui_->downButton; }
 
-int DictionariesDlg::SelectedRow() const {
+int CDictionariesDlg::SelectedRow() const {
   const QModelIndexList rows = ui_->table->selectionModel()->selectedRows();
   return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void DictionariesDlg::MoveSelected(int step) {
+void CDictionariesDlg::MoveSelected(int step) {
   const int row = SelectedRow();
   if (!list_.Move(row, step)) return;
   Refill(row + step);
   emit Changed();
 }
 
-void DictionariesDlg::Refill(int select) {
+void CDictionariesDlg::Refill(int select) {
   filling_ = true;
   QTableWidget* table = ui_->table;
   table->setRowCount(list_.Size());

@@ -13,17 +13,17 @@ class QPushButton;
 class QTableWidget;
 
 namespace Ui {
-class DictionariesDlg;
+class CDictionariesDlg;
 }
 
 namespace kebu::viewer {
 
-class DictionariesDlg : public QDialog {
+class CDictionariesDlg : public QDialog {
   Q_OBJECT
 
  public:
-  DictionariesDlg(DictionaryList& list, QWidget* parent = nullptr);
-  ~DictionariesDlg() override;
+  CDictionariesDlg(DictionaryList& list, QWidget* parent = nullptr);
+  ~CDictionariesDlg() override;
 
   // Shows the list anew, row `select` selected.
   void Refill(int select = 0);
@@ -42,7 +42,7 @@ class DictionariesDlg : public QDialog {
   int SelectedRow() const;
   void MoveSelected(int step);
 
-  std::unique_ptr<Ui::DictionariesDlg> ui_;
+  std::unique_ptr<Ui::CDictionariesDlg> ui_;
   DictionaryList& list_;
   bool filling_ = false;
 };

@@ -15,9 +15,9 @@ bool DictionaryList::Add(const QByteArray& path, bool searched) {
   d.path = path;
   d.name = FileNameOfPath(QFile::decodeName(path));
   d.searched = searched;
-  d.reader = std::make_shared<DicReader>();
-  if (!d.reader->Open(path.toStdString())) {
-    d.error = QString::fromStdString(d.reader->LastError());
+  d.reader = std::make_unique<DicReader>();
+  if (const Status opened = d.reader->Open(path.toStdString()); !opened.IsOk()) {
+    d.error = QString::fromStdString(opened.Message());
     d.reader.reset();
   }
   items_.push_back(std::move(d));

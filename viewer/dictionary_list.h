@@ -18,9 +18,10 @@ struct Dictionary {
   QByteArray path;  // the file system's bytes
   QString name;     // the file name, for people
   bool searched = true;
-  // Shared with an export running on another thread, so that removing the
-  // dictionary meanwhile does not pull the reader from under it.
-  std::shared_ptr<DicReader> reader;
+  // The reader belongs to the window's thread. Work on another thread (an
+  // export, a count, a scan) takes its Source(), which keeps the open file
+  // alive whatever the list does meanwhile, and readers of its own.
+  std::unique_ptr<DicReader> reader;
   QString error;  // why it could not be opened
 
   bool IsOpen() const { return reader != nullptr && reader->IsOpen(); }

@@ -22,7 +22,7 @@ ExportJob::~ExportJob() {
   if (drainFd_ >= 0) ::close(drainFd_);
 }
 
-void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target,
+void ExportJob::Start(std::shared_ptr<const DicSource> source, QByteArray target,
                       ExportOptions options) {
   if (running_) return;
   if (thread_.joinable()) thread_.join();
@@ -32,7 +32,7 @@ void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target
   target_ = target;
   progressQueued_ = false;
   try {
-    thread_ = std::thread([this, reader = std::move(reader), path = target.toStdString(), options] {
+    thread_ = std::thread([this, source = std::move(source), path = target.toStdString(), options] {
       ExportHooks hooks;
       hooks.cancel = &cancel_;
       hooks.progress = [this](const ExportStats& stats) {
@@ -54,7 +54,7 @@ void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target
             Qt::QueuedConnection);
       };
       ExportStats stats;
-      const ExportResult result = ExportPlainText(*reader, path, hooks, options, &stats);
+      const Status result = ExportPlainText(source, path, hooks, options, &stats);
       QMetaObject::invokeMethod(
           this,
           [this, result, stats] {
@@ -72,11 +72,9 @@ void ExportJob::Start(std::shared_ptr<const DicReader> reader, QByteArray target
   } catch (const std::system_error& e) {
     // No thread to be had: the export fails before it writes anything.
     running_ = false;
-    ExportStats stats;
-    stats.error = std::string("cannot start a thread: ") + e.code().message();
+    const Status failed(StatusCode::kOutOfMemory, "cannot start a thread: " + e.code().message());
     QMetaObject::invokeMethod(
-        this, [this, stats] { emit Finished(ExportResult::kWriteError, stats); },
-        Qt::QueuedConnection);
+        this, [this, failed] { emit Finished(failed, ExportStats()); }, Qt::QueuedConnection);
   }
 }
 

@@ -1,7 +1,8 @@
 // One export of a dictionary into a text file, run on a thread of its own so
-// that the window stays usable: ExportPlainText reads through a cursor of its
-// own while the window goes on looking up in the same reader. Progress and
-// the end come back as signals on the window's thread.
+// that the window stays usable: ExportPlainText reads the dictionary's shared
+// DicSource through a cursor of its own while the window goes on looking up
+// with its reader. Progress and the end come back as signals on the window's
+// thread.
 #pragma once
 
 #include <QByteArray>
@@ -12,7 +13,8 @@
 #include <mutex>
 #include <thread>
 
-#include "dictionary/dic_reader.h"
+#include "base/status.h"
+#include "dictionary/dic_source.h"
 #include "export/plain_text_export.h"
 
 class QSocketNotifier;
@@ -27,10 +29,10 @@ class ExportJob : public QObject {
   // Cancels a running export and waits for its thread.
   ~ExportJob() override;
 
-  // Starts exporting `reader` into `target` (file system bytes). The
-  // reader is shared so that it outlives the export whatever the window does
-  // with its list meanwhile; the window does not open or close it meanwhile.
-  void Start(std::shared_ptr<const DicReader> reader, QByteArray target, ExportOptions options);
+  // Starts exporting the open dictionary `source` into `target` (file
+  // system bytes). The source is shared, so the export goes on whatever the
+  // window does with its list meanwhile.
+  void Start(std::shared_ptr<const DicSource> source, QByteArray target, ExportOptions options);
   // Asks the export to stop; it ends with kCancelled, the target untouched.
   void Cancel();
   bool IsRunning() const { return running_; }
@@ -38,7 +40,8 @@ class ExportJob : public QObject {
  signals:
   // The title text, "1000 / 3000 (33%)", every 1,000 records and at the end.
   void Progress(const QString& title);
-  void Finished(kebu::ExportResult result, const kebu::ExportStats& stats);
+  // Ok, or why the export failed (kCancelled after Cancel).
+  void Finished(const kebu::Status& result, const kebu::ExportStats& stats);
 
  private:
   void Drain();

@@ -1,6 +1,5 @@
 #include "viewer/headword_search.h"
 
-#include "search/hit_texts.h"
 
 namespace kebu::viewer {
 
@@ -41,31 +40,33 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
   std::vector<Hit> hits;
   int64_t room = limit;
   RecordText texts;
-  bool cut = false;
   for (Progress& p : progress_) {
     if (p.exhausted) continue;
     DicReader& reader = *list.At(p.dictionary).reader;
     if (room == 0) {
       // Nothing more fits: only whether this dictionary has hits at all.
-      if (p.listed == 0) p.exhausted = reader.Lookup(key_, false, 1, &cut) == 0;
+      if (p.listed == 0) p.exhausted = reader.Lookup(key_, false, 1).count == 0;
       continue;
     }
-    // One hit beyond the page tells whether there are more.
-    const int64_t want = p.listed + room;
-    const uint32_t found = reader.Lookup(key_, false, static_cast<int>(want + 1), &cut);
-    const uint32_t end = static_cast<uint32_t>(std::min<int64_t>(found, want));
-    p.exhausted = found <= want && !reader.LookupRanOutOfMemory();
-    for (uint32_t i = p.listed; i < end; ++i) {
+    // The next page behind the last hit listed; one hit beyond it tells
+    // whether there are more.
+    const int limit = static_cast<int>(room + 1);
+    const LookupResult result = p.listed == 0 ? reader.Lookup(key_, false, limit)
+                                              : reader.LookupAfter(key_, false, p.last, limit);
+    const uint32_t taken = static_cast<uint32_t>(std::min<int64_t>(result.count, room));
+    p.exhausted = result.count <= room && result.status.IsOk();
+    for (uint32_t i = 0; i < taken; ++i) {
       if (!reader.GetHit(i, &texts)) texts.Clear();
       Hit& hit = hits.emplace_back();
       hit.dictionary = p.dictionary;
-      hit.index = i;
+      hit.position = reader.HitPosition(i);
       hit.headword = FromUtf16(DisplayHeadword(texts.headword, reader.GetVersionMajor()));
       hit.attribute = texts.attribute;
+      p.last = hit.position;
     }
-    room -= end - p.listed;
-    listed_ += end - p.listed;
-    p.listed = end;
+    room -= taken;
+    listed_ += taken;
+    p.listed += taken;
   }
   return hits;
 }
@@ -74,12 +75,8 @@ bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text) 
   if (hit.dictionary >= list.Size() || !list.At(hit.dictionary).IsOpen()) return false;
   const Dictionary& dictionary = list.At(hit.dictionary);
   RecordText texts;
-  // A full-text hit is read again by its position, through a reader of this
-  // thread's own (the scan may be reading the same file on another).
-  const bool read = hit.fields != 0
-                        ? HitTextReader(dictionary.reader->Source()).Read(hit.position, &texts)
-                        : dictionary.reader->GetHit(hit.index, &texts);
-  if (!read) return false;
+  // Headword and full-text hits alike are read again by their position.
+  if (!dictionary.reader->GetHit(hit.position, &texts)) return false;
   const QString lineEnd = QStringLiteral("\r\n");
   text->clear();
   if (named) *text += QStringLiteral("— ") + dictionary.name + QStringLiteral(" —") + lineEnd;

@@ -1,7 +1,8 @@
 // Headword search over several dictionaries: the hits of every searched,
 // open dictionary in the list's order, listed a page at a time (the first
-// page and then "show more"), and the text of one hit as the pane shows it.
-// No widgets here: the window turns the hits into rows.
+// page and then "show more", which goes on behind the last hit listed, so
+// that N pages cost N pages' work), and the text of one hit as the pane
+// shows it. No widgets here: the window turns the hits into rows.
 #pragma once
 
 #include <QString>
@@ -16,12 +17,12 @@ namespace kebu::viewer {
 
 struct Hit {
   int dictionary = 0;  // position in the DictionaryList
-  uint32_t index = 0;  // hit number in that dictionary's lookup
-  QString headword;    // as shown (the version-6 TAB rule applied)
-  int attribute = 0;
-  // A full-text hit (viewer/text_search.h): where its record stands, and the
-  // fields it matched in (TextField bits); 0 for a headword hit.
+  // Where its record stands: names the hit as long as the dictionary is open.
   RecordPosition position;
+  QString headword;  // as shown (the version-6 TAB rule applied)
+  int attribute = 0;
+  // A full-text hit (viewer/text_search.h): the fields it matched in
+  // (TextField bits); 0 for a headword hit.
   uint8_t fields = 0;
   bool operator==(const Hit&) const = default;
 };
@@ -42,6 +43,7 @@ class HeadwordSearch {
     int dictionary;
     uint32_t listed = 0;
     bool exhausted = false;
+    RecordPosition last;  // of the last hit listed, once one is
   };
   std::vector<Hit> Collect(DictionaryList& list, int limit);
 

@@ -2,9 +2,9 @@
 
 namespace kebu::viewer {
 
-HitListView::HitListView(QWidget* parent) : QTableView(parent) {}
+CHitListView::CHitListView(QWidget* parent) : QTableView(parent) {}
 
-QModelIndex HitListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+QModelIndex CHitListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
   const int rows = model() != nullptr ? model()->rowCount(rootIndex()) : 0;
   const int column = currentIndex().isValid() ? currentIndex().column() : 0;
   if (rows > 0 && action == MoveHome) return model()->index(0, column, rootIndex());

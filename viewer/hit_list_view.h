@@ -6,11 +6,11 @@
 
 namespace kebu::viewer {
 
-class HitListView : public QTableView {
+class CHitListView : public QTableView {
   Q_OBJECT
 
  public:
-  explicit HitListView(QWidget* parent = nullptr);
+  explicit CHitListView(QWidget* parent = nullptr);
 
  protected:
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

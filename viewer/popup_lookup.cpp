@@ -45,10 +45,10 @@ struct PopupLookup::Finder {
   bool AddEntries(const std::u16string& headword, size_t d, const PopupSource& source,
                   PopupBlock* block) {
     DicLookup& lookup = *entries[d];
-    bool cut = false;
-    const uint32_t found =
-        lookup.Lookup(headword, true, static_cast<int>(kPopupEntriesPerDictionary), &cut);
-    if (lookup.RanOutOfMemory()) return false;
+    const LookupResult looked =
+        lookup.Lookup(headword, true, static_cast<int>(kPopupEntriesPerDictionary));
+    if (looked.status.Code() == StatusCode::kOutOfMemory) return false;
+    const uint32_t found = looked.count;
     RecordText text;
     for (uint32_t i = 0; i < found && block->entries.size() < kPopupEntriesPerDictionary; ++i) {
       if (!lookup.GetHit(i, &text)) continue;

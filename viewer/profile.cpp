@@ -62,11 +62,11 @@ bool Profile::Save(std::string* error) const {
   QByteArray text = lines_.join(lineEnd_);
   if (finalLineEnd_ && !lines_.isEmpty()) text += lineEnd_;
   AtomicOutput output;
-  const bool saved = output.Create(QFile::encodeName(path_).toStdString()) &&
-                     output.Write(text.constData(), static_cast<size_t>(text.size())) &&
-                     output.Commit();
-  if (!saved && error != nullptr) *error = output.Error();
-  return saved;
+  Status saved = output.Create(QFile::encodeName(path_).toStdString());
+  if (saved.IsOk()) saved = output.Write(text.constData(), static_cast<size_t>(text.size()));
+  if (saved.IsOk()) saved = output.Commit();
+  if (!saved.IsOk() && error != nullptr) *error = saved.Message();
+  return saved.IsOk();
 }
 
 Profile::Place Profile::Locate(const QByteArray& key) const {

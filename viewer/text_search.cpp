@@ -10,7 +10,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "search/hit_texts.h"
+#include "dictionary/dic_lookup.h"
 
 namespace kebu::viewer {
 
@@ -32,7 +32,7 @@ struct TextSearch::Outbox {
   int64_t hits = 0;
   int percent = 0;
   bool finished = false;
-  TextScanResult result = TextScanResult::kDone;
+  StatusCode result = StatusCode::kOk;
 };
 
 // Rows for the hits from skip to skip + take, every hit counted, everything
@@ -44,7 +44,7 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
   int64_t hits = 0;
   int64_t taken = 0;
   int64_t before = 0;  // entries of the dictionaries scanned already
-  TextScanResult result = TextScanResult::kDone;
+  StatusCode result = StatusCode::kOk;
   const auto post = [&](int32_t done, bool finished) {
     std::lock_guard<std::mutex> lock(outbox.mutex);
     outbox.rows.insert(outbox.rows.end(), std::make_move_iterator(rows.begin()),
@@ -56,16 +56,17 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
     outbox.result = result;
   };
   for (const auto& [dictionary, source] : request.sources) {
-    HitTextReader texts(source);
+    DicLookup texts(source);
     RecordText record;
     TextScanOptions options;
     options.exact = request.exact;
     options.threads = 0;
     options.cancel = &outbox.cancel;
     options.progress = [&](int32_t done, int32_t) { post(done, false); };
+    TextScanStats stats;
     result = ScanText(source, request.query, options, [&](const TextHit& hit) {
       if (++hits > request.skip && taken < request.take) {
-        if (!texts.Read(hit.position, &record)) record.Clear();
+        texts.GetHit(hit.position, &record);  // empty texts when it cannot be read
         Hit& row = rows.emplace_back();
         row.dictionary = dictionary;
         row.headword = FromUtf16(DisplayHeadword(record.headword, source->versionMajor));
@@ -75,11 +76,10 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
         ++taken;
       }
       return request.countAll || taken < request.take;
-    });
+    }, &stats).Code();
     before += source->index.EntryLimit();
-    if (result != TextScanResult::kDone) break;
+    if (result != StatusCode::kOk || stats.stopped) break;
   }
-  if (result == TextScanResult::kStopped) result = TextScanResult::kDone;
   post(0, true);
 }
 
@@ -154,7 +154,7 @@ void TextSearch::Run(TextSearchRequest request) {
     // No thread to be had: the scan ends at once, as when memory runs out.
     std::lock_guard<std::mutex> lock(outbox_->mutex);
     outbox_->finished = true;
-    outbox_->result = TextScanResult::kOutOfMemory;
+    outbox_->result = StatusCode::kOutOfMemory;
   }
   // The first rows are taken sooner, the rest every kBatchMs.
   timer_->start(kFirstBatchMs);
@@ -166,7 +166,7 @@ void TextSearch::Collect() {
   timer_->setInterval(kBatchMs);
   std::vector<Hit> rows;
   bool finished = false;
-  TextScanResult result = TextScanResult::kDone;
+  StatusCode result = StatusCode::kOk;
   {
     std::lock_guard<std::mutex> lock(outbox_->mutex);
     rows.swap(outbox_->rows);
@@ -177,9 +177,10 @@ void TextSearch::Collect() {
   }
   listed_ += static_cast<int64_t>(rows.size());
   if (finished) {
-    phase_ = result == TextScanResult::kDone          ? Phase::kDone
-             : result == TextScanResult::kOutOfMemory ? Phase::kOutOfMemory
-                                                      : Phase::kCancelled;
+    // Memory is all that a scan's own callbacks can run out of.
+    phase_ = result == StatusCode::kOk          ? Phase::kDone
+             : result == StatusCode::kCancelled ? Phase::kCancelled
+                                                : Phase::kOutOfMemory;
     showingMore_ = false;
     outbox_.reset();
     timer_->stop();

@@ -7,7 +7,7 @@
 //
 // Threads: each scan runs on a std::thread of its own, which reads the
 // dictionaries' shared DicSource through cursors of its own and the rows'
-// headwords with a HitTextReader of its own; the window's thread goes on
+// headwords with a DicLookup of its own; the window's thread goes on
 // looking up in the same readers meanwhile. The scan puts its rows and counts
 // into a locked outbox after each record area; the window's thread empties it
 // after kFirstBatchMs and then every kBatchMs, so it appends one batch at a time however fast hits come,

@@ -679,11 +679,11 @@ void CViewerDlg::OnAddDictionary() {
   if (!chosen.isEmpty()) AddDictionaries({QFile::encodeName(chosen)});
 }
 
-std::unique_ptr<DictionariesDlg> CViewerDlg::MakeDictionariesDialog() {
-  auto dialog = std::make_unique<DictionariesDlg>(dictionaries_, this);
-  DictionariesDlg* raw = dialog.get();
-  connect(raw, &DictionariesDlg::Changed, this, &CViewerDlg::OnDictionariesChanged);
-  connect(raw, &DictionariesDlg::AddRequested, this, [this, raw] {
+std::unique_ptr<CDictionariesDlg> CViewerDlg::MakeDictionariesDialog() {
+  auto dialog = std::make_unique<CDictionariesDlg>(dictionaries_, this);
+  CDictionariesDlg* raw = dialog.get();
+  connect(raw, &CDictionariesDlg::Changed, this, &CViewerDlg::OnDictionariesChanged);
+  connect(raw, &CDictionariesDlg::AddRequested, this, [this, raw] {
     OnAddDictionary();
     raw->Refill(dictionaries_.Size() - 1);
   });
@@ -728,27 +728,27 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
   exportTarget_ = target;
   ExportOptions options;
   options.stopAfterEntry = stopAfterEntry;
-  export_->Start(dictionaries_.At(d).reader, bytes, options);
+  export_->Start(dictionaries_.At(d).reader->Source(), bytes, options);
   UpdateCommands();
 }
 
-void CViewerDlg::OnExportFinished(ExportResult result, const ExportStats& stats) {
+void CViewerDlg::OnExportFinished(const Status& result, const ExportStats& stats) {
   UpdateTitle();
   UpdateCommands();
   if (closePending_) {
     close();
     return;
   }
-  if (result == ExportResult::kDone && stats.stoppedByRule) {
+  if (result.IsOk() && stats.stoppedByRule) {
     dialogs_->Tell(this, tr("%1 of %2 records written; this export ends after index entry %3.")
                                  .arg(Thousands(stats.written), Thousands(stats.nword),
                                       Thousands(kExportStopAfterEntry)) +
                              QLatin1Char('\n') +
                              tr("File > Export all records… writes every record."));
-  } else if (result != ExportResult::kDone && result != ExportResult::kCancelled) {
+  } else if (!result.IsOk() && result.Code() != StatusCode::kCancelled) {
     dialogs_->Tell(
         this,
-        tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(stats.error)));
+        tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(result.Message())));
   }
 }
 

@@ -41,8 +41,8 @@ class CViewerDlg;
 
 namespace kebu::viewer {
 
+class CDictionariesDlg;
 class Companion;
-class DictionariesDlg;
 class HitCounter;
 class HitListModel;
 class TextSearch;
@@ -110,7 +110,7 @@ class CViewerDlg : public QDialog {
   // named in one message.
   void AddDictionaries(const std::vector<QByteArray>& paths);
   // The Dictionaries dialog over the window's list, connected to it.
-  std::unique_ptr<DictionariesDlg> MakeDictionariesDialog();
+  std::unique_ptr<CDictionariesDlg> MakeDictionariesDialog();
 
   void SetUserDialogs(std::unique_ptr<UserDialogs> dialogs);
   // Searches `word` (unless empty) as if typed and Entered, and brings the
@@ -184,7 +184,7 @@ class CViewerDlg : public QDialog {
   int CurrentDictionary() const;
   void UpdateCommands();
   void StartExport(int32_t stopAfterEntry);
-  void OnExportFinished(ExportResult result, const ExportStats& stats);
+  void OnExportFinished(const Status& result, const ExportStats& stats);
   // Puts `text` into the pane, the caret at its start.
   void SetPaneText(const QString& text);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <numeric>
 #include <stdexcept>
 #include <utility>
@@ -29,21 +30,21 @@ struct EncodedRecord {
   std::string headword;
   std::string translation;
   std::vector<Field> fields;  // example, pronunciation, extra; encoded
-  uint8_t attribute_byte = 0;
+  uint8_t attributeByte = 0;
   bool extended = false;
-  bool end_tag = true;
+  bool endTag = true;
   bool bocu1 = false;         // attribute byte before the tail, outside L
   // BOCU-1 dictionaries sort by the headword's UTF-16 units: where they
   // stand in the units of all headwords.
-  uint32_t units_offset = 0;
-  uint32_t units_length = 0;
+  uint32_t unitsOffset = 0;
+  uint32_t unitsLength = 0;
 };
 
-// `sort_units` (BOCU-1 only) receives the headword's UTF-16 units.
+// `sortUnits` (BOCU-1 only) receives the headword's UTF-16 units.
 EncodedRecord Encode(const Record& record, size_t source, Encoding encoding,
-                     size_t* substitutions, std::u16string* sort_units = nullptr) {
+                     size_t* substitutions, std::u16string* sortUnits = nullptr) {
   auto text = [&](const std::string& s) {
-    return record.raw_text ? s : EncodeText(encoding, s, substitutions);
+    return record.rawText ? s : EncodeText(encoding, s, substitutions);
   };
   EncodedRecord e;
   e.source = source;
@@ -54,23 +55,23 @@ EncodedRecord Encode(const Record& record, size_t source, Encoding encoding,
     e.fields.push_back({2, text(record.pronunciation)});
   }
   for (const Field& f : record.extra) {
-    bool is_text = f.tag != kEndTag && !IsLengthField(f.tag);
-    e.fields.push_back({f.tag, is_text ? text(f.content) : f.content});
+    bool isText = f.tag != kEndTag && !IsLengthField(f.tag);
+    e.fields.push_back({f.tag, isText ? text(f.content) : f.content});
   }
   e.extended = record.extended || (record.attribute & kExtendedBit) ||
                !e.fields.empty();
-  e.attribute_byte = static_cast<uint8_t>(
+  e.attributeByte = static_cast<uint8_t>(
       (record.attribute & ~kExtendedBit) | (e.extended ? kExtendedBit : 0));
-  e.end_tag = record.end_tag;
+  e.endTag = record.endTag;
   e.bocu1 = encoding == Encoding::kBocu1;
-  if (e.bocu1 && sort_units != nullptr) {
-    e.units_offset = static_cast<uint32_t>(sort_units->size());
-    if (record.raw_text) {
-      sort_units->append(DecodeBocu1(e.headword));
+  if (e.bocu1 && sortUnits != nullptr) {
+    e.unitsOffset = static_cast<uint32_t>(sortUnits->size());
+    if (record.rawText) {
+      sortUnits->append(DecodeBocu1(e.headword));
     } else {
-      AppendUtf16(record.headword, sort_units);
+      AppendUtf16(record.headword, sortUnits);
     }
-    e.units_length = static_cast<uint32_t>(sort_units->size() - e.units_offset);
+    e.unitsLength = static_cast<uint32_t>(sortUnits->size() - e.unitsOffset);
   }
   return e;
 }
@@ -94,7 +95,7 @@ uint64_t RecordLengthValue(const EncodedRecord& r, int width, uint8_t prefix) {
     if (f.tag == kEndTag) continue;
     n += IsLengthField(f.tag) ? width + f.content.size() : f.content.size() + 1;
   }
-  if (r.end_tag) n += 1;
+  if (r.endTag) n += 1;
   return n;
 }
 
@@ -134,26 +135,26 @@ void WriteRecord(const EncodedRecord& r, Encoding encoding, int width,
   auto here = [&] { return static_cast<uint32_t>(base + out.size() - start); };
   RecordLayout l;
   l.source = r.source;
-  l.offset = l.length_offset = base;
-  l.length_value = static_cast<uint32_t>(length);
+  l.offset = l.lengthOffset = base;
+  l.lengthValue = static_cast<uint32_t>(length);
   l.extended = r.extended;
   l.prefix = prefix;
-  l.attribute_byte = r.attribute_byte;
+  l.attributeByte = r.attributeByte;
   AppendUint(out, width, length);
-  l.prefix_offset = here();
+  l.prefixOffset = here();
   out.push_back(prefix);
   const bool bocu1 = encoding == Encoding::kBocu1;
   if (bocu1) {
-    l.attribute_offset = here();
-    out.push_back(r.attribute_byte);
+    l.attributeOffset = here();
+    out.push_back(r.attributeByte);
   }
   std::string_view tail = std::string_view(r.headword).substr(prefix);
   l.tail = {here(), static_cast<uint32_t>(tail.size())};
   AppendBytes(out, tail);
   out.push_back(0);
   if (!bocu1) {
-    l.attribute_offset = here();
-    out.push_back(r.attribute_byte);
+    l.attributeOffset = here();
+    out.push_back(r.attributeByte);
   }
   l.translation = {here(), static_cast<uint32_t>(r.translation.size())};
   AppendBytes(out, r.translation);
@@ -162,7 +163,7 @@ void WriteRecord(const EncodedRecord& r, Encoding encoding, int width,
     for (const Field& f : r.fields) {
       FieldLayout fl;
       fl.tag = f.tag;
-      fl.tag_offset = here();
+      fl.tagOffset = here();
       out.push_back(f.tag);
       if (f.tag != kEndTag) {
         if (IsLengthField(f.tag)) AppendUint(out, width, f.content.size());
@@ -174,7 +175,7 @@ void WriteRecord(const EncodedRecord& r, Encoding encoding, int width,
       if (f.tag == 2) l.pronunciation = fl.content;
       l.fields.push_back(fl);
     }
-    if (r.end_tag) out.push_back(kEndTag);
+    if (r.endTag) out.push_back(kEndTag);
   }
   l.end = here();
   if (layout != nullptr) {
@@ -203,11 +204,11 @@ void ValidateGeometry(const Options& o) {
   Require(o.header_size >= 1 && o.header_size <= 0x7FFF,
           "header_size must be 1..32767");
   Require(o.data_gap >= 0, "data_gap must not be negative");
-  Require(o.signature_offset == -1 ||
-              (o.signature_offset >= 0 &&
-               o.signature_offset + static_cast<int>(kSignatureText.size()) <=
+  Require(o.signatureOffset == -1 ||
+              (o.signatureOffset >= 0 &&
+               o.signatureOffset + static_cast<int>(kSignatureText.size()) <=
                    140),
-          "signature_offset must be -1 or 0..89");
+          "signatureOffset must be -1 or 0..89");
 }
 
 uint32_t BlocksForIndex(uint64_t bytes, int block_size) {
@@ -226,11 +227,11 @@ IndexArea MakeIndex(const Options& o,
     Require(o.index32 || e.block <= 0xFFFF,
             "block number above 65535 needs 32-bit index block numbers");
     IndexEntryLayout l;
-    l.file_offset = index.bytes.size();
+    l.fileOffset = index.bytes.size();
     l.block = e.block;
     l.key = e.key;
     AppendUint(index.bytes, o.index32 ? 4 : 2, e.block);
-    l.key_file_offset = index.bytes.size();
+    l.keyFileOffset = index.bytes.size();
     AppendBytes(index.bytes, e.key);
     index.bytes.push_back(0);
     index.entries.push_back(std::move(l));
@@ -242,16 +243,16 @@ IndexArea MakeIndex(const Options& o,
 // file-level fields of `layout`.
 std::vector<uint8_t> Assemble(Options o, const IndexArea& index,
                               std::span<const uint8_t> data,
-                              int32_t nword_value, Layout& layout) {
+                              int32_t nwordValue, Layout& layout) {
   ValidateGeometry(o);
   Require(o.header_size >= 256, "header_size below 256 is not supported");
   const uint64_t bs = o.block_size;
   const uint32_t index_block = std::max<uint32_t>(
-      BlocksForIndex(index.bytes.size(), o.block_size), o.min_index_blocks);
+      BlocksForIndex(index.bytes.size(), o.block_size), o.minIndexBlocks);
   const uint32_t blocks = static_cast<uint32_t>((data.size() + bs - 1) / bs);
   Require(o.index_block || index_block <= 0x7FFF,
           "index area longer than 32767 blocks (index_block is 16-bit)");
-  if (!o.nword) o.nword = nword_value;
+  if (!o.nword) o.nword = nwordValue;
   if (!o.nindex2) o.nindex2 = static_cast<int32_t>(index.entries.size());
   if (!o.nblock2) o.nblock2 = static_cast<int32_t>(blocks);
   if (!o.index_block) o.index_block = static_cast<int16_t>(index_block);
@@ -259,21 +260,21 @@ std::vector<uint8_t> Assemble(Options o, const IndexArea& index,
   std::vector<uint8_t> file = MakeHeader(o);
   file.reserve(o.header_size + index_block * bs + o.data_gap + blocks * bs);
   file.resize(o.header_size, kFillerByte);
-  layout.index_offset = o.header_size;
-  layout.index_bytes = static_cast<uint32_t>(index.bytes.size());
+  layout.indexOffset = o.header_size;
+  layout.indexBytes = static_cast<uint32_t>(index.bytes.size());
   layout.index_block = index_block;
   layout.entries = index.entries;
   for (IndexEntryLayout& e : layout.entries) {
-    e.file_offset += o.header_size;
-    e.key_file_offset += o.header_size;
+    e.fileOffset += o.header_size;
+    e.keyFileOffset += o.header_size;
   }
   file.insert(file.end(), index.bytes.begin(), index.bytes.end());
   file.resize(o.header_size + index_block * bs, 0);
   file.resize(file.size() + o.data_gap, kFillerByte);
-  layout.data_offset = file.size();
-  layout.block_count = blocks;
+  layout.dataOffset = file.size();
+  layout.blockCount = blocks;
   file.insert(file.end(), data.begin(), data.end());
-  file.resize(layout.data_offset + blocks * bs, 0);
+  file.resize(layout.dataOffset + blocks * bs, 0);
   return file;
 }
 
@@ -305,18 +306,18 @@ uint64_t AreaBytesAtWidth(const PendingArea& area,
 std::vector<PendingArea> Pack(const std::vector<EncodedRecord>& records,
                               const std::vector<size_t>& order,
                               const Options& o) {
-  const uint64_t capacity = static_cast<uint64_t>(o.area_blocks) * o.block_size;
-  const size_t per_area = static_cast<size_t>(o.records_per_area);
+  const uint64_t capacity = static_cast<uint64_t>(o.areaBlocks) * o.block_size;
+  const size_t perArea = static_cast<size_t>(o.recordsPerArea);
   std::vector<PendingArea> areas;
   for (size_t index : order) {
     const EncodedRecord& r = records[index];
-    const int own_width = WidthFor(r, o.lengths);
+    const int ownWidth = WidthFor(r, o.lengths);
     if (!areas.empty()) {
       PendingArea& area = areas.back();
-      if (per_area == 0 || area.records.size() < per_area) {
-        const int width = std::max(area.width, own_width);
+      if (perArea == 0 || area.records.size() < perArea) {
+        const int width = std::max(area.width, ownWidth);
         const uint8_t prefix =
-            o.prefix_compression
+            o.prefixCompression
                 ? SharedPrefix(records[area.records.back()].headword,
                                r.headword)
                 : 0;
@@ -325,7 +326,7 @@ std::vector<PendingArea> Pack(const std::vector<EncodedRecord>& records,
                                   : AreaBytesAtWidth(area, records, width);
         const uint64_t size = RecordSize(r, width, prefix);
         // The zero length that ends the area must fit behind the record.
-        if (per_area > 0 || used + size + width <= capacity) {
+        if (perArea > 0 || used + size + width <= capacity) {
           area.width = width;
           area.used = used + size;
           area.records.push_back(index);
@@ -335,8 +336,8 @@ std::vector<PendingArea> Pack(const std::vector<EncodedRecord>& records,
       }
     }
     PendingArea area;
-    area.width = own_width;
-    area.used = 2 + RecordSize(r, own_width, 0);
+    area.width = ownWidth;
+    area.used = 2 + RecordSize(r, ownWidth, 0);
     area.records.push_back(index);
     area.prefixes.push_back(0);
     areas.push_back(std::move(area));
@@ -355,7 +356,7 @@ std::vector<size_t> SortOrder(const std::vector<EncodedRecord>& encoded,
     uint32_t index;
   };
   auto text = [&](const EncodedRecord& e) {
-    return std::u16string_view(units).substr(e.units_offset, e.units_length);
+    return std::u16string_view(units).substr(e.unitsOffset, e.unitsLength);
   };
   std::vector<Key> keys(encoded.size());
   for (size_t i = 0; i < encoded.size(); ++i) {
@@ -387,7 +388,7 @@ std::vector<size_t> SortOrder(const std::vector<EncodedRecord>& encoded,
 }  // namespace
 
 uint64_t Layout::BlockOffset(uint32_t n) const {
-  return data_offset + static_cast<uint64_t>(n) * block_size;
+  return dataOffset + static_cast<uint64_t>(n) * block_size;
 }
 
 std::vector<const RecordLayout*> Layout::Records() const {
@@ -398,13 +399,15 @@ std::vector<const RecordLayout*> Layout::Records() const {
   return all;
 }
 
-BuiltDictionary BuildDictionary(std::vector<Record> records,
+namespace {
+
+BuiltDictionary Build(std::vector<Record> records,
                                 const Options& o) {
   ValidateGeometry(o);
   Require(o.header_size >= 256, "header_size below 256 is not supported");
-  Require(o.area_blocks >= 1 && o.area_blocks <= 0x7FFF,
-          "area_blocks must be 1..32767");
-  Require(o.records_per_area >= 0, "records_per_area must not be negative");
+  Require(o.areaBlocks >= 1 && o.areaBlocks <= 0x7FFF,
+          "areaBlocks must be 1..32767");
+  Require(o.recordsPerArea >= 0, "recordsPerArea must not be negative");
 
   BuiltDictionary out;
   std::vector<EncodedRecord> encoded;
@@ -415,10 +418,10 @@ BuiltDictionary BuildDictionary(std::vector<Record> records,
     const size_t before = out.substitutions;
     const EncodedRecord& e = encoded.emplace_back(
         Encode(records[i], i, o.encoding, &out.substitutions, bocu1 && o.sort ? &units : nullptr));
-    if (out.substitutions != before && !out.first_substituted) out.first_substituted = i;
-    if (o.max_headword_bytes > 0 && e.headword.size() > o.max_headword_bytes &&
-        !out.first_long_headword) {
-      out.first_long_headword = i;
+    if (out.substitutions != before && !out.firstSubstituted) out.firstSubstituted = i;
+    if (o.maxHeadwordBytes > 0 && e.headword.size() > o.maxHeadwordBytes &&
+        !out.firstLongHeadword) {
+      out.firstLongHeadword = i;
     }
   }
   records = {};
@@ -430,66 +433,82 @@ BuiltDictionary BuildDictionary(std::vector<Record> records,
 
   const std::vector<PendingArea> pending = Pack(encoded, order, o);
   std::vector<uint8_t> data;
-  uint64_t data_bytes = 0;  // known before writing: the data grows in place
+  uint64_t dataBytes = 0;  // known before writing: the data grows in place
   for (const PendingArea& p : pending) {
-    data_bytes += static_cast<uint64_t>(std::max<uint32_t>(
-                      static_cast<uint32_t>(o.area_blocks), BlocksFor(p.used + p.width, o.block_size))) *
+    dataBytes += static_cast<uint64_t>(std::max<uint32_t>(
+                      static_cast<uint32_t>(o.areaBlocks), BlocksFor(p.used + p.width, o.block_size))) *
                   o.block_size;
   }
-  data.reserve(data_bytes);
+  data.reserve(dataBytes);
   std::vector<RawIndexEntry> entries;
   Layout& layout = out.layout;
   layout.block_size = static_cast<uint32_t>(o.block_size);
-  uint32_t next_block = 0;
+  uint32_t nextBlock = 0;
   for (const PendingArea& p : pending) {
     AreaLayout area;
-    area.first_block = next_block;
-    area.block_count = std::max<uint32_t>(
-        static_cast<uint32_t>(o.area_blocks),
+    area.firstBlock = nextBlock;
+    area.blockCount = std::max<uint32_t>(
+        static_cast<uint32_t>(o.areaBlocks),
         BlocksFor(p.used + p.width, o.block_size));
-    area.length_width = p.width;
+    area.lengthWidth = p.width;
     const size_t start = data.size();
-    AppendLe16(data, static_cast<uint16_t>(area.block_count |
+    AppendLe16(data, static_cast<uint16_t>(area.blockCount |
                                            (p.width == 4 ? kWideAreaBit : 0)));
     for (size_t i = 0; i < p.records.size(); ++i) {
       const uint32_t offset = static_cast<uint32_t>(data.size() - start);
       RecordLayout* record = nullptr;
-      if (o.record_layout) record = &area.records.emplace_back();
+      if (o.recordLayout) record = &area.records.emplace_back();
       WriteRecord(encoded[p.records[i]], o.encoding, p.width, p.prefixes[i],
                   data, offset, record);
     }
-    area.end_marker_offset = static_cast<uint32_t>(data.size() - start);
+    area.endMarkerOffset = static_cast<uint32_t>(data.size() - start);
     AppendUint(data, p.width, 0);
-    data.resize(start + static_cast<size_t>(area.block_count) * o.block_size,
+    data.resize(start + static_cast<size_t>(area.blockCount) * o.block_size,
                 0);
-    entries.push_back({area.first_block, encoded[p.records.front()].headword});
-    next_block += area.block_count;
+    entries.push_back({area.firstBlock, encoded[p.records.front()].headword});
+    nextBlock += area.blockCount;
     layout.areas.push_back(std::move(area));
   }
   encoded = {};
 
-  Options header_options = o;
-  if (o.auto_index32 && !layout.areas.empty() &&
-      layout.areas.back().first_block > 0xFFFF) {
-    header_options.index32 = true;
+  Options headerOptions = o;
+  if (o.autoIndex32 && !layout.areas.empty() &&
+      layout.areas.back().firstBlock > 0xFFFF) {
+    headerOptions.index32 = true;
   }
-  layout.index32 = header_options.index32;
-  out.bytes = Assemble(header_options, MakeIndex(header_options, entries),
+  layout.index32 = headerOptions.index32;
+  out.bytes = Assemble(headerOptions, MakeIndex(headerOptions, entries),
                        data, static_cast<int32_t>(order.size()), layout);
   for (AreaLayout& area : layout.areas) {
-    area.file_offset = layout.BlockOffset(area.first_block);
+    area.fileOffset = layout.BlockOffset(area.firstBlock);
   }
   return out;
 }
 
+}  // namespace
+
+Result<BuiltDictionary> BuildDictionary(std::vector<Record> records, const Options& options) {
+  // Whatever the laying out throws stays here: options it cannot honour,
+  // an encoder that fails, memory.
+  try {
+    return Build(std::move(records), options);
+  } catch (const std::invalid_argument& e) {
+    return Status::InvalidArgument(e.what());
+  } catch (const std::bad_alloc&) {
+    return Status::OutOfMemory();
+  } catch (const std::exception& e) {
+    return Status::Internal(e.what());
+  }
+}
+
 std::vector<uint8_t> MakeHeader(const Options& o) {
-  Require(o.signature_offset == -1 ||
-              (o.signature_offset >= 0 && o.signature_offset <= 89),
-          "signature_offset must be -1 or 0..89");
+  Require(o.signatureOffset == -1 ||
+              (o.signatureOffset >= 0 && o.signatureOffset <= 89),
+          "signatureOffset must be -1 or 0..89");
   std::vector<uint8_t> h(256, 0);
-  if (o.signature_offset >= 0) {
+  if (o.signatureOffset >= 0) {
     std::copy(kSignatureText.begin(), kSignatureText.end(),
-              h.begin() + o.signature_offset);
+              h.begin() + o.signatureOffset);
   }
   const bool bocu1 = o.encoding == Encoding::kBocu1;
   PutLe16(h, 140, o.version);
@@ -524,29 +543,29 @@ std::vector<uint8_t> MakeHeader(const Options& o) {
 }
 
 std::vector<uint8_t> EncodeRecord(const Record& record, Encoding encoding,
-                                  int length_width, std::string_view previous,
-                                  bool prefix_compression,
+                                  int lengthWidth, std::string_view previous,
+                                  bool prefixCompression,
                                   RecordLayout* layout, uint32_t base,
                                   size_t* substitutions) {
-  Require(length_width == 2 || length_width == 4, "length width is 2 or 4");
+  Require(lengthWidth == 2 || lengthWidth == 4, "length width is 2 or 4");
   const EncodedRecord r = Encode(record, 0, encoding, substitutions);
   const uint8_t prefix =
-      prefix_compression ? SharedPrefix(previous, r.headword) : 0;
+      prefixCompression ? SharedPrefix(previous, r.headword) : 0;
   std::vector<uint8_t> out;
-  WriteRecord(r, encoding, length_width, prefix, out, base, layout);
+  WriteRecord(r, encoding, lengthWidth, prefix, out, base, layout);
   return out;
 }
 
 std::vector<uint8_t> MakeRawArea(std::span<const uint8_t> content,
-                                 int block_size, bool wide_lengths,
-                                 int min_blocks) {
+                                 int block_size, bool wideLengths,
+                                 int minBlocks) {
   Require(block_size >= 1, "block_size must be positive");
   const uint32_t blocks = std::max<uint32_t>(
       BlocksFor(2 + content.size(), block_size),
-      static_cast<uint32_t>(std::max(min_blocks, 1)));
+      static_cast<uint32_t>(std::max(minBlocks, 1)));
   std::vector<uint8_t> out;
   AppendLe16(out,
-             static_cast<uint16_t>(blocks | (wide_lengths ? kWideAreaBit : 0)));
+             static_cast<uint16_t>(blocks | (wideLengths ? kWideAreaBit : 0)));
   out.insert(out.end(), content.begin(), content.end());
   out.resize(static_cast<size_t>(blocks) * block_size, 0);
   return out;

@@ -11,13 +11,14 @@
 //
 //   Options options;
 //   options.block_size = 64;
-//   BuiltDictionary dic = BuildDictionary(
+//   Result<BuiltDictionary> dic = BuildDictionary(
 //       {{.headword = "cat", .translation = "neko", .attribute = 1},
 //        {.headword = "dog", .translation = "inu", .example = "wan"}},
 //       options);
+//   if (dic.IsOk()) Write(dic->bytes);
 //
 // Texts in Record and Field are UTF-8 and are encoded into the dictionary's
-// text encoding, unless Record::raw_text says they already are.
+// text encoding, unless Record::rawText says they already are.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/status.h"
 
 namespace kebu::writer {
 
@@ -62,10 +65,10 @@ struct Record {
   std::vector<Field> extra;
   // Extended records end their field list with the tag 0x80 unless this is
   // false; the record then ends right behind its last field.
-  bool end_tag = true;
+  bool endTag = true;
   // The strings above are already in the dictionary's text encoding and are
   // written as they are (no conversion, no substitution).
-  bool raw_text = false;
+  bool rawText = false;
 };
 
 enum class LengthWidth {
@@ -78,7 +81,7 @@ struct Options {
   // Header fields. A version 0x04xx is written in the version-4 layout, any
   // other in the later layout.
   uint16_t version = 0x0500;
-  int signature_offset = 13;  // 13 or 24 (any of 0..89); -1: no signature
+  int signatureOffset = 13;  // 13 or 24 (any of 0..89); -1: no signature
   Encoding encoding = Encoding::kCp932;
   std::optional<uint8_t> dictype;  // default 0 for code page 932, 8 for BOCU-1
   std::optional<uint8_t> os;       // default 0 for code page 932, 32 for BOCU-1
@@ -93,26 +96,26 @@ struct Options {
                            // BuildDictionary; bytes 256..header_size-1 are
                            // filler (kFillerByte)
   bool index32 = false;    // index_blkbit 1: 32-bit index block numbers
-  bool auto_index32 = false;  // BuildDictionary: 32-bit index block numbers
+  bool autoIndex32 = false;  // BuildDictionary: 32-bit index block numbers
                               // once a block number is above 65535
   int32_t data_gap = 0;    // >= 0; filler bytes between index and block 0
-  int min_index_blocks = 0;  // the index area spans at least this many blocks
+  int minIndexBlocks = 0;  // the index area spans at least this many blocks
 
   // Packing of records into record areas.
-  int area_blocks = 1;       // blocks per area; an area grows for a record
+  int areaBlocks = 1;       // blocks per area; an area grows for a record
                              // that does not fit on its own
-  int records_per_area = 0;  // > 0: exactly this many records per area (the
+  int recordsPerArea = 0;  // > 0: exactly this many records per area (the
                              // last may hold fewer); the area grows to hold
-                             // them; 0: as many as fit in area_blocks
+                             // them; 0: as many as fit in areaBlocks
   LengthWidth lengths = LengthWidth::kAuto;
-  bool prefix_compression = true;  // the first record of an area: always 0
+  bool prefixCompression = true;  // the first record of an area: always 0
   bool sort = true;  // false: keep the records in the given order
   // false: Layout gets its index entries and areas but no RecordLayout
   // (saves memory for very large files).
-  bool record_layout = true;
-  // > 0: BuiltDictionary::first_long_headword names the first record whose
+  bool recordLayout = true;
+  // > 0: BuiltDictionary::firstLongHeadword names the first record whose
   // encoded headword is longer (the file is written all the same).
-  size_t max_headword_bytes = 0;
+  size_t maxHeadwordBytes = 0;
 
   // Header values written instead of the computed ones (the file is still
   // laid out with the real values).
@@ -138,7 +141,7 @@ struct Span {
 
 struct FieldLayout {
   uint8_t tag = 0;
-  uint32_t tag_offset = 0;  // offset of the tag byte in the area
+  uint32_t tagOffset = 0;  // offset of the tag byte in the area
   Span content;             // length field excluded; for 0x80: length 0
 };
 
@@ -147,12 +150,12 @@ struct RecordLayout {
   std::string headword;  // the whole headword, encoded
   uint32_t offset = 0;   // of the length field (what the reader calls
                          // recordOffset); the record's first byte
-  uint32_t length_offset = 0;  // == offset
-  uint32_t length_value = 0;   // L as written
-  uint32_t prefix_offset = 0;
+  uint32_t lengthOffset = 0;  // == offset
+  uint32_t lengthValue = 0;   // L as written
+  uint32_t prefixOffset = 0;
   uint8_t prefix = 0;
-  uint32_t attribute_offset = 0;
-  uint8_t attribute_byte = 0;
+  uint32_t attributeOffset = 0;
+  uint8_t attributeByte = 0;
   Span tail;         // headword tail; its zero byte follows
   Span translation;  // extended: up to its zero byte
   // As the reader reports them: the last field with tag 1 / tag 2, or
@@ -165,28 +168,28 @@ struct RecordLayout {
 };
 
 struct AreaLayout {
-  uint32_t first_block = 0;
-  uint32_t block_count = 0;
-  uint64_t file_offset = 0;  // of the area word
-  int length_width = 2;
+  uint32_t firstBlock = 0;
+  uint32_t blockCount = 0;
+  uint64_t fileOffset = 0;  // of the area word
+  int lengthWidth = 2;
   std::vector<RecordLayout> records;  // in file order
-  uint32_t end_marker_offset = 0;     // the zero length behind the records
+  uint32_t endMarkerOffset = 0;     // the zero length behind the records
 };
 
 struct IndexEntryLayout {
-  uint64_t file_offset = 0;      // of the block number
-  uint64_t key_file_offset = 0;  // of the key
+  uint64_t fileOffset = 0;      // of the block number
+  uint64_t keyFileOffset = 0;  // of the key
   uint32_t block = 0;
   std::string key;  // encoded, without its zero byte
 };
 
 struct Layout {
   uint32_t block_size = 0;
-  uint64_t index_offset = 0;  // header_size
-  uint32_t index_bytes = 0;   // bytes used by the entries
+  uint64_t indexOffset = 0;  // header_size
+  uint32_t indexBytes = 0;   // bytes used by the entries
   uint32_t index_block = 0;   // blocks spanned by the index area (real)
-  uint64_t data_offset = 0;   // file offset of data block 0
-  uint32_t block_count = 0;   // data blocks written
+  uint64_t dataOffset = 0;   // file offset of data block 0
+  uint32_t blockCount = 0;   // data blocks written
   bool index32 = false;       // 32-bit block numbers in the index
   std::vector<IndexEntryLayout> entries;
   std::vector<AreaLayout> areas;  // in file order; area i has entry i
@@ -202,16 +205,22 @@ struct BuiltDictionary {
   Layout layout;
   size_t substitutions = 0;  // characters that code page 932 lacks ('?')
   // Indexes into the records given: the first with a substitution, the
-  // first with a headword over Options::max_headword_bytes.
-  std::optional<size_t> first_substituted;
-  std::optional<size_t> first_long_headword;
+  // first with a headword over Options::maxHeadwordBytes.
+  std::optional<size_t> firstSubstituted;
+  std::optional<size_t> firstLongHeadword;
 };
 
 // Sorts (stably, as lookup compares: unsigned bytes for code page 932,
 // UTF-16 units for BOCU-1), packs and writes a whole dictionary file.
-// Throws std::invalid_argument for options it cannot honour.
-BuiltDictionary BuildDictionary(std::vector<Record> records,
-                                const Options& options = {});
+// Fails with kInvalidArgument for options it cannot honour (a record that
+// needs 4-byte lengths where 2 are asked for, a geometry out of range), with
+// kOutOfMemory, and with kInternal when the encoder fails.
+Result<BuiltDictionary> BuildDictionary(std::vector<Record> records,
+                                        const Options& options = {});
+
+// The functions below make files by hand, damaged ones too, for the tests
+// and the fuzz seeds. Their arguments must make sense (a geometry in range,
+// a length width of 2 or 4): a test's mistake throws std::invalid_argument.
 
 // The 256 header bytes from the options alone: counts not overridden in the
 // options (nword, nindex2, nblock2, index_block) are 0.
@@ -224,9 +233,9 @@ std::vector<uint8_t> MakeHeader(const Options& options);
 // record's offset in its area. Returns the substitutions made through
 // `substitutions` when given.
 std::vector<uint8_t> EncodeRecord(const Record& record, Encoding encoding,
-                                  int length_width,
+                                  int lengthWidth,
                                   std::string_view previous = {},
-                                  bool prefix_compression = true,
+                                  bool prefixCompression = true,
                                   RecordLayout* layout = nullptr,
                                   uint32_t base = 0,
                                   size_t* substitutions = nullptr);
@@ -234,10 +243,10 @@ std::vector<uint8_t> EncodeRecord(const Record& record, Encoding encoding,
 // A record area by hand: area word (block count, bit 15 for 4-byte
 // lengths), then `content` as given (records and, if wanted, the zero end
 // marker: nothing is added), then zeros up to whole blocks. The block count
-// is what the bytes need, at least `min_blocks`.
+// is what the bytes need, at least `minBlocks`.
 std::vector<uint8_t> MakeRawArea(std::span<const uint8_t> content,
-                                 int block_size, bool wide_lengths = false,
-                                 int min_blocks = 1);
+                                 int block_size, bool wideLengths = false,
+                                 int minBlocks = 1);
 
 struct RawIndexEntry {
   uint32_t block = 0;
@@ -275,7 +284,7 @@ std::string Bocu1LoneUnit(char16_t unit);
 std::u16string FoldKeyV6(std::u16string_view key);
 std::string FoldKeyV6(std::string_view utf8);
 // A version-6 headword: the folded display form, a TAB, the display form.
-std::string V6Headword(std::string_view display_utf8);
+std::string V6Headword(std::string_view displayUtf8);
 
 // Little-endian numbers into a byte vector: Put* overwrite at `offset`
 // (growing the vector if needed), Append* add at the end.

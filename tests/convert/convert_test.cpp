@@ -241,10 +241,10 @@ struct Variant {
 const Variant kVariants[] = {
     {"cp932 v4, 64-byte blocks", {.version = 0x0400, .block_size = 64}, false},
     {"cp932 v5, 4-byte lengths", {.block_size = 1024, .lengths = LengthWidth::k4}, false},
-    {"cp932 v5, 32-byte blocks, a record an area", {.block_size = 32, .records_per_area = 1},
+    {"cp932 v5, 32-byte blocks, a record an area", {.block_size = 32, .recordsPerArea = 1},
      false},
     {"bocu1 v6, 2-block areas",
-     {.version = 0x0600, .encoding = Encoding::kBocu1, .block_size = 128, .area_blocks = 2}, true},
+     {.version = 0x0600, .encoding = Encoding::kBocu1, .block_size = 128, .areaBlocks = 2}, true},
     {"bocu1 v5", {.encoding = Encoding::kBocu1, .block_size = 256}, false},
     // Records of one headword far apart (lookup cannot read this file).
     {"bocu1 v6, not sorted", {.version = 0x0600, .encoding = Encoding::kBocu1, .sort = false},
@@ -400,7 +400,7 @@ TEST(ConvertStarDict, ClientsReadWhatLookupFinds) {
   for (const Variant& v : kVariants) {
     SCOPED_TRACE(v.name);
     TempDir dir;
-    WriteFile(dir.File("v.dic"), BuildDictionary(VariantRecords(v.v6), v.options).bytes);
+    WriteFile(dir.File("v.dic"), MakeDictionary(VariantRecords(v.v6), v.options).bytes);
     const fs::path folder = ConvertToStarDict(dir.File("v.dic"), dir);
     // Search forms: one that is another headword's (apple), one that is its
     // own headword's in another case (zebra), one that is no headword.
@@ -433,7 +433,7 @@ TEST(ConvertStarDict, ClientsReadEdictAsLookupDoes) {
 // dots, short enough for a file name.
 TEST(ConvertStarDict, FileNamesComeFromACleanedName) {
   TempDir dir;
-  WriteFile(dir.File("d.dic"), BuildDictionary(VariantRecords(false)).bytes);
+  WriteFile(dir.File("d.dic"), MakeDictionary(VariantRecords(false)).bytes);
   const std::pair<std::string, std::string> cases[] = {
       {"a\nb\tc", "a_b_c"}, {"x\xffy", "x\xef\xbf\xbdy"}, {"../x", "_x"},
       {". .hidden", "hidden"}, {"..", "dictionary"}, {std::string(300, 'n'), std::string(200, 'n')},
@@ -454,7 +454,7 @@ TEST(ConvertStarDict, LongHeadwordsAreCutAndCounted) {
   TempDir dir;
   std::string accents;
   for (int i = 0; i < 150; ++i) accents += "é";
-  WriteFile(dir.File("d.dic"), BuildDictionary({{.headword = std::string(300, 'a'), .translation = "a"},
+  WriteFile(dir.File("d.dic"), MakeDictionary({{.headword = std::string(300, 'a'), .translation = "a"},
                                                 {.headword = accents, .translation = "é"},
                                                 {.headword = "b", .translation = "b"}},
                                                {.encoding = Encoding::kBocu1}).bytes);
@@ -483,9 +483,9 @@ TEST(ConvertJsonl, EqualsDumpAndReadsBack) {
   // their buffers are used again.
   for (int i = 0; i < 600; ++i) records.push_back({.headword = V6Headword("w" + std::to_string(i)), .translation = "t"});
   Options options = kVariants[3].options;
-  options.records_per_area = 1;
+  options.recordsPerArea = 1;
   TempDir dir;
-  WriteFile(dir.File("d.dic"), BuildDictionary(records, options).bytes);
+  WriteFile(dir.File("d.dic"), MakeDictionary(records, options).bytes);
   const std::string jsonl = Kebu({"convert", dir.File("d.dic"), "--to", "jsonl", "-"});
   EXPECT_TRUE(SameText(Kebu({"dump", dir.File("d.dic"), "--json"}), jsonl));
   EXPECT_NE(jsonl.find(std::string(25000, 'e')), std::string::npos);
@@ -513,9 +513,9 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 // A refused or failed conversion changes nothing and leaves nothing behind.
 TEST(ConvertOutputs, RefusedOrFailedLeaveEverythingAsItWas) {
   TempDir dir;
-  WriteFile(dir.File("d.dic"), BuildDictionary(VariantRecords(false)).bytes);
+  WriteFile(dir.File("d.dic"), MakeDictionary(VariantRecords(false)).bytes);
   // The header counts three records, but there are none to read.
-  WriteFile(dir.File("bad.dic"), BuildDictionary({}, {.nword = 3}).bytes);
+  WriteFile(dir.File("bad.dic"), MakeDictionary({}, {.nword = 3}).bytes);
   WriteFile(dir.File("old.tsv"), "precious\n");
   fs::create_directories(dir.File("full"));
   WriteFile(dir.File("full/keep"), "kept\n");

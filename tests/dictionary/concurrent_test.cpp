@@ -17,7 +17,7 @@ TEST(Concurrent, CursorsAndLookupsOnOtherThreadsSeeWhatOneThreadSees) {
   Options o;
   o.encoding = Encoding::kBocu1;
   o.block_size = 128;
-  Opened d(BuildDictionary(records, o).bytes);
+  Opened d(MakeDictionary(records, o).bytes);
   const std::vector<Texts> all = ReadAll(d.reader);
   const std::vector<Texts> hitsOfA = LookupAll(d.reader, "a", false, 0);
   ASSERT_EQ(all.size(), records.size());
@@ -48,10 +48,14 @@ TEST(Concurrent, CursorsAndLookupsOnOtherThreadsSeeWhatOneThreadSees) {
 TEST(Concurrent, ExportOnAnotherThreadWhileLookingUp) {
   std::mt19937 random(5);
   const std::vector<Record> records = RandomRecords(random, 3000, false, false);
-  Opened d(BuildDictionary(records).bytes);
+  Opened d(MakeDictionary(records).bytes);
   const std::string target = d.dir.File("out.txt").string();
   ExportStats stats;
-  std::thread exporter([&] { ExportPlainText(d.reader, target, {}, {-1}, &stats); });
+  // The export's thread holds the open file, not the reader (which this
+  // thread alone uses).
+  std::thread exporter([&, source = d.reader.Source()] {
+    EXPECT_TRUE(ExportPlainText(source, target, {}, {-1}, &stats).IsOk());
+  });
   for (int i = 0; i < 100; ++i) LookupAll(d.reader, i % 2 ? "a" : "b");
   exporter.join();
   EXPECT_EQ(stats.written, 3000);

@@ -25,13 +25,13 @@ std::vector<Record> Sample() {
 BuiltDictionary Built(bool index32 = false, int dataGap = 0) {
   Options o;
   o.block_size = 64;
-  o.records_per_area = 4;
+  o.recordsPerArea = 4;
   o.index32 = index32;
   o.data_gap = dataGap;
-  return BuildDictionary(Sample(), o);
+  return MakeDictionary(Sample(), o);
 }
 
-uint64_t At(const AreaLayout& a, uint32_t offset) { return a.file_offset + offset; }
+uint64_t At(const AreaLayout& a, uint32_t offset) { return a.fileOffset + offset; }
 
 // Replaces every zero byte in [from, to) so that no text ends there.
 void NoZeros(std::vector<uint8_t>& b, uint64_t from, uint64_t to, uint8_t with) {
@@ -57,19 +57,19 @@ TEST(Damaged, EveryDamageGivesACleanResultAndGoodAreasAreStillRead) {
       {"nindex2 negative", [](Bytes& b, const Layout&) { PutLe32(b, 192, 0x80000000u); }, 0},
       {"nindex2 huge", [](Bytes& b, const Layout&) { PutLe32(b, 192, 0x7FFFFFFF); }, 40},
       {"index block past the end",
-       [](Bytes& b, const Layout& l) { PutLe16(b, l.entries[3].file_offset, 0xFFFF); }, 36},
+       [](Bytes& b, const Layout& l) { PutLe16(b, l.entries[3].fileOffset, 0xFFFF); }, 36},
       {"negative block positions", [](Bytes& b, const Layout&) { PutLe32(b, 184, 0x80000000u); }, 0},
       {"huge data gap", [](Bytes& b, const Layout&) { PutLe32(b, 184, 0x7FFFFFFF); }, 0},
       {"index_block negative", [](Bytes& b, const Layout&) { PutLe16(b, 148, 0x8000); }, 0},
-      {"area word 0", [](Bytes& b, const Layout& l) { PutLe16(b, l.areas[1].file_offset, 0); }, 36},
+      {"area word 0", [](Bytes& b, const Layout& l) { PutLe16(b, l.areas[1].fileOffset, 0); }, 36},
       {"last area claims 32767 blocks",
-       [](Bytes& b, const Layout& l) { PutLe16(b, l.areas[9].file_offset, 0x7FFF); }, 40},
+       [](Bytes& b, const Layout& l) { PutLe16(b, l.areas[9].fileOffset, 0x7FFF); }, 40},
       {"area claims the next area's blocks",
-       [](Bytes& b, const Layout& l) { PutLe16(b, l.areas[4].file_offset, 0x7FFF); }, 40},
+       [](Bytes& b, const Layout& l) { PutLe16(b, l.areas[4].fileOffset, 0x7FFF); }, 40},
       {"file cut inside an area word",
-       [](Bytes& b, const Layout& l) { b.resize(l.areas[9].file_offset + 1); }, 36},
+       [](Bytes& b, const Layout& l) { b.resize(l.areas[9].fileOffset + 1); }, 36},
       {"file cut inside the index",
-       [](Bytes& b, const Layout& l) { b.resize(l.entries[5].key_file_offset + 1); }, 0},
+       [](Bytes& b, const Layout& l) { b.resize(l.entries[5].keyFileOffset + 1); }, 0},
       {"first record of the first area ends it",
        [](Bytes& b, const Layout& l) { PutLe16(b, At(l.areas[0], 2), 0); }, 36},
       {"record length past the area",
@@ -77,7 +77,7 @@ TEST(Damaged, EveryDamageGivesACleanResultAndGoodAreasAreStillRead) {
       {"record length too small for its tail",
        [](Bytes& b, const Layout& l) { PutLe16(b, At(l.areas[2], l.areas[2].records[1].offset), 1); }, 37},
       {"prefix beyond the previous headword",
-       [](Bytes& b, const Layout& l) { b[At(l.areas[2], l.areas[2].records[1].prefix_offset)] = 200; }, 37},
+       [](Bytes& b, const Layout& l) { b[At(l.areas[2], l.areas[2].records[1].prefixOffset)] = 200; }, 37},
       {"first tail without zero byte",
        [](Bytes& b, const Layout& l) {
          NoZeros(b, At(l.areas[4], l.areas[4].records[0].tail.offset), At(l.areas[4], 64), 'z');
@@ -85,30 +85,30 @@ TEST(Damaged, EveryDamageGivesACleanResultAndGoodAreasAreStillRead) {
       {"extended translation without zero byte",
        [](Bytes& b, const Layout& l) {
          const AreaLayout& a = l.areas[3];
-         NoZeros(b, At(a, a.records[0].translation.offset), At(a, a.block_count * 64), 't');
+         NoZeros(b, At(a, a.records[0].translation.offset), At(a, a.blockCount * 64), 't');
        }, 36},
       {"example without zero byte",
        [](Bytes& b, const Layout& l) {
          const AreaLayout& a = l.areas[3];
-         NoZeros(b, At(a, a.records[3].example.offset), At(a, a.block_count * 64), 'e');
+         NoZeros(b, At(a, a.records[3].example.offset), At(a, a.blockCount * 64), 'e');
        }, 39},
       {"example tag made a sized field past the area",
-       [](Bytes& b, const Layout& l) { b[At(l.areas[3], l.areas[3].records[3].fields[0].tag_offset)] = 0x11; }, 39},
+       [](Bytes& b, const Layout& l) { b[At(l.areas[3], l.areas[3].records[3].fields[0].tagOffset)] = 0x11; }, 39},
       {"sized field past its record",
        [](Bytes& b, const Layout& l) {
-         const uint64_t tag = At(l.areas[3], l.areas[3].records[0].fields[0].tag_offset);
+         const uint64_t tag = At(l.areas[3], l.areas[3].records[0].fields[0].tagOffset);
          b[tag] = 0x10;
          PutLe16(b, tag + 1, 5);
        }, 40},
       {"every data byte 0xFF",
-       [](Bytes& b, const Layout& l) { std::fill(b.begin() + l.data_offset, b.end(), 0xFF); }, 0},
+       [](Bytes& b, const Layout& l) { std::fill(b.begin() + l.dataOffset, b.end(), 0xFF); }, 0},
       {"index key of more than 1027 bytes",
-       [](Bytes& b, const Layout& l) { NoZeros(b, l.entries[5].key_file_offset, l.data_offset, 'k'); },
+       [](Bytes& b, const Layout& l) { NoZeros(b, l.entries[5].keyFileOffset, l.dataOffset, 'k'); },
        20, Case::kGap},
       {"32-bit block number with a negative position",
-       [](Bytes& b, const Layout& l) { PutLe32(b, l.entries[3].file_offset, 0x80000000u); }, 36, Case::kIndex32},
+       [](Bytes& b, const Layout& l) { PutLe32(b, l.entries[3].fileOffset, 0x80000000u); }, 36, Case::kIndex32},
       {"32-bit block number past the end",
-       [](Bytes& b, const Layout& l) { PutLe32(b, l.entries[3].file_offset, 0x7FFFFFFF); }, 36, Case::kIndex32},
+       [](Bytes& b, const Layout& l) { PutLe32(b, l.entries[3].fileOffset, 0x7FFFFFFF); }, 36, Case::kIndex32},
       {"negative data_gap", [](Bytes& b, const Layout&) { PutLe32(b, 184, static_cast<uint32_t>(-64)); },
        40, Case::kPlain, false},
       {"index_blkbit 1 on a 16-bit index", [](Bytes& b, const Layout&) { b[182] = 1; }, 40, Case::kPlain, false},
@@ -141,15 +141,15 @@ TEST(Damaged, AnEmptyFirstHeadwordIsReadAndAZeroEntryBehindItEndsTheIndex) {
   records.push_back({.headword = "", .translation = "empty"});
   Options o;
   o.block_size = 64;
-  o.records_per_area = 4;
-  const BuiltDictionary built = BuildDictionary(records, o);
+  o.recordsPerArea = 4;
+  const BuiltDictionary built = MakeDictionary(records, o);
   ASSERT_TRUE(built.layout.entries[0].key.empty() && built.layout.entries[0].block == 0);
   Opened d(built.bytes);
   EXPECT_EQ(ReadAll(d.reader).size(), 41u);
   EXPECT_EQ(LookupAll(d.reader, "", false, 0).size(), 41u);
   EXPECT_EQ(LookupAll(d.reader, "w0").size(), 10u);
   Bytes cut = built.bytes;
-  std::fill_n(cut.begin() + static_cast<long>(built.layout.entries[5].file_offset), 3, 0);
+  std::fill_n(cut.begin() + static_cast<long>(built.layout.entries[5].fileOffset), 3, 0);
   Opened ended(cut);
   EXPECT_EQ(ReadAll(ended.reader).size(), 20u);  // entries 0 to 4, 4 records each
 }
@@ -197,12 +197,12 @@ TEST(Damaged, WorkStaysInProportionToTheFile) {
   EXPECT_FALSE(index.BlockReadBefore(3, 0));
   DicBlockReader reader(odd.reader.Source()->file, odd.reader.Source()->header);
   ASSERT_TRUE(reader.LoadBlock(0, index.AreaBlockLimit(1)));
-  EXPECT_EQ(reader.GetDataSize(), 5u * 64);
+  EXPECT_EQ(reader.DataSize(), 5u * 64);
 }
 
 TEST(Damaged, FileChangingUnderAnOpenReader) {
   const BuiltDictionary built = Built();
-  const BuiltDictionary other = BuildDictionary({{.headword = "w05", .translation = "y"}});
+  const BuiltDictionary other = MakeDictionary({{.headword = "w05", .translation = "y"}});
   const std::function<void(const std::string&)> changes[] = {
       [&](const std::string& p) { std::filesystem::resize_file(p, built.bytes.size() / 2); },
       [&](const std::string& p) { std::filesystem::resize_file(p, 0); },
@@ -215,7 +215,7 @@ TEST(Damaged, FileChangingUnderAnOpenReader) {
   };
   for (const auto& change : changes) {
     Opened d(built.bytes);
-    ASSERT_EQ(d.reader.Lookup(u"w0", false, 0, nullptr), 10u);
+    ASSERT_EQ(d.reader.Lookup(u"w0", false, 0).count, 10u);
     change(d.path);
     RecordText t;
     for (uint32_t i = 0; i < 10; ++i) {

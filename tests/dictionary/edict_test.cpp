@@ -54,9 +54,9 @@ TEST(RealData, EdictLookupsMatchAPlainScan) {
     Options o;
     o.encoding = v6 ? Encoding::kBocu1 : Encoding::kCp932;
     o.version = v6 ? 0x0600 : 0x0500;
-    o.area_blocks = 4;
-    o.record_layout = false;
-    Opened d(BuildDictionary(records, o).bytes);
+    o.areaBlocks = 4;
+    o.recordLayout = false;
+    Opened d(MakeDictionary(records, o).bytes);
     std::mt19937 random(7);
     int checked = 0;
     for (int k = 0; k < 300; ++k) {

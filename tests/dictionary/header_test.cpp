@@ -37,7 +37,7 @@ TEST(Header, FieldsAreTestedInOrderAndTheFirstFailureNamesTheCause) {
   for (const Case& c : cases) {
     Options o;
     o.version = c.version;
-    o.signature_offset = c.signatureOffset;
+    o.signatureOffset = c.signatureOffset;
     std::vector<uint8_t> raw = MakeHeader(o);
     PutLe16(raw, header_offset::kHeaderSize, static_cast<uint16_t>(c.headerSize));
     PutLe16(raw, header_offset::kBlockSize, static_cast<uint16_t>(c.blockSize));
@@ -94,36 +94,40 @@ TEST(Open, FailuresSayWhyAndKeepWhatTheyShould) {
   TempDir dir;
   Options v3;
   v3.version = 0x0301;
-  WriteFile(dir.File("good.dic"), BuildDictionary({{.headword = "a", .translation = "b"}}).bytes);
+  WriteFile(dir.File("good.dic"), MakeDictionary({{.headword = "a", .translation = "b"}}).bytes);
   WriteFile(dir.File("v3.dic"), MakeHeader(v3));
   WriteFile(dir.File("short.dic"), std::string(100, 'A'));
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
   DicReader reader;
   EXPECT_EQ(reader.GetHeader().version(), 0);  // all zero before any open
-  ASSERT_TRUE(reader.Open(dir.File("good.dic")));
-  EXPECT_FALSE(reader.Open(dir.File("v3.dic")));  // open already: stays usable
+  ASSERT_TRUE(reader.Open(dir.File("good.dic")).IsOk());
+  // Open already: stays usable.
+  EXPECT_EQ(reader.Open(dir.File("v3.dic")).Code(), StatusCode::kInvalidArgument);
   EXPECT_EQ(reader.GetVersionMajor(), 5);
-  EXPECT_EQ(reader.Lookup(u"a", false, 0, nullptr), 1u);
+  EXPECT_EQ(reader.Lookup(u"a", false, 0).count, 1u);
   reader.Close();
   struct Case {
     const char* name;
     const char* cause;
+    StatusCode code;
     int major;  // what GetVersionMajor gives after the failure
   };
-  for (const Case& c : {Case{"v3.dic", "version 3.01 below 4.00 (field at offset 140)", 3},
-                        Case{"short.dic", "100 bytes", 3},  // header copy untouched
-                        Case{"none.dic", "No such file", 3}, Case{"fifo", "is a FIFO", 3},
-                        Case{"", "is a folder", 3}}) {
-    EXPECT_FALSE(reader.Open(dir.File(c.name)));
+  for (const Case& c : {Case{"v3.dic", "version 3.01 below 4.00 (field at offset 140)", StatusCode::kUnsupported, 3},
+                        Case{"short.dic", "100 bytes", StatusCode::kCorrupt, 3},  // header copy untouched
+                        Case{"none.dic", "No such file", StatusCode::kNotFound, 3},
+                        Case{"fifo", "is a FIFO", StatusCode::kInvalidArgument, 3},
+                        Case{"", "is a folder", StatusCode::kInvalidArgument, 3}}) {
+    const Status opened = reader.Open(dir.File(c.name));
+    EXPECT_EQ(opened.Code(), c.code) << c.name;
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_NE(reader.LastError().find(c.cause), std::string::npos) << reader.LastError();
+    EXPECT_NE(opened.Message().find(c.cause), std::string::npos) << opened.Message();
     EXPECT_EQ(reader.GetVersionMajor(), c.major);
     EXPECT_EQ(reader.GetHeader().version(), 0x0301);
   }
   // A path is the file system's bytes: a name that is not UTF-8 opens.
   const std::string odd = dir.File("caf\xE9.dic").string();
   std::filesystem::copy_file(dir.File("good.dic"), odd);
-  EXPECT_TRUE(reader.Open(odd)) << reader.LastError();
+  EXPECT_TRUE(reader.Open(odd).IsOk());
 }
 
 std::string Report(const DicHeader& h, int32_t capacity = 2048) {

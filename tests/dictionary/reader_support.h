@@ -36,7 +36,7 @@ class Opened {
  public:
   explicit Opened(std::span<const uint8_t> bytes) : path(dir.File("t.dic").string()) {
     WriteFile(path, bytes);
-    opened = reader.Open(path);
+    opened = reader.Open(path).IsOk();
   }
   TempDir dir;
   std::string path;
@@ -58,17 +58,22 @@ inline std::vector<Texts> ReadAll(DicReader& reader, const TextCapacities& caps 
   return out;
 }
 
+// Hit i of the last lookup with its texts.
+inline Texts HitTexts(DicReader& reader, uint32_t i, const TextCapacities& caps = kWholeTexts) {
+  RecordText t;
+  EXPECT_TRUE(reader.GetHit(i, &t, caps)) << "hit " << i;
+  return ToUtf8(t);
+}
+
 // Every hit of a lookup with its texts.
 inline std::vector<Texts> LookupAll(DicReader& reader, const std::string& key, bool wholeWord = false,
                                     int limit = kWindowHitLimit, bool* truncated = nullptr,
                                     const TextCapacities& caps = kWholeTexts) {
-  const uint32_t n = reader.Lookup(Utf8ToUtf16(key), wholeWord, limit, truncated);
+  const LookupResult found = reader.Lookup(Utf8ToUtf16(key), wholeWord, limit);
+  const uint32_t n = found.count;
+  if (truncated != nullptr) *truncated = found.truncated;
   std::vector<Texts> out;
-  RecordText t;
-  for (uint32_t i = 0; i < n; ++i) {
-    EXPECT_TRUE(reader.GetHit(i, &t, caps)) << "hit " << i;
-    out.push_back(ToUtf8(t));
-  }
+  for (uint32_t i = 0; i < n; ++i) out.push_back(HitTexts(reader, i, caps));
   return out;
 }
 
@@ -88,7 +93,7 @@ inline std::vector<Texts> Expected(const BuiltDictionary& built, const std::vect
     for (const RecordLayout& r : area.records) {
       const Record& s = records[r.source];
       out.push_back({s.headword, s.translation, s.example, s.pronunciation, s.attribute & 0x0F,
-                     {static_cast<int32_t>(a), static_cast<int32_t>(area.first_block),
+                     {static_cast<int32_t>(a), static_cast<int32_t>(area.firstBlock),
                       static_cast<int32_t>(r.offset)}});
     }
   }

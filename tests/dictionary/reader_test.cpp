@@ -13,7 +13,7 @@ struct Variant {
   Encoding encoding;
   uint16_t version;
   int blockSize;
-  int perArea;  // 0: as many as fit in area_blocks
+  int perArea;  // 0: as many as fit in areaBlocks
   int areaBlocks;
   LengthWidth lengths;
   bool index32;
@@ -39,13 +39,13 @@ Options OptionsOf(const Variant& v) {
   o.encoding = v.encoding;
   o.version = v.version;
   o.block_size = v.blockSize;
-  o.records_per_area = v.perArea;
-  o.area_blocks = v.areaBlocks;
+  o.recordsPerArea = v.perArea;
+  o.areaBlocks = v.areaBlocks;
   o.lengths = v.lengths;
   o.index32 = v.index32;
   o.header_size = v.headerSize;
   o.data_gap = v.dataGap;
-  o.signature_offset = v.signatureOffset;
+  o.signatureOffset = v.signatureOffset;
   return o;
 }
 
@@ -82,9 +82,9 @@ TEST(Reader, EveryVariantReadsBackAsWrittenAndLooksUpAsTheModelSays) {
   for (const Variant& v : kVariants) {
     const bool bocu = v.encoding == Encoding::kBocu1, v6 = v.version >= 0x0600;
     const std::vector<Record> records = RandomRecords(random, 300, bocu, v6);
-    const BuiltDictionary built = BuildDictionary(records, OptionsOf(v));
+    const BuiltDictionary built = MakeDictionary(records, OptionsOf(v));
     Opened d(built.bytes);
-    ASSERT_TRUE(d.opened) << d.reader.LastError();
+    ASSERT_TRUE(d.opened);
     const std::vector<Texts> all = Expected(built, records);
     SCOPED_TRACE(::testing::Message() << "version " << std::hex << v.version << " block size "
                                       << std::dec << v.blockSize);
@@ -106,6 +106,23 @@ TEST(Reader, EveryVariantReadsBackAsWrittenAndLooksUpAsTheModelSays) {
           EXPECT_EQ(hits, Model(all, key, bocu, v6, whole, limit, &expectedTruncated))
               << "key " << key << (whole ? " whole word" : "") << " limit " << limit;
           EXPECT_EQ(truncated, expectedTruncated) << key;
+        }
+        // Page by page, each lookup going on behind the last hit of the one
+        // before, and each hit read again by its position.
+        bool truncated = false;
+        const std::vector<Texts> unlimited = Model(all, key, bocu, v6, whole, 0, &truncated);
+        std::vector<Texts> paged = LookupAll(d.reader, key, whole, 2, &truncated);
+        while (truncated) {
+          const LookupResult page =
+              d.reader.LookupAfter(Utf8ToUtf16(key), whole, paged.back().position, 1 + k % 3);
+          truncated = page.truncated;
+          for (uint32_t i = 0; i < page.count; ++i) paged.push_back(HitTexts(d.reader, i));
+        }
+        ASSERT_EQ(paged, unlimited) << "key " << key << (whole ? " whole word" : "");
+        RecordText t;
+        for (const Texts& hit : paged) {
+          ASSERT_TRUE(d.reader.GetHit(hit.position, &t, kWholeTexts));
+          EXPECT_EQ(ToUtf8(t), hit);
         }
       }
     }
@@ -149,8 +166,8 @@ TEST(Lookup, Cases) {
     o.encoding = c.encoding;
     o.version = c.version;
     o.block_size = 32;
-    o.records_per_area = 2;
-    Opened d(BuildDictionary(records, o).bytes);
+    o.recordsPerArea = 2;
+    Opened d(MakeDictionary(records, o).bytes);
     EXPECT_EQ(Headwords(LookupAll(d.reader, c.key, c.whole)), c.hits) << c.key;
   }
 }
@@ -159,12 +176,12 @@ TEST(Lookup, LongKeys) {
   // Version 6 searches the first 1,024 units of a longer key.
   Options o;
   o.version = 0x0600;
-  Opened v6(BuildDictionary({{.headword = std::string(1024, 'a'), .translation = "t"}}, o).bytes);
+  Opened v6(MakeDictionary({{.headword = std::string(1024, 'a'), .translation = "t"}}, o).bytes);
   EXPECT_EQ(LookupAll(v6.reader, std::string(1200, 'a')).size(), 1u);
   // A code page 932 key longer than any headword finds nothing, and is not
   // taken for the empty key.
   o.version = 0x0500;
-  Opened v5(BuildDictionary({{.headword = "a", .translation = "t"}}, o).bytes);
+  Opened v5(MakeDictionary({{.headword = "a", .translation = "t"}}, o).bytes);
   EXPECT_TRUE(LookupAll(v5.reader, std::string(1100, 'a')).empty());
   EXPECT_EQ(LookupAll(v5.reader, "").size(), 1u);
 }
@@ -174,9 +191,9 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
   for (const Encoding e : {Encoding::kCp932, Encoding::kBocu1}) {
     Options o;
     o.encoding = e;
-    Opened d(BuildDictionary({{.headword = "h", .translation = longText, .example = "あいう",
+    Opened d(MakeDictionary({{.headword = "h", .translation = longText, .example = "あいう",
                                .pronunciation = "A B\x1f"}}, o).bytes);
-    ASSERT_EQ(d.reader.Lookup(u"h", false, 10, nullptr), 1u);
+    ASSERT_EQ(d.reader.Lookup(u"h", false, 10).count, 1u);
     RecordText t;
     ASSERT_TRUE(d.reader.GetHit(0, &t, {10, 3000, 3, 1000}));
     // BOCU-1 cuts to capacity - 1 units; code page 932 to whole characters
@@ -204,8 +221,8 @@ TEST(GetHit, CutsAtTheCapacitiesAndSubstitutes) {
 }
 
 TEST(SequentialReading, CodePage932PronunciationIsTakenByteForByte) {
-  Record r{.headword = "h", .translation = "t", .pronunciation = "\x41\xE9", .raw_text = true};
-  Opened d(BuildDictionary({r}).bytes);
+  Record r{.headword = "h", .translation = "t", .pronunciation = "\x41\xE9", .rawText = true};
+  Opened d(MakeDictionary({r}).bytes);
   RecordText t;
   ASSERT_TRUE(d.reader.Rewind());
   ASSERT_EQ(d.reader.ReadNext(&t), ReadStatus::kRecord);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dictionary/dic_block_reader.h"
+#include "dictionary/record_decoder.h"
 #include "tests/dictionary/reader_support.h"
 
 namespace kebu::testing {
@@ -87,7 +88,7 @@ TEST(ParseRecord, FieldListsAndAttributeBitsAsWritten) {
       {{.headword = "a", .translation = "t", .example = "first", .extra = {{1, "second"}}}, 0, "second", ""},
       {{.headword = "a", .translation = "t", .extended = true}, 0, "", ""},
       {{.headword = "a", .translation = "t", .extra = {{0x80, ""}, {1, "late"}}}, 0, "", ""},
-      {{.headword = "a", .translation = "t", .example = "e", .end_tag = false}, 0, "e", ""},
+      {{.headword = "a", .translation = "t", .example = "e", .endTag = false}, 0, "e", ""},
   };
   for (const Encoding e : {Encoding::kCp932, Encoding::kBocu1}) {
     for (const LengthWidth width : {LengthWidth::k2, LengthWidth::k4}) {
@@ -95,7 +96,7 @@ TEST(ParseRecord, FieldListsAndAttributeBitsAsWritten) {
         Options o;
         o.encoding = e;
         o.lengths = width;
-        const BuiltDictionary built = BuildDictionary({c.record, {.headword = "b", .translation = "u"}}, o);
+        const BuiltDictionary built = MakeDictionary({c.record, {.headword = "b", .translation = "u"}}, o);
         const std::vector<Parsed> parsed = ParseAll(built.bytes);
         ASSERT_EQ(parsed.size(), 2u);
         EXPECT_EQ(parsed[0].attribute, c.attribute);
@@ -133,6 +134,42 @@ TEST(ParseRecord, BrokenRecordsEndTheArea) {
     const std::vector<Parsed> parsed = ParseAll(InArea(c.content, Encoding::kCp932, false, c.blockSize));
     EXPECT_EQ(parsed.size(), c.good) << ::testing::PrintToString(Bytes(c.content.begin(), c.content.begin() + 12));
   }
+}
+
+TEST(DecodeRecord, EveryTextMustLieInsideTheArea) {
+  const uint8_t area[8] = {'t', 'r', 'a', 'n', 's', 'l', 'a', 't'};
+  const uint8_t headword[] = {'h', 'w', 0};
+  struct Case {
+    int32_t offset;
+    uint16_t length;
+    int field;  // 0 translation, 1 example, 2 pronunciation
+    PronunciationRule rule;
+    bool decoded;
+  };
+  const Case cases[] = {
+      {0, 8, 0, PronunciationRule::kText, true},    {4, 4, 1, PronunciationRule::kText, true},
+      {8, 0, 2, PronunciationRule::kText, true},    {4, 5, 0, PronunciationRule::kText, false},
+      {-1, 1, 1, PronunciationRule::kText, false},  {7, 2, 2, PronunciationRule::kBytes, false},
+      {7, 2, 2, PronunciationRule::kLeftOut, true},  // not read, so not looked at
+  };
+  for (const Case& c : cases) {
+    RawRecord r{.headword = headword, .area = area, .areaSize = sizeof area};
+    r.fields.headwordLength = 2;
+    int32_t* offsets[] = {&r.fields.translationOffset, &r.fields.exampleOffset, &r.fields.pronunciationOffset};
+    uint16_t* lengths[] = {&r.fields.translationLength, &r.fields.exampleLength, &r.fields.pronunciationLength};
+    *offsets[c.field] = c.offset;
+    *lengths[c.field] = c.length;
+    RecordText t;
+    t.example = u"old";
+    EXPECT_EQ(DecodeRecord(r, false, {kWholeTexts, c.rule}, &t), c.decoded) << c.offset << "+" << c.length;
+    EXPECT_EQ(t.headword, c.decoded ? u"hw" : u"");
+    EXPECT_EQ(t.example, c.decoded && c.field == 1 ? u"slat" : u"");
+  }
+  // A headword without bytes to read.
+  RecordText t;
+  RawRecord none{.area = area, .areaSize = sizeof area};
+  none.fields.headwordLength = 2;
+  EXPECT_FALSE(DecodeRecord(none, true, {}, &t));
 }
 
 }  // namespace

@@ -45,11 +45,11 @@ TEST(Export, WritesEveryRecordInTheFormatOfItsLines) {
     Options o;
     o.encoding = e;
     o.block_size = 256;
-    const BuiltDictionary built = BuildDictionary(records, o);
+    const BuiltDictionary built = MakeDictionary(records, o);
     Opened d(built.bytes);
     const std::string target = d.dir.File("out.txt").string();
     ExportStats stats;
-    ASSERT_EQ(ExportPlainText(d.reader, target, {}, {-1}, &stats), ExportResult::kDone);
+    ASSERT_TRUE(ExportPlainText(d.reader.Source(), target, {}, {-1}, &stats).IsOk());
     // The long texts as the window shows them: BOCU-1 keeps one unit less.
     std::vector<Record> shown = records;
     Record& cut = shown[records.size() - 2];
@@ -69,13 +69,13 @@ TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
     records.push_back({.headword = "w" + std::to_string(100000 + i), .translation = i == 5 ? "" : "t"});
   }
   Options o;
-  o.records_per_area = 1;
-  Opened d(BuildDictionary(records, o).bytes);
+  o.recordsPerArea = 1;
+  Opened d(MakeDictionary(records, o).bytes);
   std::vector<std::string> titles;
   ExportHooks hooks;
   hooks.progress = [&](const ExportStats& s) { titles.push_back(ProgressTitle(s)); };
   ExportStats stats;
-  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("a.txt"), hooks, {}, &stats), ExportResult::kDone);
+  ASSERT_TRUE(ExportPlainText(d.reader.Source(), d.dir.File("a.txt"), hooks, {}, &stats).IsOk());
   // Entries 0 to 10,000 whole, then the first record of entry 10,001.
   EXPECT_EQ(stats.written, 10002);
   EXPECT_TRUE(stats.stoppedByRule);
@@ -83,7 +83,7 @@ TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
   EXPECT_EQ(titles[0], "1000 / 10003 (9%)");
   EXPECT_EQ(titles[9], "10000 / 10003 (99%)");
   EXPECT_EQ(titles[10], "10002 / 10003 (99%)");
-  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("b.txt"), {}, {-1}, &stats), ExportResult::kDone);
+  ASSERT_TRUE(ExportPlainText(d.reader.Source(), d.dir.File("b.txt"), {}, {-1}, &stats).IsOk());
   EXPECT_EQ(stats.written, 10003);
   EXPECT_FALSE(stats.stoppedByRule);
   ExportStats none;
@@ -93,42 +93,42 @@ TEST(Export, ProgressCountsEveryRecordAndTheStopRuleEndsAfterEntry10000) {
 
 TEST(Export, OutputNeverDestroysData) {
   std::mt19937 random(2);
-  const BuiltDictionary built = BuildDictionary(RandomRecords(random, 3000, false, false));
+  const BuiltDictionary built = MakeDictionary(RandomRecords(random, 3000, false, false));
   struct Case {
     const char* name;
     // Prepares the folder and returns the target; `flag` is the cancel flag.
     std::function<std::string(Opened&, std::atomic<bool>& flag)> prepare;
-    ExportResult result;
+    StatusCode result;
     size_t files = 2;  // in the folder afterwards: the dictionary, old.txt, and links made
     const char* says = nullptr;
     bool lines = false;  // a conversion to TSV instead of the export
   };
   const Case cases[] = {
-      {"the dictionary itself", [](Opened& d, auto&) { return d.path; }, ExportResult::kSameFile, 2,
+      {"the dictionary itself", [](Opened& d, auto&) { return d.path; }, StatusCode::kInvalidArgument, 2,
        "is the dictionary being read"},
       {"a link to it",
        [](Opened& d, auto&) {
          std::filesystem::create_symlink(d.path, d.dir.File("link"));
          return d.dir.File("link").string();
-       }, ExportResult::kSameFile, 3},
+       }, StatusCode::kInvalidArgument, 3},
       {"another name of it",
        [](Opened& d, auto&) {
          std::filesystem::create_hard_link(d.path, d.dir.File("hard"));
          return d.dir.File("hard").string();
-       }, ExportResult::kSameFile, 3},
+       }, StatusCode::kInvalidArgument, 3},
       {"cancelled", [](Opened& d, auto& flag) { flag = true; return d.dir.File("old.txt").string(); },
-       ExportResult::kCancelled},
+       StatusCode::kCancelled},
       {"a conversion cancelled",
        [](Opened& d, auto& flag) { flag = true; return d.dir.File("old.txt").string(); },
-       ExportResult::kCancelled, 2, nullptr, true},
+       StatusCode::kCancelled, 2, nullptr, true},
       {"a file size limit", [](Opened& d, auto&) { return d.dir.File("old.txt").string(); },
-       ExportResult::kWriteError},
-      {"a folder", [](Opened& d, auto&) { return d.dir.path().string(); }, ExportResult::kCannotCreate,
+       StatusCode::kIoError},
+      {"a folder", [](Opened& d, auto&) { return d.dir.path().string(); }, StatusCode::kInvalidArgument,
        2, "is a folder"},
       {"a missing folder", [](Opened& d, auto&) { return d.dir.File("none/out.txt").string(); },
-       ExportResult::kCannotCreate, 2, "No such file"},
+       StatusCode::kIoError, 2, "No such file"},
       {"a device that is full", [](Opened&, auto&) { return std::string("/dev/full"); },
-       ExportResult::kWriteError},
+       StatusCode::kIoError},
   };
   for (const Case& c : cases) {
     Opened d(built.bytes);
@@ -138,7 +138,7 @@ TEST(Export, OutputNeverDestroysData) {
     ExportHooks hooks;
     hooks.cancel = &flag;
     rlimit old{};
-    const bool limited = c.result == ExportResult::kWriteError && target != "/dev/full";
+    const bool limited = c.result == StatusCode::kIoError && target != "/dev/full" && c.says == nullptr;
     if (limited) {
       ::signal(SIGXFSZ, SIG_IGN);
       getrlimit(RLIMIT_FSIZE, &old);
@@ -147,14 +147,13 @@ TEST(Export, OutputNeverDestroysData) {
       setrlimit(RLIMIT_FSIZE, &small);
     }
     ExportStats stats;
-    EXPECT_EQ(c.lines ? ConvertToLines(d.reader, target, LineFormat::kTsv, hooks, &stats)
-                      : ExportPlainText(d.reader, target, hooks, {-1}, &stats),
-              c.result)
-        << c.name;
+    const Status result = c.lines ? ConvertToLines(d.reader.Source(), target, LineFormat::kTsv, hooks, &stats)
+                                  : ExportPlainText(d.reader.Source(), target, hooks, {-1}, &stats);
+    EXPECT_EQ(result.Code(), c.result) << c.name;
     if (limited) setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_FALSE(stats.error.empty()) << c.name;
+    EXPECT_FALSE(result.Message().empty()) << c.name;
     if (c.says != nullptr) {
-      EXPECT_NE(stats.error.find(c.says), std::string::npos) << stats.error;
+      EXPECT_NE(result.Message().find(c.says), std::string::npos) << result.Message();
     }
     // Nothing replaced, nothing left behind.
     EXPECT_EQ(ReadFile(d.path), built.bytes) << c.name;
@@ -166,11 +165,11 @@ TEST(Export, OutputNeverDestroysData) {
 }
 
 TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
-  Opened d(BuildDictionary({{.headword = "a", .translation = "b"}}).bytes);
+  Opened d(MakeDictionary({{.headword = "a", .translation = "b"}}).bytes);
   const std::string target = d.dir.File("out.txt").string();
   WriteFile(target, "old");
   ::chmod(target.c_str(), 0640);
-  ASSERT_EQ(ExportPlainText(d.reader, target, {}), ExportResult::kDone);
+  ASSERT_TRUE(ExportPlainText(d.reader.Source(), target, {}).IsOk());
   struct stat st;
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -178,34 +177,33 @@ TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
   const std::string exported = ReadText(target);
   WriteFile(target, "old");
   std::filesystem::create_symlink(target, d.dir.File("link.txt"));
-  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("link.txt"), {}), ExportResult::kDone);
+  ASSERT_TRUE(ExportPlainText(d.reader.Source(), d.dir.File("link.txt"), {}).IsOk());
   EXPECT_TRUE(std::filesystem::is_symlink(d.dir.File("link.txt")));
   EXPECT_EQ(ReadText(target), exported);
   const mode_t mask = ::umask(022);
-  ASSERT_EQ(ExportPlainText(d.reader, d.dir.File("new.txt"), {}), ExportResult::kDone);
+  ASSERT_TRUE(ExportPlainText(d.reader.Source(), d.dir.File("new.txt"), {}).IsOk());
   ::umask(mask);
   ASSERT_EQ(::stat(d.dir.File("new.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
   // The header counts records, but none can be read: said, and the target
   // stays as it was.
-  std::vector<uint8_t> bytes = BuildDictionary({{.headword = "a", .translation = "b"}}).bytes;
+  std::vector<uint8_t> bytes = MakeDictionary({{.headword = "a", .translation = "b"}}).bytes;
   bytes.resize(bytes.size() - 1024);
   Opened broken(bytes);
   WriteFile(broken.dir.File("keep.txt"), "kept");
   ExportStats stats;
-  EXPECT_EQ(ExportPlainText(broken.reader, broken.dir.File("keep.txt"), {}, {}, &stats),
-            ExportResult::kNoRecords);
+  EXPECT_EQ(ExportPlainText(broken.reader.Source(), broken.dir.File("keep.txt"), {}, {}, &stats).Code(),
+            StatusCode::kCorrupt);
   EXPECT_EQ(ReadText(broken.dir.File("keep.txt")), "kept");
-  DicReader closed;
-  EXPECT_EQ(ExportPlainText(closed, target, {}), ExportResult::kNoDictionary);
+  EXPECT_EQ(ExportPlainText(nullptr, target, {}).Code(), StatusCode::kInvalidArgument);
 }
 
 TEST(Export, ACommittedOutputClosesItsDescriptorOnlyOnce) {
   TempDir dir;
   std::optional<AtomicOutput> out(std::in_place);
-  ASSERT_TRUE(out->Create(dir.File("out.txt").string()));
-  ASSERT_TRUE(out->Write("x", 1));
-  ASSERT_TRUE(out->Commit());
+  ASSERT_TRUE(out->Create(dir.File("out.txt").string()).IsOk());
+  ASSERT_TRUE(out->Write("x", 1).IsOk());
+  ASSERT_TRUE(out->Commit().IsOk());
   // The next descriptor opened takes the number the output had; closing
   // the output afterwards must leave it open.
   const int other = ::open(dir.File("out.txt").c_str(), O_RDONLY);

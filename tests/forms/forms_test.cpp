@@ -109,7 +109,7 @@ struct Dictionary {
       o.encoding = Encoding::kBocu1;
       o.version = 0x0600;
     }
-    return BuildDictionary(records, o).bytes;
+    return MakeDictionary(records, o).bytes;
   }
   // The translation of the first whole-word hit of the first form.
   std::string FirstHit(const forms::WordMatch& m) {

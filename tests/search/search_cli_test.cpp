@@ -25,7 +25,7 @@ TEST(SearchCommand, ListsTheRecordsThatHoldTheTextWithTheFieldsTheyMatchedInAndE
       {.headword = "rail", .translation = "Railway line", .example = "by RAIL", .pronunciation = "reil"},
       {.headword = "\xe9\x89\x84\xe9\x81\x93", .translation = "railway", .attribute = 2}};
   const std::string dic = dir.File("r.dic").string();
-  WriteFile(dic, BuildDictionary(records, {.encoding = Encoding::kBocu1}).bytes);
+  WriteFile(dic, MakeDictionary(records, {.encoding = Encoding::kBocu1}).bytes);
 
   Outcome r = Kebu(dir, {dic, "RAIL", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;

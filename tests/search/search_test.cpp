@@ -1,7 +1,9 @@
 // The full-text scan against a plain search over the whole texts that
 // sequential reading returns, on writer-made dictionaries of every variant.
 #include <atomic>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "dictionary/dic_reader.h"
@@ -36,7 +38,7 @@ Hits Naive(DicReader& reader, const std::u16string& query, bool exact) {
   return hits;
 }
 
-struct Outcome { Hits hits; TextScanResult result; TextScanStats stats; };
+struct Outcome { Hits hits; Status result; TextScanStats stats; };
 
 // The scan's hits until the callback has `stopAt` of them, setting *cancel at the first.
 Outcome Scan(DicReader& reader, const std::u16string& query, TextScanOptions options,
@@ -70,11 +72,11 @@ TEST(TextScan, FindsWhatAPlainSearchOfTheWholeTextsFinds) {
   using enum LengthWidth;
   const Options variants[] = {
       {.version = 0x400, .encoding = kCp932, .block_size = 64, .lengths = k2},
-      {.version = 0x500, .encoding = kCp932, .block_size = 256, .records_per_area = 3, .lengths = k4},
+      {.version = 0x500, .encoding = kCp932, .block_size = 256, .recordsPerArea = 3, .lengths = k4},
       {.version = 0x600, .encoding = kCp932, .block_size = 1024, .lengths = k2},
-      {.version = 0x400, .encoding = kBocu1, .block_size = 128, .records_per_area = 2, .lengths = k4},
+      {.version = 0x400, .encoding = kBocu1, .block_size = 128, .recordsPerArea = 2, .lengths = k4},
       {.version = 0x500, .encoding = kBocu1, .block_size = 512, .lengths = k2},
-      {.version = 0x600, .encoding = kBocu1, .block_size = 64, .records_per_area = 1, .lengths = k2}};
+      {.version = 0x600, .encoding = kBocu1, .block_size = 64, .recordsPerArea = 1, .lengths = k2}};
   TempDir dir;
   std::mt19937 random(7);
   for (const Options& v : variants) {
@@ -85,9 +87,9 @@ TEST(TextScan, FindsWhatAPlainSearchOfTheWholeTextsFinds) {
       records.push_back({.headword = v.version >= 0x600 ? V6Headword(headword) : headword,
                          .translation = RandomText(random, 8), .example = i % 3 ? "" : RandomText(random, 6)});
     }
-    WriteFile(dir.File("v.dic"), BuildDictionary(records, v).bytes);
+    WriteFile(dir.File("v.dic"), MakeDictionary(records, v).bytes);
     DicReader reader;
-    ASSERT_TRUE(reader.Open(dir.File("v.dic").string()));
+    ASSERT_TRUE(reader.Open(dir.File("v.dic").string()).IsOk());
     // Queries: the pieces alone, and cuts of the stored texts (crossing
     // code page 932 characters) with units swapped for their other case,
     // width or kana.
@@ -119,8 +121,8 @@ class TextScanOnMany : public ::testing::Test {
     std::mt19937 random(3);
     std::vector<Record> records;
     for (int i = 0; i < 2000; ++i) records.push_back({.headword = RandomText(random, 3, u"y"), .translation = RandomText(random, 5)});
-    WriteFile(dir_.File("m.dic"), BuildDictionary(records, {.block_size = 128, .records_per_area = 4}).bytes);
-    ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()));
+    WriteFile(dir_.File("m.dic"), MakeDictionary(records, {.block_size = 128, .recordsPerArea = 4}).bytes);
+    ASSERT_TRUE(reader_.Open(dir_.File("m.dic").string()).IsOk());
     all_ = Naive(reader_, u"a", false);
     ASSERT_GT(all_.size(), 100u);
   }
@@ -135,21 +137,36 @@ TEST_F(TextScanOnMany, EndsWhenCancelledOrWhenTheCallerHasEnough) {
   for (int threads : {1, 2}) {
     std::atomic<bool> cancel{false};
     const Outcome cancelled = Scan(reader_, u"a", {.threads = threads}, SIZE_MAX, &cancel);
-    EXPECT_EQ(cancelled.result, TextScanResult::kCancelled);
+    EXPECT_EQ(cancelled.result.Code(), StatusCode::kCancelled);
     EXPECT_LT(cancelled.hits.size(), all_.size() / 2);
     const Outcome first = Scan(reader_, u"a", {.threads = threads}, 5);
-    EXPECT_EQ(first.result, TextScanResult::kStopped);
+    EXPECT_TRUE(first.result.IsOk() && first.stats.stopped);
     EXPECT_EQ(first.hits, Hits(all_.begin(), all_.begin() + 5));
+    // A callback that throws ends the scan with its failure, the helpers
+    // stopped and joined: on a late hit (one a helper found, with helpers),
+    // and in progress.
+    size_t calls = 0;
+    const Status thrown = ScanText(reader_.Source(), u"a", {.threads = threads}, [&](const TextHit&) {
+      if (++calls == all_.size() - 1) throw std::runtime_error("no room for hits");
+      return true;
+    });
+    EXPECT_EQ(thrown.Code(), StatusCode::kInternal);
+    EXPECT_EQ(thrown.Message(), "no room for hits");
+    TextScanOptions failing{.threads = threads};
+    failing.progress = [](int32_t done, int32_t) {
+      if (done > 0) throw std::bad_alloc();
+    };
+    EXPECT_EQ(ScanText(reader_.Source(), u"a", failing, [](const TextHit&) { return true; }).Code(),
+              StatusCode::kOutOfMemory);
   }
 }
 
 TEST_F(TextScanOnMany, ConcurrentLookupsOnTheSameDictionaryAreUndisturbed) {
-  bool truncated = false;
-  const uint32_t expected = reader_.Lookup(u"a", false, 0, &truncated);
+  const uint32_t expected = reader_.Lookup(u"a", false, 0).count;
   std::atomic<bool> wrong{false};
   std::thread lookups([&] {
     auto lookup = reader_.NewLookup();
-    for (int i = 0; i < 200; ++i) wrong = wrong || lookup->Lookup(u"a", false, 0, &truncated) != expected;
+    for (int i = 0; i < 200; ++i) wrong = wrong || lookup->Lookup(u"a", false, 0).count != expected;
   });
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Scan(reader_, u"a", {.threads = 2}).hits, all_);
   lookups.join();
@@ -165,9 +182,9 @@ TEST(TextScan, EndsCleanlyOnADamagedFile) {
   TempDir dir;
   WriteFile(dir.File("d.dic"), AssembleFile({.block_size = 64}, {{0, "a"}, {1, "b"}, {9999, "c"}, {0, "d"}}, data));
   DicReader reader;
-  ASSERT_TRUE(reader.Open(dir.File("d.dic").string()));
+  ASSERT_TRUE(reader.Open(dir.File("d.dic").string()).IsOk());
   const Outcome o = Scan(reader, u"r", {.threads = 2});
-  EXPECT_EQ(o.result, TextScanResult::kDone);
+  EXPECT_TRUE(o.result.IsOk() && !o.stats.stopped);
   EXPECT_EQ(o.hits, Naive(reader, u"r", false));
   EXPECT_EQ(o.hits.size(), 1u);
   EXPECT_EQ(o.stats.skippedAreas, 2);

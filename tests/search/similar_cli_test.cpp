@@ -13,7 +13,7 @@ TEST(LookupCommand, SuggestsSimilarHeadwordsAndMatchesPatterns) {
     records.push_back({.headword = word, .translation = std::string("of ") + word});
   }
   const std::string dic = dir.File("r.dic").string();
-  WriteFile(dic, BuildDictionary(records).bytes);
+  WriteFile(dic, MakeDictionary(records).bytes);
   const auto kebu = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"lookup", dic});
     return testing::Run(KEBU_BINARY, args);

@@ -150,10 +150,10 @@ std::u16string PatternOf(std::mt19937& random, const std::u16string& form) {
 
 using enum Encoding;
 const Options kVariants[] = {
-    {.version = 0x500, .encoding = kCp932, .block_size = 64, .records_per_area = 3},
+    {.version = 0x500, .encoding = kCp932, .block_size = 64, .recordsPerArea = 3},
     {.version = 0x600, .encoding = kCp932, .block_size = 256},
-    {.version = 0x500, .encoding = kBocu1, .block_size = 128, .records_per_area = 2},
-    {.version = 0x600, .encoding = kBocu1, .block_size = 64, .records_per_area = 4}};
+    {.version = 0x500, .encoding = kBocu1, .block_size = 128, .recordsPerArea = 2},
+    {.version = 0x600, .encoding = kBocu1, .block_size = 64, .recordsPerArea = 4}};
 
 class SimilarOnEveryVariant : public ::testing::Test {
  protected:
@@ -171,12 +171,12 @@ class SimilarOnEveryVariant : public ::testing::Test {
       // (87 90), a lead byte alone at the end next to the same byte as a lead
       // byte (81 40: U+3000), an undefined byte (U+FFFD in one byte).
       for (const std::string raw : {"\x87\x90" "a", "a\x81", "a\x81\x40x", "\x80"}) {
-        if (v.encoding == kCp932) records.push_back({.headword = v.version >= 0x600 ? raw + '\t' + raw : raw, .translation = "t", .raw_text = true});
+        if (v.encoding == kCp932) records.push_back({.headword = v.version >= 0x600 ? raw + '\t' + raw : raw, .translation = "t", .rawText = true});
       }
       auto& reader = readers_.emplace_back(std::make_unique<DicReader>());
       const std::string path = dir_.File(std::to_string(readers_.size()) + ".dic").string();
-      WriteFile(path, BuildDictionary(records, v).bytes);
-      ASSERT_TRUE(reader->Open(path));
+      WriteFile(path, MakeDictionary(records, v).bytes);
+      ASSERT_TRUE(reader->Open(path).IsOk());
       all_.push_back(ReadAll(*reader));
     }
   }
@@ -300,7 +300,7 @@ TEST(SimilarHeadwords, EndCleanlyOnADamagedFile) {
   TempDir dir;
   WriteFile(dir.File("d.dic"), AssembleFile({.block_size = 64}, {{0, "a"}, {1, "b"}, {9999, "c"}, {0, "d"}}, data));
   DicReader reader;
-  ASSERT_TRUE(reader.Open(dir.File("d.dic").string()));
+  ASSERT_TRUE(reader.Open(dir.File("d.dic").string()).IsOk());
   const std::vector<Entry> all = ReadAll(reader);
   EXPECT_EQ(Similar({reader.Source()}, u"rial", {.threads = 2}), PlainSimilar({all}, {5}, u"rial", 10));
   EXPECT_EQ(Similar({reader.Source()}, u"rial", {}).size(), 1u);

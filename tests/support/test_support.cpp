@@ -17,6 +17,12 @@
 
 namespace kebu::testing {
 
+BuiltDictionary MakeDictionary(std::vector<Record> records, const Options& options) {
+  Result<BuiltDictionary> built = BuildDictionary(std::move(records), options);
+  if (!built.IsOk()) throw std::runtime_error("BuildDictionary: " + built.GetStatus().Message());
+  return std::move(built).Value();
+}
+
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "kebu-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {

@@ -20,6 +20,10 @@ using namespace kebu::writer;  // Record, Options, BuildDictionary, ...
 using writer::Utf16ToUtf8;
 using writer::Utf8ToUtf16;
 
+// BuildDictionary's dictionary: options it cannot honour fail the test
+// (std::runtime_error with the writer's message).
+BuiltDictionary MakeDictionary(std::vector<Record> records, const Options& options = {});
+
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes.
 class TempDir {

@@ -68,7 +68,7 @@ class CompanionTestBase : public ::testing::Test {
   }
   void TearDown() override { app_.reset(); }
   QByteArray Dic(std::vector<Record> records, const std::string& name, Options options = {}) {
-    WriteFile(files_.File(name), BuildDictionary(std::move(records), options).bytes);
+    WriteFile(files_.File(name), MakeDictionary(std::move(records), options).bytes);
     return QByteArray::fromStdString(files_.File(name));
   }
   // The window with `line`'s files; listening at the runtime folder's socket with `listen`.

@@ -223,7 +223,7 @@ TEST_F(X11Test, TheSettingsComeFromThePreferencesAndTheProfileAndAMissingToolIsN
   std::vector<PopupResult> done;
   QObject::connect(&lookup, &PopupLookup::Done, [&](const PopupResult& result) { done.push_back(result); });
   DicReader reader;
-  ASSERT_TRUE(reader.Open(japanese_.toStdString()));
+  ASSERT_TRUE(reader.Open(japanese_.toStdString()).IsOk());
   lookup.Request("鉄道会社", {{reader.Source(), "j"}}, true);
   lookup.Request("食べました", {{reader.Source(), "j"}}, true);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !done.empty(); }));

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "dictionary/header_report.h"
-#include "search/hit_texts.h"
+#include "dictionary/dic_lookup.h"
 #include "search/text_scan.h"
 #include "tests/support/test_support.h"
 #include "viewer/about_dlg.h"
@@ -72,7 +72,7 @@ class ViewerTest : public ::testing::Test {
   // A dictionary in the test's folder; returns its path.
   QByteArray Dic(std::vector<Record> records, const std::string& name = "fruit.dic",
                  Options options = {}) {
-    WriteFile(files_.File(name), BuildDictionary(std::move(records), options).bytes);
+    WriteFile(files_.File(name), MakeDictionary(std::move(records), options).bytes);
     return QByteArray::fromStdString(files_.File(name));
   }
   QString Path(const std::string& name) const { return QString::fromStdString(files_.File(name)); }
@@ -120,10 +120,10 @@ class ViewerTest : public ::testing::Test {
     for (int d = 0; d < list.Size(); ++d) {
       if (!list.At(d).searched || !list.At(d).IsOpen()) continue;
       const auto source = list.At(d).reader->Source();
-      HitTextReader texts(source);
+      DicLookup texts(source);
       RecordText t;
-      ScanText(source, query.toStdU16String(), {.exact = exact}, [&](const TextHit& hit) {
-        texts.Read(hit.position, &t);
+      (void)ScanText(source, query.toStdU16String(), {.exact = exact}, [&](const TextHit& hit) {
+        texts.GetHit(hit.position, &t);
         const auto headword = QStringView(DisplayHeadword(t.headword, source->versionMajor));
         const QString attribute = t.attribute ? QString::number(t.attribute) : "";
         rows << QString("%1|%2|%3").arg(rows.size() + 1).arg(headword, attribute) +
@@ -163,8 +163,8 @@ std::vector<Record> ManyWords(int count) {
 // The export of `path` as the core itself writes it.
 std::string ReferenceExport(const QByteArray& path, const std::string& out, int32_t stop = 10000) {
   DicReader reader;
-  EXPECT_TRUE(reader.Open(path.toStdString()));
-  EXPECT_EQ(ExportPlainText(reader, out, {}, {.stopAfterEntry = stop}), ExportResult::kDone);
+  EXPECT_TRUE(reader.Open(path.toStdString()).IsOk());
+  EXPECT_TRUE(ExportPlainText(reader.Source(), out, {}, {.stopAfterEntry = stop}).IsOk());
   return ReadText(out);
 }
 
@@ -294,17 +294,21 @@ TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
 TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewKeyOrEscCancels) {
   CViewerDlg& window = Open({Dic(ManyWords(10050), "many.dic")});
   DicReader& reader = *window.Dictionaries().At(0).reader;
-  bool cut = false;
   for (const auto& [fullText, shown] : {std::pair(false, ""), std::pair(true, " shown")}) {
     window.FullTextBox()->setChecked(fullText);
     Search("w");  // the count or the scan runs on a worker thread while this one looks up
     EXPECT_TRUE(QTest::qWaitFor([&] {
-      EXPECT_EQ(reader.Lookup(u"w0001", false, 100, &cut), 10u);
+      EXPECT_EQ(reader.Lookup(u"w0001", false, 100).count, 10u);
       return window.StatusLine()->text().contains("10,050") && !window.IsScanning();
     }));
     EXPECT_EQ(window.StatusLine()->text(),
               QString("10,000 of 10,050 hits%1 — <a href=\"more\">show more</a>").arg(shown));
     EXPECT_EQ(Rows(), CoreRows("w"));
+    // A row names its record by position: the lookup of another key on the
+    // same reader meanwhile does not change what it shows.
+    window.HitList()->selectRow(5);
+    window.ShowSelectedEntry();
+    EXPECT_TRUE(PaneShows("w00005")) << window.PaneText().toStdString();
     window.HitList()->selectRow(9999);
     emit window.StatusLine()->linkActivated("more");
     EXPECT_TRUE(ScanEnds());
@@ -462,8 +466,8 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   QSignalSpy titles(&window, &QWidget::windowTitleChanged);
   std::vector<int64_t> cancelled;  // records written by each export that was cancelled
   QObject::connect(window.findChild<ExportJob*>(), &ExportJob::Finished,
-                   [&](ExportResult result, const ExportStats& stats) {
-                     if (result == ExportResult::kCancelled) cancelled.push_back(stats.written);
+                   [&](const Status& result, const ExportStats& stats) {
+                     if (result.Code() == StatusCode::kCancelled) cancelled.push_back(stats.written);
                    });
   const auto exportToFifo = [&] {
     dialogs_->files = {QString::fromStdString(fifo)};
@@ -560,7 +564,7 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
 
 TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {
   const QByteArray path =
-      Dic(ManyWords(10010), "areas.dic", {.block_size = 64, .records_per_area = 1});
+      Dic(ManyWords(10010), "areas.dic", {.block_size = 64, .recordsPerArea = 1});
   std::filesystem::create_symlink(path.toStdString(), files_.File("link.txt"));
   // The command, the target, the start of what the user is told, the stop entry of the
   // reference export (0: nothing is written).

@@ -23,7 +23,7 @@ TEST(Writer, HeaderFieldsStandAtTheirOffsets) {
                {0x0500, Encoding::kCp932, 24, 167, 182, 184, 192, 196, 0},
                {0x0600, Encoding::kBocu1, 13, 167, 182, 184, 192, 196, 8}};
   for (const auto& c : cases) {
-    o.version = c.version, o.encoding = c.encoding, o.signature_offset = c.signature;
+    o.version = c.version, o.encoding = c.encoding, o.signatureOffset = c.signature;
     std::vector<uint8_t> want(256, 0);
     auto put = [&](int at, uint32_t v, int n) { while (n--) want[at++] = uint8_t(v), v >>= 8; };
     std::copy(kSignatureText.begin(), kSignatureText.end(), want.begin() + c.signature);
@@ -45,14 +45,14 @@ TEST(Writer, PacksWhatFitsWithTheEndMarker) {
   const std::pair<int, Areas> cases[] = {
       {32, {{2, 1}, {1, 1}}}, {24, {{2, 1}, {1, 2}}}, {23, {{1, 1}, {1, 1}, {1, 2}}}, {1024, {{3, 1}}}};
   for (const auto& [blockSize, want] : cases) {
-    const BuiltDictionary dic = BuildDictionary(records, {.block_size = blockSize});
+    const BuiltDictionary dic = MakeDictionary(records, {.block_size = blockSize});
     Areas areas;
     for (const AreaLayout& a : dic.layout.areas) {
-      areas.emplace_back(a.records.size(), a.block_count);
-      const uint64_t end = a.file_offset + a.end_marker_offset;  // two zero bytes in the area
-      EXPECT_LE(a.end_marker_offset + 2u, a.block_count * uint32_t(blockSize)) << blockSize;
+      areas.emplace_back(a.records.size(), a.blockCount);
+      const uint64_t end = a.fileOffset + a.endMarkerOffset;  // two zero bytes in the area
+      EXPECT_LE(a.endMarkerOffset + 2u, a.blockCount * uint32_t(blockSize)) << blockSize;
       EXPECT_EQ(dic.bytes[end] | dic.bytes[end + 1], 0) << blockSize;
-      EXPECT_EQ(dic.bytes[a.file_offset] | dic.bytes[a.file_offset + 1] << 8, int(a.block_count));
+      EXPECT_EQ(dic.bytes[a.fileOffset] | dic.bytes[a.fileOffset + 1] << 8, int(a.blockCount));
     }
     EXPECT_EQ(areas, want) << blockSize;
   }
@@ -64,13 +64,15 @@ TEST(Writer, ChoosesTheLengthWidth) {
       {LengthWidth::kAuto, 100, 2}, {LengthWidth::kAuto, 70000, 4}, {LengthWidth::k4, 100, 4}};
   for (const auto& [lengths, size, width] : cases) {
     const Options o{.block_size = 256, .lengths = lengths};
-    const BuiltDictionary dic = BuildDictionary({{.headword = "a", .translation = std::string(size, 'y')}}, o);
-    EXPECT_EQ(dic.bytes[dic.layout.areas[0].file_offset + 1] & 0x80, width == 4 ? 0x80 : 0) << size;
-    EXPECT_EQ(dic.layout.areas[0].length_width, width);
+    const BuiltDictionary dic = MakeDictionary({{.headword = "a", .translation = std::string(size, 'y')}}, o);
+    EXPECT_EQ(dic.bytes[dic.layout.areas[0].fileOffset + 1] & 0x80, width == 4 ? 0x80 : 0) << size;
+    EXPECT_EQ(dic.layout.areas[0].lengthWidth, width);
   }
   const Options narrow{.lengths = LengthWidth::k2};
-  EXPECT_THROW(BuildDictionary({{.headword = "a", .translation = std::string(70000, 'y')}}, narrow),
-               std::invalid_argument);
+  const Result<BuiltDictionary> refused =
+      BuildDictionary({{.headword = "a", .translation = std::string(70000, 'y')}}, narrow);
+  EXPECT_EQ(refused.GetStatus().Code(), StatusCode::kInvalidArgument);
+  EXPECT_EQ(refused.GetStatus().Message(), "a record needs 4-byte lengths but k2 was asked for");
 }
 
 // As lookup compares: code page 932 bytes (～ 81 60 before 亜 88 9F) or UTF-16 units; stable.
@@ -78,7 +80,7 @@ TEST(Writer, SortsAsLookupCompares) {
   const std::vector<Record> records = {{.headword = "亜"}, {.headword = "～"}, {.headword = "b"},
                                        {.headword = "B"}, {.headword = "b"}};
   for (const auto& [encoding, want] : {std::pair{Encoding::kCp932, "32410"}, {Encoding::kBocu1, "32401"}}) {
-    const BuiltDictionary dic = BuildDictionary(records, {.encoding = encoding});
+    const BuiltDictionary dic = MakeDictionary(records, {.encoding = encoding});
     std::string order;
     for (const RecordLayout* r : dic.layout.Records()) order += char('0' + r->source);
     EXPECT_EQ(order, want);

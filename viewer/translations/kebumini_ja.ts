@@ -139,7 +139,7 @@
     </message>
 </context>
 <context>
-    <name>DictionariesDlg</name>
+    <name>CDictionariesDlg</name>
     <message>
         <source>Dictionaries</source>
         <translation>辞書の一覧</translation>
@@ -334,7 +334,7 @@
     </message>
 </context>
 <context>
-    <name>kebu::viewer::DictionariesDlg</name>
+    <name>kebu::viewer::CDictionariesDlg</name>
     <message>
         <source>code page 932</source>
         <translation>コードページ 932</translation>
