@@ -14,7 +14,7 @@ bool ReadCsvList(std::string_view text, const ListOptions& options, WordList* li
   bool first = true;
   size_t line = 1, at = 0;
   while (at < text.size()) {
-    const size_t start_line = line;
+    const size_t startLine = line;
     std::string problem;
     auto fail = [&](size_t where) {
       *error = {where, std::move(problem)};
@@ -22,15 +22,15 @@ bool ReadCsvList(std::string_view text, const ListOptions& options, WordList* li
     };
     // One record: fields up to the LF that is not inside quotes.
     fields.assign(1, std::string());
-    bool record_ended = false;
-    while (!record_ended && at < text.size()) {
+    bool recordEnded = false;
+    while (!recordEnded && at < text.size()) {
       std::string& field = fields.back();
       if (text[at] == '"' && field.empty()) {
-        const size_t quote_line = line;
+        const size_t quoteLine = line;
         for (++at;; ++at) {
           if (at == text.size()) {
             problem = "the quoted field that begins here does not end (no closing \")";
-            return fail(quote_line);
+            return fail(quoteLine);
           }
           if (text[at] == '"') {
             if (at + 1 < text.size() && text[at + 1] == '"') {
@@ -55,7 +55,7 @@ bool ReadCsvList(std::string_view text, const ListOptions& options, WordList* li
       field.append(text.substr(at, end - at));
       at = end == std::string_view::npos ? text.size() : end + 1;
       if (end == std::string_view::npos || text[end] == '\n') {
-        record_ended = true;
+        recordEnded = true;
         if (end != std::string_view::npos) ++line;
       } else {
         fields.emplace_back();
@@ -63,8 +63,8 @@ bool ReadCsvList(std::string_view text, const ListOptions& options, WordList* li
     }
     if (fields.size() == 1 && fields[0].empty()) continue;  // an empty line
     if (std::exchange(first, false) && columns.TakeHeader(fields, options.header, &problem)) continue;
-    if (!problem.empty() || !columns.TakeLine(fields, start_line, "a comma", list, &problem)) {
-      return fail(start_line);
+    if (!problem.empty() || !columns.TakeLine(fields, startLine, "a comma", list, &problem)) {
+      return fail(startLine);
     }
   }
   return true;

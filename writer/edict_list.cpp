@@ -84,9 +84,9 @@ bool ReadEdictList(std::string_view text, WordList* list, ListError* error) {
       return fail("not an EDICT line (WORD [READING] /gloss/.../)");
     }
     std::string_view head = line.substr(0, slash);
-    std::string_view reading_part;
+    std::string_view readingPart;
     if (const size_t bracket = head.find(" ["); bracket != std::string_view::npos && head.back() == ']') {
-      reading_part = head.substr(bracket + 2, head.size() - bracket - 3);
+      readingPart = head.substr(bracket + 2, head.size() - bracket - 3);
       head = head.substr(0, bracket);
     }
     std::string translation;
@@ -102,7 +102,7 @@ bool ReadEdictList(std::string_view text, WordList* list, ListError* error) {
       glosses.remove_prefix(end + 1);
     }
     readings.clear();
-    for (std::string_view form : SplitForms(reading_part)) {
+    for (std::string_view form : SplitForms(readingPart)) {
       Reading r;
       r.text = TakeNotes(form, &r.only);
       if (!r.text.empty()) readings.push_back(std::move(r));

@@ -74,7 +74,7 @@ void SetHeadwordForms(WordList* list, bool v6) {
   }
 }
 
-Status CheckTexts(const WordList& list, Encoding encoding, size_t* bad_line) {
+Status CheckTexts(const WordList& list, Encoding encoding, size_t* badLine) {
   for (size_t i = 0; i < list.records.size(); ++i) {
     const Record& r = list.records[i];
     const struct {
@@ -99,7 +99,7 @@ Status CheckTexts(const WordList& list, Encoding encoding, size_t* bad_line) {
         }
       }
       if (!problem.empty()) {
-        *bad_line = list.lines[i];
+        *badLine = list.lines[i];
         return Status::Unsupported(std::move(problem));
       }
     }

@@ -39,7 +39,7 @@ void SetHeadwordForms(WordList* list, bool v6);
 // The first record that a dictionary cannot hold as it is: a NUL in a text
 // (it would end the text there), or a translation, example or pronunciation
 // over kMaxTextBytes in `encoding`. The failure (kUnsupported) says which
-// text and why; *bad_line is the record's line.
-Status CheckTexts(const WordList& list, Encoding encoding, size_t* bad_line);
+// text and why; *badLine is the record's line.
+Status CheckTexts(const WordList& list, Encoding encoding, size_t* badLine);
 
 }  // namespace kebu::writer

@@ -105,11 +105,11 @@ bool DecodeShiftJis(std::string_view bytes, std::string* out, Failure* failure) 
   });
 }
 
-bool DecodeUtf16(std::string_view bytes, bool big_endian, std::string* out, Failure* failure) {
+bool DecodeUtf16(std::string_view bytes, bool bigEndian, std::string* out, Failure* failure) {
   std::u16string units(bytes.size() / 2, u'\0');
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
   for (size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(big_endian ? p[2 * i] << 8 | p[2 * i + 1] : p[2 * i + 1] << 8 | p[2 * i]);
+    units[i] = static_cast<char16_t>(bigEndian ? p[2 * i] << 8 | p[2 * i + 1] : p[2 * i + 1] << 8 | p[2 * i]);
   }
   size_t lines = 0;
   const bool ok = ForEachLineOf(std::u16string_view(units), [&](std::u16string_view line, size_t number) {
@@ -137,21 +137,21 @@ bool DecodeUtf16(std::string_view bytes, bool big_endian, std::string* out, Fail
 }  // namespace
 
 Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encoding,
-                                   bool euc_jp_first, size_t* bad_line) {
+                                   bool eucJpFirst, size_t* badLine) {
   try {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
     Failure failure;
     bool ok = false;
-    const bool utf8_mark = bytes.starts_with("\xEF\xBB\xBF");
-    const bool le_mark = bytes.starts_with("\xFF\xFE"), be_mark = bytes.starts_with("\xFE\xFF");
+    const bool utf8Mark = bytes.starts_with("\xEF\xBB\xBF");
+    const bool leMark = bytes.starts_with("\xFF\xFE"), beMark = bytes.starts_with("\xFE\xFF");
     if (encoding == InputEncoding::kAuto) {
-      if (utf8_mark) encoding = InputEncoding::kUtf8;
-      if (le_mark || be_mark) encoding = InputEncoding::kUtf16;
+      if (utf8Mark) encoding = InputEncoding::kUtf8;
+      if (leMark || beMark) encoding = InputEncoding::kUtf16;
     }
     switch (encoding) {
       case InputEncoding::kUtf8:
-        ok = DecodeUtf8(bytes.substr(utf8_mark ? 3 : 0), false, &out, &failure);
+        ok = DecodeUtf8(bytes.substr(utf8Mark ? 3 : 0), false, &out, &failure);
         break;
       case InputEncoding::kEucJp:
         ok = DecodeEucJp(bytes, &out, &failure);
@@ -160,7 +160,7 @@ Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encodin
         ok = DecodeShiftJis(bytes, &out, &failure);
         break;
       case InputEncoding::kUtf16:
-        ok = DecodeUtf16(bytes.substr(le_mark || be_mark ? 2 : 0), be_mark, &out, &failure);
+        ok = DecodeUtf16(bytes.substr(leMark || beMark ? 2 : 0), beMark, &out, &failure);
         break;
       case InputEncoding::kAuto: {
         const size_t bad = FindBadUtf8(bytes);
@@ -171,7 +171,7 @@ Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encodin
         ok = DecodeEucJp(bytes, &out, &failure);
         if (ok) break;
         const size_t line = LineOf(bytes, bad);
-        if (line > failure.line || (line == failure.line && !euc_jp_first)) {
+        if (line > failure.line || (line == failure.line && !eucJpFirst)) {
           size_t start = bad;
           while (start > 0 && bytes[start - 1] != '\n' && bytes[start - 1] != '\r') --start;
           failure = {line, "not UTF-8 text (" + ByteOf(bad - start) + ")"};
@@ -182,12 +182,12 @@ Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encodin
       }
     }
     if (!ok) {
-      *bad_line = failure.line;
+      *badLine = failure.line;
       return Status::Corrupt(failure.what);
     }
     return out;
   } catch (const std::bad_alloc&) {
-    *bad_line = 0;
+    *badLine = 0;
     return Status::OutOfMemory();
   }
 }

@@ -22,11 +22,11 @@ enum class InputEncoding { kAuto, kUtf8, kEucJp, kShiftJis, kUtf16 };
 //    over; UTF-16 without one is little-endian (as Windows writes it);
 //    Shift_JIS is read through the code page 932 table (codec/cp932.h),
 //    EUC-JP through codec/euc_jp.h.
-// A failure (kCorrupt) says what is wrong and sets *bad_line to its line
+// A failure (kCorrupt) says what is wrong and sets *badLine to its line
 // (from 1). With kAuto, when neither UTF-8 nor EUC-JP reads all of the text,
 // the failure told is that of the one that read further; on a tie, EUC-JP's
-// when `euc_jp_first` (EDICT files), else UTF-8's.
+// when `eucJpFirst` (EDICT files), else UTF-8's.
 Result<std::string> DecodeListText(std::string_view bytes, InputEncoding encoding,
-                                   bool euc_jp_first, size_t* bad_line);
+                                   bool eucJpFirst, size_t* badLine);
 
 }  // namespace kebu::writer

@@ -118,8 +118,8 @@ std::string FoldKeyV6(std::string_view utf8) {
   return Utf16ToUtf8(FoldKeyV6(std::u16string_view(Utf8ToUtf16(utf8))));
 }
 
-std::string V6Headword(std::string_view display_utf8) {
-  return FoldKeyV6(display_utf8) + "\t" + std::string(display_utf8);
+std::string V6Headword(std::string_view displayUtf8) {
+  return FoldKeyV6(displayUtf8) + "\t" + std::string(displayUtf8);
 }
 
 std::string Bocu1LoneUnit(char16_t unit) {

@@ -182,11 +182,11 @@ bool ReadTsvList(std::string_view text, const ListOptions& options, WordList* li
   });
 }
 
-Result<WordList> ReadWordList(std::string_view bytes, const ListOptions& options, size_t* bad_line) {
-  *bad_line = 0;
+Result<WordList> ReadWordList(std::string_view bytes, const ListOptions& options, size_t* badLine) {
+  *badLine = 0;
   try {
     const Result<std::string> text =
-        DecodeListText(bytes, options.encoding, options.format == ListFormat::kEdict, bad_line);
+        DecodeListText(bytes, options.encoding, options.format == ListFormat::kEdict, badLine);
     if (!text.IsOk()) return text.GetStatus();
     WordList list;
     // A record a line, mostly: no moving of records while the list grows.
@@ -202,12 +202,12 @@ Result<WordList> ReadWordList(std::string_view bytes, const ListOptions& options
       case ListFormat::kJsonl: ok = ReadJsonlList(*text, &list, &error); break;
     }
     if (!ok) {
-      *bad_line = error.line;
+      *badLine = error.line;
       return Status::Corrupt(std::move(error.message));
     }
     return list;
   } catch (const std::bad_alloc&) {
-    *bad_line = 0;
+    *badLine = 0;
     return Status::OutOfMemory();
   }
 }

@@ -56,8 +56,8 @@ struct WordList {
   std::vector<uint32_t> lines;  // the line (from 1) that each record came from
 };
 
-// Reads the whole list. A failure says what is wrong in its message; *bad_line
+// Reads the whole list. A failure says what is wrong in its message; *badLine
 // is then the line (from 1) at fault, 0 when none is (out of memory).
-Result<WordList> ReadWordList(std::string_view bytes, const ListOptions& options, size_t* bad_line);
+Result<WordList> ReadWordList(std::string_view bytes, const ListOptions& options, size_t* badLine);
 
 }  // namespace kebu::writer
