@@ -27,11 +27,19 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The path a chain of symbolic links ends at, whether or not a file stands
-// there yet; false (errno ELOOP) for a chain that does not end.
+// The path a symbolic link stands for: where it leads (as realpath has it)
+// when something is there, else where its chain of links ends, so that the
+// file is made there; false (errno ELOOP) for a chain that does not end. A
+// link the kernel alone can follow (/dev/stdout into a pipe) stays as it is.
 bool FollowLinks(std::string* path) {
+  struct stat st;
+  if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  if (::stat(path->c_str(), &st) == 0 || errno != ENOENT) {
+    char resolved[PATH_MAX];
+    if (::realpath(path->c_str(), resolved) != nullptr) *path = resolved;
+    return true;
+  }
   for (int hop = 0; hop < 40; ++hop) {
-    struct stat st;
     if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
     char to[PATH_MAX];
     const ssize_t n = ::readlink(path->c_str(), to, sizeof to - 1);

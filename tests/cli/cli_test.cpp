@@ -85,6 +85,7 @@ TEST(Kebu, UsageAndRefusalsGiveTheirExitCodes) {
       {{"export", f.dic, "/dev/full"}, 1, "write failed: No space left"},
       {{"export", f.dic, f.dir.path()}, 1, "is a folder"},
       {{"lookup", f.dic, "--", "-dash"}, 0, "-dash"},
+      {{"export", f.dic, "/dev/stdout"}, 0, "[index=0 data=0:"},  // a pipe
       // An empty output's name is wrong usage, said before any work.
       {{"export", f.dic, ""}, 2, "the output's name is empty"},
       {{"convert", f.dic, "--to", "tsv", ""}, 2, "the output's name is empty"},
