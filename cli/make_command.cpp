@@ -188,12 +188,12 @@ int RunMake(const std::vector<const char*>& argv) {
   if (!toStdout && SameFile(in, out)) return Fail(out, "is the word list; choose another file");
 
   const std::atomic<bool>* cancel = InstallCancelHandlers();
-  const std::string cancelled = outName + ": cancelled; nothing was written";
-  SayWhenCancelled("kebu: " + cancelled);
+  const char* const kCancelled = "cancelled; nothing was written";
+  SayWhenCancelled("kebu: " + outName + ": " + kCancelled);
   try {
     std::string bytes;
     if (!ReadWholeFile(in, *cancel, &bytes, &problem)) {
-      return cancel->load() ? Fail(outName, "cancelled; nothing was written") : Fail(in, problem);
+      return cancel->load() ? Fail(outName, kCancelled) : Fail(in, problem);
     }
     size_t badLine = 0;
     Result<writer::WordList> read = writer::ReadWordList(bytes, listOptions, &badLine);
@@ -212,7 +212,7 @@ int RunMake(const std::vector<const char*>& argv) {
       return FailAt(in, badLine, texts.Message());
     }
     if (!HeadwordsFit(list, encoding, &badLine, &problem)) return FailAt(in, badLine, problem);
-    if (cancel->load()) return Fail(outName, "cancelled; nothing was written");
+    if (cancel->load()) return Fail(outName, kCancelled);
     writer::Options options;
     options.version = v6 ? 0x0600 : 0x0500;
     options.encoding = encoding;
@@ -231,7 +231,7 @@ int RunMake(const std::vector<const char*>& argv) {
                         " characters that code page 932 does not have, the first on this "
                         "line; --replace writes '?' for them, --encoding bocu1 keeps them");
     }
-    if (cancel->load()) return Fail(outName, "cancelled; nothing was written");
+    if (cancel->load()) return Fail(outName, kCancelled);
     AtomicOutput output;
     output.SetCancel(cancel);
     Status written;
@@ -244,7 +244,7 @@ int RunMake(const std::vector<const char*>& argv) {
     if (written.IsOk()) written = output.Write(dic.bytes.data(), dic.bytes.size());
     if (written.IsOk() && cancel->load()) written = Status::Cancelled();
     if (written.IsOk()) written = output.Commit();
-    if (written.Code() == StatusCode::kCancelled) return Fail(outName, "cancelled; nothing was written");
+    if (written.Code() == StatusCode::kCancelled) return Fail(outName, kCancelled);
     if (!written.IsOk()) return Fail(outName, written.Message());
     if (StderrIsTerminal()) {
       std::fprintf(stderr, "kebu: %s: %zu records, %zu bytes%s\n", outName.c_str(), count,
