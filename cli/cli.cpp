@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <signal.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 #include "codec/utf8.h"
+#include "export/temporary_names.h"
 
 namespace kebu::cli {
 
@@ -91,6 +93,11 @@ bool DecodeArgument(const char* text, std::u16string* out) {
   return wellFormed;
 }
 
+std::string OutputCancelled(const std::string& target, const char* what) {
+  return target == "-" ? std::string("kebu: standard output: ") + what + " cancelled"
+                       : "kebu: " + target + ": " + what + " cancelled; nothing was written";
+}
+
 int ReportOutput(const Status& result, const ExportStats& stats, const char* dict,
                  const std::string& target, const char* what) {
   const bool toStdout = target == "-";
@@ -104,11 +111,14 @@ int ReportOutput(const Status& result, const ExportStats& stats, const char* dic
       }
       return kExitOk;
     case StatusCode::kCancelled:
-      std::fprintf(stderr, "kebu: %s: %s cancelled%s\n", name, what,
-                   toStdout ? "" : "; nothing was written");
+      std::fprintf(stderr, "%s\n", OutputCancelled(target, what).c_str());
       return kExitFailure;
     case StatusCode::kCorrupt:  // the dictionary's fault: no record could be read
       std::fprintf(stderr, "kebu: %s: %s; %s left as it was\n", dict, message, name);
+      return kExitFailure;
+    case StatusCode::kOutOfMemory:  // reading the dictionary took it all
+      std::fprintf(stderr, "kebu: %s: %s%s%s\n", dict, message, toStdout ? "" : "; nothing was written to ",
+                   toStdout ? "" : name);
       return kExitFailure;
     default:
       std::fprintf(stderr, "kebu: %s: %s\n", name, message);
@@ -146,21 +156,71 @@ void AppendForPeople(std::u16string_view text, bool terminal, std::string* out) 
   }
 }
 
+void SayProblem(const std::string& problem) {
+  std::string line = "kebu: ";
+  if (StderrIsTerminal()) {
+    AppendVisibleUtf8(Utf8ToUtf16(problem), &line);
+  } else {
+    line += problem;
+  }
+  line += '\n';
+  std::fputs(line.c_str(), stderr);
+}
+
 namespace {
 
 std::atomic<bool> gCancelled{false};
+std::atomic<int> gTicks{0};
+char gCancelLine[1024] = "kebu: cancelled\n";
+std::atomic<size_t> gCancelLineSize{16};
 
-void OnSignal(int) { gCancelled.store(true); }
+// Ticks of 100 ms after a signal before the command is ended where it
+// stands: work that looks at the flag has ended long before.
+constexpr int kTicksBeforeExit = 6;
+
+void OnSignal(int) {
+  if (gCancelled.exchange(true)) return;
+  // From now on a tick every 100 ms: a call that waits (a write into a slow
+  // reader, a read from a FIFO) returns with EINTR and its caller sees the
+  // flag.
+  const itimerval every{{0, 100000}, {0, 100000}};
+  ::setitimer(ITIMER_REAL, &every, nullptr);
+}
+
+void OnTick(int) {
+  if (gTicks.fetch_add(1) + 1 < kTicksBeforeExit) return;
+  RemoveTemporaryNames();
+  const ssize_t ignored = ::write(STDERR_FILENO, gCancelLine, gCancelLineSize.load());
+  (void)ignored;
+  ::_exit(kExitFailure);
+}
 
 }  // namespace
 
 const std::atomic<bool>* InstallCancelHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;  // no SA_RESTART: waiting calls return
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    action.sa_handler = OnTick;
+    sigaction(SIGALRM, &action, nullptr);
+    return true;
+  }();
+  (void)installed;
   return &gCancelled;
+}
+
+void SayWhenCancelled(const std::string& line) {
+  std::string text = line.substr(0, sizeof gCancelLine - 2) + "\n";
+  gCancelLineSize.store(0);
+  std::memcpy(gCancelLine, text.data(), text.size());
+  gCancelLineSize.store(text.size());
+}
+
+void StopCancelTicks() {
+  const itimerval none{};
+  ::setitimer(ITIMER_REAL, &none, nullptr);
 }
 
 ProgressLine::ProgressLine(const char* what, int64_t total)

@@ -60,6 +60,8 @@ bool DecodeArgument(const char* text, std::u16string* out);
 // How an export or a conversion of DICT into `target` ("-": standard
 // output) ended, said on stderr as one line where there is something to say
 // (`what`: "export", "conversion"); the exit code.
+// What ReportOutput says of a cancelled output, without the line end.
+std::string OutputCancelled(const std::string& target, const char* what);
 int ReportOutput(const Status& result, const ExportStats& stats, const char* dict,
                  const std::string& target, const char* what);
 
@@ -76,9 +78,22 @@ bool StderrIsTerminal();
 // become visible escapes; into files and pipes it goes unchanged.
 void AppendForPeople(std::u16string_view text, bool terminal, std::string* out);
 
-// Set by SIGINT and SIGTERM once InstallCancelHandlers has run: long work
-// looks at it and stops cleanly, leaving no half-written output.
+// "kebu: " and `problem` as a line on stderr; on a terminal its control
+// characters (from a word list or a dictionary) go as visible escapes.
+void SayProblem(const std::string& problem);
+
+// Set by SIGINT, SIGTERM and SIGHUP once InstallCancelHandlers has run:
+// long work looks at it and stops cleanly, leaving no half-written output.
+// From the signal on, a tick every 100 ms ends any call that waits (a write
+// into a slow reader); 600 ms after it, work that has not ended is ended
+// where it stands: the temporary names of its outputs are removed, the line
+// of SayWhenCancelled goes to standard error, and the exit code is 1.
 const std::atomic<bool>* InstallCancelHandlers();
+// The line said when a command is ended where it stands ("kebu:
+// cancelled" unless a command says better).
+void SayWhenCancelled(const std::string& line);
+// Ends the ticks: the command has said how it ended.
+void StopCancelTicks();
 
 // A progress line on stderr, only on a terminal: "done / total what", the
 // percentage and the rate, at most ten times a second.

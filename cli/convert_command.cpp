@@ -36,6 +36,7 @@ int RunConvert(const std::vector<const char*>& argv) {
   }
   const char* dict = args.Operands()[0];
   const std::string target = args.Operands()[1];
+  if (target.empty()) return Usage(kConvertCommand, "the output's name is empty");
   if (stardict && target == "-") {
     return Usage(kConvertCommand, "a StarDict dictionary is a folder, not standard output");
   }
@@ -44,6 +45,7 @@ int RunConvert(const std::vector<const char*>& argv) {
 
   ExportHooks hooks;
   hooks.cancel = InstallCancelHandlers();
+  SayWhenCancelled(OutputCancelled(target, "conversion"));
   ProgressLine progress("records", reader.GetHeader().nword());
   hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
   ExportStats stats;

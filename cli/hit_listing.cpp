@@ -1,5 +1,7 @@
 #include "cli/hit_listing.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "cli/cli.h"
@@ -27,9 +29,13 @@ void AppendNumber(std::string& out, const char* name, long long value) {
 
 }  // namespace
 
-HitListing::HitListing(bool json, int32_t versionMajor, size_t count, bool truncated)
-    : json_(json), terminal_(!json && StdoutIsTerminal()), versionMajor_(versionMajor),
-      count_(count), truncated_(truncated) {
+HitListing::HitListing(const char* dict, const char* what, bool json, int32_t versionMajor,
+                       size_t count, bool truncated)
+    : dict_(dict), what_(what), json_(json), terminal_(!json && StdoutIsTerminal()),
+      versionMajor_(versionMajor), count_(count), truncated_(truncated) {
+  std::fflush(stdout);
+  output_.CreateOn(STDOUT_FILENO);
+  output_.SetCancel(InstallCancelHandlers());
   if (json_) {
     out_ = "{\"count\": " + std::to_string(count) +
            ", \"truncated\": " + (truncated ? "true" : "false") + ", \"hits\": [";
@@ -37,6 +43,7 @@ HitListing::HitListing(bool json, int32_t versionMajor, size_t count, bool trunc
 }
 
 bool HitListing::Add(const RecordText& t, const std::string& extraJson) {
+  if (!status_.IsOk()) return false;
   ++added_;
   if (json_) {
     out_ += added_ == 1 ? "\n  {" : ",\n  {";
@@ -73,10 +80,20 @@ bool HitListing::Add(const RecordText& t, const std::string& extraJson) {
       out_ += "\n";
     }
   }
-  if (out_.size() < (1 << 16)) return true;
-  const bool written = WriteOut(out_);
+  return out_.size() < (1 << 16) || Flush();
+}
+
+bool HitListing::Flush() {
+  if (status_.IsOk()) status_ = output_.Write(out_.data(), out_.size());
   out_.clear();
-  return written;
+  return status_.IsOk();
+}
+
+int HitListing::Unreadable(size_t number) {
+  Flush();
+  std::fprintf(stderr, "kebu: %s: hit %zu could not be read; the list ends there, unfinished\n",
+               dict_, number);
+  return kExitFailure;
 }
 
 int HitListing::Finish() {
@@ -87,8 +104,14 @@ int HitListing::Finish() {
   } else if (truncated_) {
     out_ += "(list cut at " + std::to_string(count_) + " hits; --limit 0 lists all)\n";
   }
-  WriteOut(out_);
-  return FinishStdout();
+  Flush();
+  if (status_.IsOk()) return kExitOk;
+  if (status_.Code() == StatusCode::kCancelled) {
+    std::fprintf(stderr, "kebu: %s: %s cancelled\n", dict_, what_);
+  } else {
+    std::fprintf(stderr, "kebu: standard output: %s\n", status_.Message().c_str());
+  }
+  return kExitFailure;
 }
 
 }  // namespace kebu::cli

@@ -58,12 +58,13 @@ bool ListFormHits(DicReader& reader, const char* dict, std::u16string_view key, 
     for (uint32_t i = 0; i < count && (limit <= 0 || hits.size() < static_cast<size_t>(limit)); ++i) {
       if (!reader.GetHit(i, &t)) {
         std::fprintf(stderr, "kebu: %s: hit %u could not be read\n", dict, i + 1);
-        break;
+        *exit = kExitFailure;
+        return true;
       }
       hits.emplace_back(t, &form.headword);
     }
   }
-  HitListing listing(json, reader.GetVersionMajor(), hits.size(),
+  HitListing listing(dict, "lookup", json, reader.GetVersionMajor(), hits.size(),
                      limit > 0 && hits.size() >= static_cast<size_t>(limit));
   for (const auto& [text, form] : hits) {
     std::string extra;

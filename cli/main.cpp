@@ -1,4 +1,6 @@
 // kebu: the command-line tool for dictionary files.
+#include <signal.h>
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -25,6 +27,9 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+  // A file size limit makes a write fail (EFBIG, "File too large"), which
+  // the output reports and cleans up after, instead of killing the process.
+  ::signal(SIGXFSZ, SIG_IGN);
   if (argc < 2) {
     PrintUsage(stderr);
     return kExitUsage;
@@ -35,11 +40,11 @@ int Main(int argc, char** argv) {
     std::fputs("\nExit status: 0 done (also with no hits), 1 a dictionary or a word list\n"
                "cannot be read or an output cannot be written, 2 wrong usage.\n",
                stdout);
-    return kExitOk;
+    return FinishStdout();
   }
   if (first == "--version") {
     std::printf("kebu %s\n", KEBU_VERSION);
-    return kExitOk;
+    return FinishStdout();
   }
   for (const Command* command : kCommands) {
     if (first != command->name) continue;
@@ -48,13 +53,15 @@ int Main(int argc, char** argv) {
       if (std::strcmp(arg, "--") == 0) break;
       if (std::strcmp(arg, "--help") == 0) {
         std::printf("usage: %s\n\n%s", command->usage, command->help);
-        return kExitOk;
+        return FinishStdout();
       }
     }
     // The last resort: an output being written is abandoned by the
     // unwinding, so the message is all that is left.
     try {
-      return command->run(args);
+      const int exit = command->run(args);
+      StopCancelTicks();
+      return exit;
     } catch (const std::bad_alloc&) {
       std::fprintf(stderr, "kebu: out of memory\n");
     } catch (const std::exception& e) {

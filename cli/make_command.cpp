@@ -25,7 +25,10 @@ namespace {
 using writer::Encoding;
 using writer::ListFormat;
 
-bool ReadWholeFile(const char* path, std::string* bytes, std::string* problem) {
+// The whole file at `path`; a cancel ends a read that waits (a FIFO) with
+// "cancelled".
+bool ReadWholeFile(const char* path, const std::atomic<bool>& cancel, std::string* bytes,
+                   std::string* problem) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0) {
@@ -42,6 +45,11 @@ bool ReadWholeFile(const char* path, std::string* bytes, std::string* problem) {
   if (S_ISREG(st.st_mode)) bytes->reserve(static_cast<size_t>(st.st_size));
   char buffer[1 << 16];
   for (;;) {
+    if (cancel.load()) {
+      *problem = "cancelled";
+      ::close(fd);
+      return false;
+    }
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
@@ -71,14 +79,49 @@ ListFormat FormatOf(const std::string& path) {
   return ListFormat::kEdict;
 }
 
-int Fail(const char* path, const std::string& problem) {
-  std::fprintf(stderr, "kebu: %s: %s\n", path, problem.c_str());
+int Fail(const std::string& path, const std::string& problem) {
+  SayProblem(path + ": " + problem);
   return kExitFailure;
 }
 
 int FailAt(const char* path, size_t line, const std::string& problem) {
-  std::fprintf(stderr, "kebu: %s:%zu: %s\n", path, line, problem.c_str());
+  SayProblem(std::string(path) + ":" + std::to_string(line) + ": " + problem);
   return kExitFailure;
+}
+
+// 1,027 as the messages write numbers.
+std::string Grouped(size_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+// The first record whose headword (in version 6 its search form, TAB and
+// headword) is longer encoded than a dictionary holds: false, with its line
+// and what is wrong. Checked before the build, whose record areas a
+// headword of megabytes would overflow first.
+bool HeadwordsFit(const writer::WordList& list, Encoding encoding, size_t* badLine,
+                  std::string* problem) {
+  for (size_t i = 0; i < list.records.size(); ++i) {
+    const std::string& headword = list.records[i].headword;
+    // A character takes at most three times its UTF-8 bytes in BOCU-1.
+    if (headword.size() * 3 <= kMaxHeadwordBytes) continue;
+    const size_t bytes = writer::EncodeText(encoding, headword).size();
+    if (bytes <= kMaxHeadwordBytes) continue;
+    const bool v6 = headword.find('\t') != std::string::npos;
+    *badLine = list.lines[i];
+    *problem = std::string(v6 ? "the search form, TAB and headword take " : "the headword takes ") +
+               Grouped(bytes) + " bytes in " +
+               (encoding == Encoding::kCp932 ? "code page 932" : "BOCU-1") +
+               "; a dictionary holds at most " + Grouped(kMaxHeadwordBytes) +
+               (v6 ? " for the three together" : "");
+    return false;
+  }
+  return true;
 }
 
 // A value of an option among its choices: the index of `value` in
@@ -104,6 +147,12 @@ int RunMake(const std::vector<const char*>& argv) {
   if (args.Operands().size() != 2) return Usage(kMakeCommand, "make takes a word list and an output");
   const char* in = args.Operands()[0];
   const std::string out = args.Operands()[1];
+  if (out.empty()) return Usage(kMakeCommand, "the output's name is empty");
+  const bool toStdout = out == "-";
+  if (toStdout && StdoutIsTerminal()) {
+    return Usage(kMakeCommand, "a dictionary is not written to a terminal (- is for a pipe or a file)");
+  }
+  const std::string outName = toStdout ? "standard output" : out;
   writer::ListOptions listOptions;
   listOptions.format = FormatOf(in);
   if (const char* from = args.Value("--from")) {
@@ -136,12 +185,16 @@ int RunMake(const std::vector<const char*>& argv) {
                                             : versionName != nullptr && versionName[0] == '6';
   const bool v6 = versionName != nullptr ? versionName[0] == '6' : bocu;
   const Encoding encoding = bocu ? Encoding::kBocu1 : Encoding::kCp932;
-  if (out != "-" && SameFile(in, out)) return Fail(out.c_str(), "is the word list; choose another file");
+  if (!toStdout && SameFile(in, out)) return Fail(out, "is the word list; choose another file");
 
   const std::atomic<bool>* cancel = InstallCancelHandlers();
-  std::string bytes;
-  if (!ReadWholeFile(in, &bytes, &problem)) return Fail(in, problem);
+  const char* const kCancelled = "cancelled; nothing was written";
+  SayWhenCancelled("kebu: " + outName + ": " + kCancelled);
   try {
+    std::string bytes;
+    if (!ReadWholeFile(in, *cancel, &bytes, &problem)) {
+      return cancel->load() ? Fail(outName, kCancelled) : Fail(in, problem);
+    }
     size_t badLine = 0;
     Result<writer::WordList> read = writer::ReadWordList(bytes, listOptions, &badLine);
     if (!read.IsOk()) {
@@ -158,6 +211,8 @@ int RunMake(const std::vector<const char*>& argv) {
     if (const Status texts = writer::CheckTexts(list, encoding, &badLine); !texts.IsOk()) {
       return FailAt(in, badLine, texts.Message());
     }
+    if (!HeadwordsFit(list, encoding, &badLine, &problem)) return FailAt(in, badLine, problem);
+    if (cancel->load()) return Fail(outName, kCancelled);
     writer::Options options;
     options.version = v6 ? 0x0600 : 0x0500;
     options.encoding = encoding;
@@ -165,32 +220,34 @@ int RunMake(const std::vector<const char*>& argv) {
     options.areaBlocks = 4;
     options.autoIndex32 = true;
     options.recordLayout = false;
-    options.maxHeadwordBytes = kMaxHeadwordBytes;
     const size_t count = list.records.size();
     const std::vector<uint32_t> lines = std::move(list.lines);
     const Result<writer::BuiltDictionary> built = writer::BuildDictionary(std::move(list.records), options);
     if (!built.IsOk()) return Fail(in, built.GetStatus().Message());
     const writer::BuiltDictionary& dic = *built;
-    if (dic.firstLongHeadword) {
-      return FailAt(in, lines[*dic.firstLongHeadword],
-                    "the headword is longer than the " + std::to_string(kMaxHeadwordBytes) +
-                        " bytes a dictionary holds");
-    }
     if (dic.substitutions > 0 && !args.Has("--replace")) {
       return FailAt(in, lines[*dic.firstSubstituted],
                     std::to_string(dic.substitutions) +
                         " characters that code page 932 does not have, the first on this "
                         "line; --replace writes '?' for them, --encoding bocu1 keeps them");
     }
-    if (cancel->load()) return Fail(out.c_str(), "cancelled; nothing was written");
+    if (cancel->load()) return Fail(outName, kCancelled);
     AtomicOutput output;
-    Status written = output.Create(out);
+    output.SetCancel(cancel);
+    Status written;
+    if (toStdout) {
+      std::fflush(stdout);
+      output.CreateOn(STDOUT_FILENO);
+    } else {
+      written = output.Create(out);
+    }
     if (written.IsOk()) written = output.Write(dic.bytes.data(), dic.bytes.size());
-    if (written.IsOk() && cancel->load()) written = Status::Cancelled("cancelled; nothing was written");
+    if (written.IsOk() && cancel->load()) written = Status::Cancelled();
     if (written.IsOk()) written = output.Commit();
-    if (!written.IsOk()) return Fail(out.c_str(), written.Message());
+    if (written.Code() == StatusCode::kCancelled) return Fail(outName, kCancelled);
+    if (!written.IsOk()) return Fail(outName, written.Message());
     if (StderrIsTerminal()) {
-      std::fprintf(stderr, "kebu: %s: %zu records, %zu bytes%s\n", out.c_str(), count,
+      std::fprintf(stderr, "kebu: %s: %zu records, %zu bytes%s\n", outName.c_str(), count,
                    dic.bytes.size(),
                    dic.substitutions > 0
                        ? (", " + std::to_string(dic.substitutions) + " characters replaced by '?'")
@@ -209,7 +266,7 @@ int RunMake(const std::vector<const char*>& argv) {
 
 const Command kMakeCommand = {
     "make",
-    "kebu make IN OUT [--from tsv|csv|edict|jsonl] [--input-encoding E] [--header] "
+    "kebu make IN OUT|- [--from tsv|csv|edict|jsonl] [--input-encoding E] [--header] "
     "[--no-escapes] [--index-readings] [--encoding cp932|bocu1] [--version 5|6] [--replace]",
     "Makes the dictionary file OUT from the word list IN: records sorted as lookup\n"
     "compares them, headwords prefix-compressed, 1,024-byte blocks.\n"
@@ -246,8 +303,10 @@ const Command kMakeCommand = {
     "                  (without it they fail the make, naming the first line)\n"
     "A bad line fails the make with its line number (kebu: IN:12: ...), and so\n"
     "does a text a dictionary cannot hold: a NUL character, or a translation,\n"
-    "example or pronunciation over 65,535 bytes encoded. OUT is written under a\n"
-    "temporary name and renamed when complete.\n",
+    "example or pronunciation over 65,535 bytes encoded, or a headword over\n"
+    "1,027 (in version 6 its search form, TAB and headword together). OUT is\n"
+    "made when complete, so that a failed or interrupted make leaves nothing\n"
+    "behind; \"-\" writes the dictionary to standard output (not a terminal).\n",
     RunMake};
 
 }  // namespace kebu::cli

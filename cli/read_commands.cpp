@@ -77,13 +77,11 @@ int RunLookup(const std::vector<const char*>& argv) {
     return kExitFailure;
   }
 
-  HitListing listing(json, reader.GetVersionMajor(), count, found.truncated);
+  SayWhenCancelled(std::string("kebu: ") + dict + ": lookup cancelled");
+  HitListing listing(dict, "lookup", json, reader.GetVersionMajor(), count, found.truncated);
   RecordText t;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!reader.GetHit(i, &t)) {
-      std::fprintf(stderr, "kebu: %s: hit %u could not be read\n", dict, i + 1);
-      break;
-    }
+    if (!reader.GetHit(i, &t)) return listing.Unreadable(i + 1);
     if (!listing.Add(t)) break;
   }
   const int exit = listing.Finish();
@@ -102,16 +100,14 @@ int RunDump(const std::vector<const char*>& argv) {
   if (!OpenDictionary(reader, args.Operands()[0])) return kExitFailure;
   // The same lines as `kebu convert --to jsonl`: whole texts.
   std::fflush(stdout);
+  ExportHooks hooks;
+  hooks.cancel = InstallCancelHandlers();
+  SayWhenCancelled(OutputCancelled("-", "dump"));
   ExportStats stats;
   AtomicOutput out;
   out.CreateOn(STDOUT_FILENO);
-  const Status written =
-      WriteRecordLines(reader.Source(), out, LineFormat::kJsonl, ExportHooks(), &stats);
-  if (written.Code() == StatusCode::kIoError || written.Code() == StatusCode::kOutOfMemory) {
-    std::fprintf(stderr, "kebu: standard output: %s\n", written.Message().c_str());
-    return kExitFailure;
-  }
-  return kExitOk;
+  const Status written = WriteRecordLines(reader.Source(), out, LineFormat::kJsonl, hooks, &stats);
+  return ReportOutput(written, stats, args.Operands()[0], "-", "dump");
 }
 
 int RunExport(const std::vector<const char*>& argv) {
@@ -129,6 +125,7 @@ int RunExport(const std::vector<const char*>& argv) {
   }
   const char* dict = operands[0];
   const std::string target = operands.size() == 2 ? operands[1] : "-";
+  if (target.empty()) return Usage(kExportCommand, "the output's name is empty");
   DicReader reader;
   if (!OpenDictionary(reader, dict)) return kExitFailure;
 
@@ -136,13 +133,13 @@ int RunExport(const std::vector<const char*>& argv) {
   options.stopAfterEntry = static_cast<int32_t>(stop);
   ExportHooks hooks;
   hooks.cancel = InstallCancelHandlers();
+  SayWhenCancelled(OutputCancelled(target, "export"));
   ProgressLine progress("records", reader.GetHeader().nword());
   hooks.progress = [&progress](const ExportStats& stats) { progress.Update(stats.written); };
   ExportStats stats;
   Status result;
   const bool toStdout = target == "-";
   if (toStdout) {
-    options.visibleControls = StdoutIsTerminal();
     std::unique_ptr<DicCursor> cursor = reader.NewCursor();
     cursor->Rewind();
     AtomicOutput out;

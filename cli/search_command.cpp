@@ -55,6 +55,7 @@ int RunSearch(const std::vector<const char*>& argv) {
   options.exact = args.Has("--exact");
   options.threads = 0;
   options.cancel = InstallCancelHandlers();
+  SayWhenCancelled(std::string("kebu: ") + dict + ": search cancelled");
   ProgressLine progressLine("index entries", reader.Source()->index.EntryLimit());
   options.progress = [&](int32_t done, int32_t) { progressLine.Update(done); };
   // One hit more than the limit tells that the list was cut.
@@ -87,13 +88,10 @@ int RunSearch(const std::vector<const char*>& argv) {
                  static_cast<long long>(stats.skippedAreas));
   }
 
-  HitListing listing(json, reader.GetVersionMajor(), hits.size(), truncated);
+  HitListing listing(dict, "search", json, reader.GetVersionMajor(), hits.size(), truncated);
   RecordText t;
   for (size_t i = 0; i < hits.size(); ++i) {
-    if (!reader.GetHit(hits[i].position, &t)) {
-      std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
-      return kExitFailure;
-    }
+    if (!reader.GetHit(hits[i].position, &t)) return listing.Unreadable(i + 1);
     if (!listing.Add(t, json ? MatchedFields(hits[i].fields) : "")) break;
   }
   return listing.Finish();

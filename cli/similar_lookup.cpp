@@ -36,13 +36,10 @@ int ListSimilar(DicReader& reader, const char* dict, const std::u16string& key, 
   if (truncated) list.resize(static_cast<size_t>(limit));
 
   DicLookup texts(reader.Source());
-  HitListing listing(json, reader.GetVersionMajor(), list.size(), truncated);
+  HitListing listing(dict, "lookup", json, reader.GetVersionMajor(), list.size(), truncated);
   RecordText t;
   for (size_t i = 0; i < list.size(); ++i) {
-    if (!texts.GetHit(list[i].position, &t)) {
-      std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
-      return kExitFailure;
-    }
+    if (!texts.GetHit(list[i].position, &t)) return listing.Unreadable(i + 1);
     if (!listing.Add(t, json ? "\"distance\": " + std::to_string(list[i].distance) : "")) break;
   }
   return listing.Finish();
@@ -63,13 +60,10 @@ int ListPattern(DicReader& reader, const char* dict, const std::u16string& patte
   if (!scanned.IsOk()) return Failed(dict, scanned.GetStatus());
 
   DicLookup texts(reader.Source());
-  HitListing listing(json, reader.GetVersionMajor(), hits.size(), scanned->more);
+  HitListing listing(dict, "lookup", json, reader.GetVersionMajor(), hits.size(), scanned->more);
   RecordText t;
   for (size_t i = 0; i < hits.size(); ++i) {
-    if (!texts.GetHit(hits[i], &t)) {
-      std::fprintf(stderr, "kebu: %s: hit %zu could not be read\n", dict, i + 1);
-      return kExitFailure;
-    }
+    if (!texts.GetHit(hits[i], &t)) return listing.Unreadable(i + 1);
     if (!listing.Add(t)) break;
   }
   return listing.Finish();

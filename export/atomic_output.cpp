@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,44 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The path a symbolic link stands for: where it leads (as realpath has it)
+// when something is there, else where its chain of links ends, so that the
+// file is made there; false (errno ELOOP) for a chain that does not end. A
+// link the kernel alone can follow (/dev/stdout into a pipe) stays as it is.
+bool FollowLinks(std::string* path) {
+  struct stat st;
+  if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  if (::stat(path->c_str(), &st) == 0 || errno != ENOENT) {
+    char resolved[PATH_MAX];
+    if (::realpath(path->c_str(), resolved) != nullptr) *path = resolved;
+    return true;
+  }
+  for (int hop = 0; hop < 40; ++hop) {
+    if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    char to[PATH_MAX];
+    const ssize_t n = ::readlink(path->c_str(), to, sizeof to - 1);
+    if (n < 0) return true;
+    const std::string next(to, static_cast<size_t>(n));
+    *path = next[0] == '/' ? next : FolderOf(*path) + "/" + next;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// A name for the temporary file of `target` that no other file has yet.
+std::string RandomTemporary(const std::string& target, std::mt19937_64& random) {
+  char suffix[24];
+  std::snprintf(suffix, sizeof suffix, "%012llx.tmp",
+                static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+  const std::string folder = FolderOf(target);
+  return folder + "/" + TemporaryNameBeside(folder, NameOf(target), suffix);
+}
+
+std::mt19937_64 NewRandom() {
+  std::random_device entropy;
+  return std::mt19937_64((static_cast<uint64_t>(entropy()) << 32) ^ entropy() ^ ::getpid());
+}
+
 }  // namespace
 
 Status AtomicOutput::Fail(const std::string& what, int error) {
@@ -36,14 +75,11 @@ Status AtomicOutput::Fail(const std::string& what, int error) {
 Status AtomicOutput::Create(const std::string& target) {
   Abandon();
   size_ = writtenBack_ = 0;
-  borrowed_ = false;
+  borrowed_ = anonymous_ = false;
   target_ = target;
-  struct stat st;
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (::realpath(target.c_str(), resolved) != nullptr) target_ = resolved;
-  }
+  if (!FollowLinks(&target_)) return Fail("cannot create: ", errno);
   hadTarget_ = false;
+  struct stat st;
   if (::stat(target_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Status::InvalidArgument("is a folder");
     if (!S_ISREG(st.st_mode)) {
@@ -55,18 +91,27 @@ Status AtomicOutput::Create(const std::string& target) {
     mode_ = st.st_mode & 07777;
   }
   direct_ = false;
+#ifdef O_TMPFILE
+  // A file without a name, linked in by Commit through /proc/self/fd (which
+  // needs no privilege). The file system applies the user's umask.
+  fd_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ >= 0 && ::access("/proc/self/fd", X_OK) == 0) {
+    anonymous_ = true;
+    return Status::Ok();
+  }
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+#endif
   // A name no other program uses, created anew (O_EXCL) with the usual
-  // permissions: the file system applies the user's umask.
-  std::random_device entropy;
-  std::mt19937_64 random((static_cast<uint64_t>(entropy()) << 32) ^ entropy() ^ ::getpid());
-  const std::string prefix = FolderOf(target_) + "/." + NameOf(target_) + ".";
+  // permissions.
+  std::mt19937_64 random = NewRandom();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, "%012llx.tmp",
-                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-    temporary_ = prefix + suffix;
+    temporary_ = RandomTemporary(target_, random);
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return Status::Ok();
+    if (fd_ >= 0) {
+      registered_.Set(temporary_);
+      return Status::Ok();
+    }
     if (errno != EEXIST) {
       temporary_.clear();
       return Fail("cannot create: ", errno);
@@ -80,7 +125,7 @@ void AtomicOutput::CreateOn(int fd) {
   Abandon();
   fd_ = fd;
   borrowed_ = direct_ = true;
-  hadTarget_ = false;
+  hadTarget_ = anonymous_ = false;
   size_ = writtenBack_ = 0;
   target_.clear();
 }
@@ -88,6 +133,7 @@ void AtomicOutput::CreateOn(int fd) {
 Status AtomicOutput::Write(const void* data, size_t length) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (length > 0) {
+    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) return Status::Cancelled();
     const ssize_t n = fd_ < 0 ? -1 : ::write(fd_, p, length);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
@@ -126,19 +172,48 @@ Status AtomicOutput::Commit() {
   }
   if (::fsync(fd_) != 0) return Fail("write failed: ", errno);
   if (hadTarget_ && ::fchmod(fd_, mode_) != 0) return Fail("cannot keep the permissions: ", errno);
+  if (anonymous_) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    if (!hadTarget_) {  // linked in as the target itself, when none has come meanwhile
+      if (::linkat(AT_FDCWD, self, AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) == 0) return Status::Ok();
+        const int error = errno;
+        ::unlink(target_.c_str());
+        return Fail("write failed: ", error);
+      }
+      if (errno != EEXIST) return Fail("cannot create: ", errno);
+    }
+    // A name of its own for the moment it takes to rename it over the target.
+    std::mt19937_64 random = NewRandom();
+    for (int attempt = 0;; ++attempt) {
+      temporary_ = RandomTemporary(target_, random);
+      registered_.Set(temporary_);
+      if (::linkat(AT_FDCWD, self, AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+      const int error = errno;
+      temporary_.clear();
+      if (error != EEXIST || attempt == 100) return Fail("cannot create: ", error);
+    }
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) return Fail("write failed: ", errno);
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) return Fail("cannot replace: ", errno);
   temporary_.clear();
+  registered_.Clear();
   return Status::Ok();
 }
+
+bool AtomicOutput::IsTerminal() const { return fd_ >= 0 && ::isatty(fd_) != 0; }
 
 void AtomicOutput::Abandon() {
   if (fd_ >= 0 && !borrowed_) ::close(fd_);
   fd_ = -1;
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
   temporary_.clear();
+  registered_.Clear();
 }
 
 }  // namespace kebu

@@ -15,8 +15,9 @@ bool IsLow(char16_t u) { return (u & 0xFC00) == 0xDC00; }
 }  // namespace
 
 // Whether none of four UTF-16 units needs more than a byte copied: all
-// ASCII, none a control character, a quote or a backslash (each lane is
-// checked for "below 0x20" and "equal" by the carry of a subtraction).
+// ASCII, none a control character (DEL included), a quote or a backslash
+// (each lane is checked for "below 0x20" and "equal" by the carry of a
+// subtraction).
 inline bool FourPlain(uint64_t four) {
   constexpr uint64_t kOnes = 0x0001000100010001ull;
   constexpr uint64_t kHigh = 0x8000800080008000ull;
@@ -24,9 +25,14 @@ inline bool FourPlain(uint64_t four) {
   const uint64_t below = (four - 0x20 * kOnes) & ~four & kHigh;
   const uint64_t quote = four ^ ('"' * kOnes);
   const uint64_t backslash = four ^ ('\\' * kOnes);
-  const uint64_t equal = ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash);
+  const uint64_t del = four ^ (0x7F * kOnes);
+  const uint64_t equal =
+      ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash) | ((del - kOnes) & ~del);
   return ((below | equal) & kHigh) == 0;
 }
+
+// DEL and the C1 controls, which JSON allows raw but a terminal acts on.
+inline bool DelOrC1(char16_t u) { return u >= 0x7F && u <= 0x9F; }
 
 char* WriteJsonString(char* out, std::u16string_view view) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -46,7 +52,10 @@ char* WriteJsonString(char* out, std::u16string_view view) {
       p += 4;
     }
     const char16_t* const run = p;  // units that go out as UTF-8
-    while (p < end && *p >= 0x20 && *p != u'"' && *p != u'\\' && (*p & 0xF800) != 0xD800) ++p;
+    while (p < end && *p >= 0x20 && *p != u'"' && *p != u'\\' && (*p & 0xF800) != 0xD800 &&
+           !DelOrC1(*p)) {
+      ++p;
+    }
     if (p < end && IsHigh(*p) && p + 1 < end && IsLow(p[1])) p += 2;  // a valid pair
     if (p > run) {
       out += Utf16ToUtf8(run, static_cast<uint32_t>(p - run), reinterpret_cast<uint8_t*>(out));

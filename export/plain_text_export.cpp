@@ -114,6 +114,8 @@ Status Export(DicCursor& cursor, AtomicOutput& out, const ExportHooks& hooks,
   *stats = ExportStats();
   stats->nword = cursor.Source().header.nword();
   OutputBuffer buffer(out);
+  out.SetCancel(hooks.cancel);
+  const bool visible = out.IsTerminal();
   // The texts as the window would show them, decoded into buffers made once
   // (the pronunciation is not written, so it is not decoded).
   const bool bocu = cursor.Source().IsBocu1();
@@ -140,7 +142,7 @@ Status Export(DicCursor& cursor, AtomicOutput& out, const ExportHooks& hooks,
     const uint32_t exampleUnits =
         translationUnits != 0 ? static_cast<uint32_t>(text.Example().size()) : 0;
     // Position line, then up to three UTF-8 texts.
-    const size_t perUnit = options.visibleControls ? 6 : 3;
+    const size_t perUnit = visible ? 6 : 3;
     if (!buffer.Reserve(64 + perUnit * (headwordUnits + translationUnits + exampleUnits))) break;
     buffer.Append("[index=", 7);
     buffer.AppendInt(r.position.indexEntry);
@@ -150,14 +152,14 @@ Status Export(DicCursor& cursor, AtomicOutput& out, const ExportHooks& hooks,
     buffer.AppendInt(r.position.recordOffset);
     buffer.Append("]\n", 2);
     if (headwordUnits != 0) {
-      buffer.AppendText(text.Headword().data(), headwordUnits, options.visibleControls);
+      buffer.AppendText(text.Headword().data(), headwordUnits, visible);
       buffer.Append("\n", 1);
     }
     if (translationUnits != 0) {
-      buffer.AppendText(text.Translation().data(), translationUnits, options.visibleControls);
+      buffer.AppendText(text.Translation().data(), translationUnits, visible);
       if (exampleUnits != 0) {
         buffer.Append(" / ", 3);
-        buffer.AppendText(text.Example().data(), exampleUnits, options.visibleControls);
+        buffer.AppendText(text.Example().data(), exampleUnits, visible);
       }
       buffer.Append("\n", 1);
     }

@@ -20,8 +20,6 @@ struct ExportOptions {
   // The export ends after the first record with a translation of an index
   // entry beyond this one; negative: every record is written.
   int32_t stopAfterEntry = kExportStopAfterEntry;
-  // Control characters of the texts as visible escapes, for a terminal.
-  bool visibleControls = false;
 };
 
 // The progress as the window's title shows it: "1000 / 3000 (33%)", the
@@ -30,7 +28,9 @@ struct ExportOptions {
 std::string ProgressTitle(const ExportStats& stats);
 
 // Exports from `cursor` (from where it stands) into `out`, which it does not
-// commit. Results as in export/output.h.
+// commit. Into a terminal the control characters of the texts (C0 but TAB
+// and LF, DEL, C1) go as visible escapes (\x1b), as text for people must.
+// Results as in export/output.h.
 Status ExportToOutput(DicCursor& cursor, AtomicOutput& out, const ExportHooks& hooks,
                       const ExportOptions& options, ExportStats* stats);
 

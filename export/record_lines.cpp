@@ -59,7 +59,8 @@ struct Run {
   bool outOfMemory = false;
 };
 
-void FormatRun(DicCursor& cursor, LineFormat format, const std::atomic<bool>* cancel, Run* run) {
+void FormatRun(DicCursor& cursor, LineFormat format, bool visible, const std::atomic<bool>* cancel,
+               Run* run) {
   const int32_t versionMajor = cursor.Source().versionMajor;
   // Part of one pass from entry 0: an area that an earlier entry named is
   // passed over here too.
@@ -71,8 +72,8 @@ void FormatRun(DicCursor& cursor, LineFormat format, const std::atomic<bool>* ca
       ++run->skippedAreas;
       continue;
     }
-    char* const out = run->lines.Reserve(LineBound(format, text));
-    run->lines.Advance(format == LineFormat::kTsv ? WriteTsvLine(out, text, versionMajor)
+    char* const out = run->lines.Reserve(LineBound(format, text, visible));
+    run->lines.Advance(format == LineFormat::kTsv ? WriteTsvLine(out, text, versionMajor, visible)
                                                   : WriteJsonLine(out, text));
     ++run->records;
   }
@@ -94,12 +95,13 @@ ReadStatus ReadWholeRecord(DicCursor& cursor, RecordText* text) {
   return ReadStatus::kRecord;
 }
 
-size_t LineBound(LineFormat format, const RecordText& text) {
+size_t LineBound(LineFormat format, const RecordText& text, bool visible) {
   const size_t units = text.headword.size() + text.translation.size() + text.example.size() +
                        text.pronunciation.size();
-  // TSV: at most 3 bytes a unit (an escape takes 2); JSON: 6 (\u001f), and
-  // the names, quotes and numbers.
-  return format == LineFormat::kTsv ? 3 * units + 32 : kJsonBytesPerUnit * units + 256;
+  // TSV: at most 3 bytes a unit (an escape takes 2; a visible one 6); JSON:
+  // 6 (\u001f), and the names, quotes and numbers.
+  return format == LineFormat::kTsv ? (visible ? 6 : 3) * units + 32
+                                    : kJsonBytesPerUnit * units + 256;
 }
 
 void AppendLine(std::string& out, LineFormat format, const RecordText& text,
@@ -118,6 +120,8 @@ Status WriteRecordLines(std::shared_ptr<const DicSource> source, AtomicOutput& o
   *stats = ExportStats();
   if (source == nullptr) return Status::InvalidArgument("no dictionary is open");
   stats->nword = source->header.nword();
+  out.SetCancel(hooks.cancel);
+  const bool visible = out.IsTerminal();
   const int32_t entries = source->index.EntryLimit();
   // Runs of entries are formatted on worker threads and written here in
   // their order, so the output is what one pass would write.
@@ -143,7 +147,7 @@ Status WriteRecordLines(std::shared_ptr<const DicSource> source, AtomicOutput& o
       }
       lock.unlock();
       try {
-        FormatRun(cursor, format, hooks.cancel, &run);
+        FormatRun(cursor, format, visible, hooks.cancel, &run);
       } catch (const std::bad_alloc&) {
         run.outOfMemory = true;
       }

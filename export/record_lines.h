@@ -33,11 +33,14 @@ enum class LineFormat { kTsv, kJsonl };
 // The next record of `cursor` with whole texts and the pronunciation as text.
 ReadStatus ReadWholeRecord(DicCursor& cursor, RecordText* text);
 
-// The most bytes that one record's line takes.
-size_t LineBound(LineFormat format, const RecordText& text);
+// The most bytes that one record's line takes (`visible`: as a terminal
+// gets it).
+size_t LineBound(LineFormat format, const RecordText& text, bool visible = false);
 // Writes the record's line with its LF at `out` (room for LineBound bytes)
-// and returns the end. `versionMajor` decides the TSV headword.
-char* WriteTsvLine(char* out, const RecordText& text, int32_t versionMajor);
+// and returns the end. `versionMajor` decides the TSV headword; `visible`
+// writes the other control characters (C0, DEL, C1) as \x1b or \u0085, for
+// a terminal (JSON escapes them always).
+char* WriteTsvLine(char* out, const RecordText& text, int32_t versionMajor, bool visible = false);
 char* WriteJsonLine(char* out, const RecordText& text);
 // The same, appended to a string.
 void AppendLine(std::string& out, LineFormat format, const RecordText& text,
@@ -45,8 +48,8 @@ void AppendLine(std::string& out, LineFormat format, const RecordText& text,
 
 // Every record of the dictionary, into `out` (not committed). Runs of index
 // entries are formatted on `threads` threads of their own and written in
-// order; progress comes on the calling thread. Results as in
-// export/output.h; whatever this thread's part throws, the threads are
+// order; progress comes on the calling thread. Into a terminal, TSV shows
+// control characters as escapes. Results as in export/output.h; whatever this thread's part throws, the threads are
 // stopped and joined first.
 Status WriteRecordLines(std::shared_ptr<const DicSource> source, AtomicOutput& out,
                         LineFormat format, const ExportHooks& hooks, ExportStats* stats,

@@ -1,12 +1,15 @@
 #include "export/stardict_export.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -18,6 +21,7 @@
 #include "export/atomic_output.h"
 #include "export/dictzip_writer.h"
 #include "export/record_lines.h"
+#include "export/temporary_names.h"
 
 namespace kebu {
 
@@ -207,37 +211,87 @@ std::string IfoValue(const std::string& text) {
   return value;
 }
 
-// The folder of the files being made, removed with them unless Keep.
+// Removes the files in the folder `path`, then the folder (only files are
+// made in it: std::filesystem would cost the tool's start for every
+// command).
+void RemoveFolder(const std::string& path) {
+  if (DIR* dir = ::opendir(path.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+      }
+    }
+    ::closedir(dir);
+  }
+  ::rmdir(path.c_str());
+}
+
+// The extensions of the files made.
+constexpr const char* kExtensions[] = {".dict.dz", ".idx", ".syn", ".ifo"};
+
+// The folder of the files being made, removed with them unless Keep. It is
+// locked (flock) while in use: a later conversion to the same target tells
+// a folder left behind by a killed one (no lock) from one at work, and
+// removes the former.
 class WorkFolder {
  public:
-  // Only files are made in it (std::filesystem would cost the tool's
-  // start for every command).
   ~WorkFolder() {
-    if (path_.empty()) return;
-    if (DIR* dir = ::opendir(path_.c_str())) {
-      while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-          ::unlinkat(::dirfd(dir), entry->d_name, 0);
-        }
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path_.c_str());
+    if (!path_.empty()) RemoveFolder(path_);
+    Keep();
   }
-  bool Make(const std::string& target) {
+  // Makes the folder beside `target` for files named `stem` and the
+  // extensions, after removing what killed conversions to `target` left.
+  bool Make(const std::string& target, const std::string& stem) {
     const size_t slash = target.find_last_of('/');
     const std::string parent =
         slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    std::string pattern = parent + "/." + target.substr(slash + 1) + ".XXXXXX";
+    const std::string name = target.substr(slash + 1);
+    std::string pattern = TemporaryNameBeside(parent, name, "XXXXXX");
+    RemoveLeftovers(parent, pattern.substr(0, pattern.size() - 6));
+    pattern = parent + "/" + pattern;
     if (::mkdtemp(pattern.data()) == nullptr) return false;
     path_ = pattern;
+    lock_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock_ >= 0) ::flock(lock_, LOCK_EX);
+    names_[0].Set(path_, true);
+    for (size_t i = 0; i < std::size(kExtensions); ++i) {
+      names_[i + 1].Set(path_ + "/" + stem + kExtensions[i]);
+    }
     return true;
   }
   const std::string& Path() const { return path_; }
-  void Keep() { path_.clear(); }
+  void Keep() {
+    path_.clear();
+    for (TemporaryName& name : names_) name.Clear();
+    if (lock_ >= 0) ::close(lock_);
+    lock_ = -1;
+  }
 
  private:
+  // Folders "PREFIX" + six characters in `parent` that are ours and that no
+  // conversion holds.
+  static void RemoveLeftovers(const std::string& parent, const std::string& prefix) {
+    DIR* dir = ::opendir(parent.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+      struct stat st;
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+          !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        continue;
+      }
+      const int held = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (held < 0) continue;
+      if (::flock(held, LOCK_EX | LOCK_NB) == 0) RemoveFolder(parent + "/" + name);
+      ::close(held);
+    }
+    ::closedir(dir);
+  }
+
   std::string path_;
+  int lock_ = -1;
+  TemporaryName names_[1 + std::size(kExtensions)];
 };
 
 Status WriteFile(const std::string& path, const std::string& bytes) {
@@ -439,8 +493,9 @@ Status Convert(const std::shared_ptr<const DicSource>& source, const std::string
   if (!TargetIsFree(folder)) {
     return Status::InvalidArgument("exists already; give a new or an empty folder");
   }
+  const std::string stem = StarDictFileStem(options.name);
   WorkFolder work;
-  if (!work.Make(folder)) {
+  if (!work.Make(folder, stem)) {
     return Status::IoError(std::string("cannot make a folder beside it: ") + std::strerror(errno));
   }
   DicCursor cursor(source);
@@ -464,7 +519,6 @@ Status Convert(const std::shared_ptr<const DicSource>& source, const std::string
     return written;
   }
 
-  const std::string stem = StarDictFileStem(options.name);
   const std::string base = work.Path() + "/" + stem;
   const std::string idx = entries.File(true);
   const std::string bookname = IfoValue(options.name);
@@ -477,6 +531,7 @@ Status Convert(const std::shared_ptr<const DicSource>& source, const std::string
   ifo += "idxfilesize=" + std::to_string(idx.size()) + "\nsametypesequence=m\n";
 
   AtomicOutput dz;
+  dz.SetCancel(hooks.cancel);
   Status written = dz.Create(base + ".dict.dz");
   if (written.IsOk()) written = texts.Finish(dz);
   if (written.IsOk()) written = dz.Commit();

@@ -71,7 +71,8 @@ std::string StarDictNameFromPath(const std::string& path);
 // not exist yet or be an empty folder (which it replaces). The files are
 // made in a temporary folder beside it, which is renamed to `folder` when
 // complete: a failed or cancelled conversion leaves nothing behind and
-// changes nothing. Results as in export/output.h; kInvalidArgument also when
+// changes nothing. What a killed conversion (SIGKILL, a power cut) left
+// there, a later conversion to the same folder removes when it starts. Results as in export/output.h; kInvalidArgument also when
 // `folder` exists and is not an empty folder. The records are read twice
 // (their words, then their texts); a dictionary whose words changed in
 // between fails with kIoError. `report`, when given, is filled on Ok.

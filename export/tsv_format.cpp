@@ -12,19 +12,36 @@ namespace kebu {
 
 namespace {
 
-// The text as UTF-8 with TAB, LF, CR and backslash escaped: runs of units
-// that need no escape go to the UTF-8 encoder whole.
-char* WriteEscaped(char* out, std::u16string_view text) {
+// Whether a unit is a control character that a terminal would act on.
+bool Drives(char16_t u) { return u < 0x20 || (u >= 0x7F && u <= 0x9F); }
+
+// The text as UTF-8 with TAB, LF, CR and backslash escaped (`visible`: the
+// other control characters too, as \x1b or \u0085): runs of units that need
+// no escape go to the UTF-8 encoder whole.
+char* WriteEscaped(char* out, std::u16string_view text, bool visible) {
+  static constexpr char kHex[] = "0123456789abcdef";
   const char16_t* p = text.data();
   const char16_t* const end = p + text.size();
   while (p < end) {
     const char16_t* const run = p;
-    while (p < end && (*p >= 0x20 ? *p != u'\\' : *p != u'\t' && *p != u'\n' && *p != u'\r')) ++p;
+    while (p < end && (*p >= 0x20 ? *p != u'\\' && !(visible && Drives(*p))
+                                  : *p != u'\t' && *p != u'\n' && *p != u'\r' && !visible)) {
+      ++p;
+    }
     out += Utf16ToUtf8(run, static_cast<uint32_t>(p - run), reinterpret_cast<uint8_t*>(out));
     if (p == end) break;
+    const char16_t u = *p++;
     *out++ = '\\';
-    *out++ = *p == u'\t' ? 't' : *p == u'\n' ? 'n' : *p == u'\r' ? 'r' : '\\';
-    ++p;
+    if (u == u'\t' || u == u'\n' || u == u'\r' || u == u'\\') {
+      *out++ = u == u'\t' ? 't' : u == u'\n' ? 'n' : u == u'\r' ? 'r' : '\\';
+    } else if (u < 0x80) {
+      *out++ = 'x';
+      *out++ = kHex[u >> 4];
+      *out++ = kHex[u & 0xF];
+    } else {
+      *out++ = 'u';
+      for (int shift = 12; shift >= 0; shift -= 4) *out++ = kHex[(u >> shift) & 0xF];
+    }
   }
   return out;
 }
@@ -59,14 +76,14 @@ std::u16string_view TsvHeadword(std::u16string_view headword, int32_t versionMaj
 
 }  // namespace
 
-char* WriteTsvLine(char* out, const RecordText& text, int32_t versionMajor) {
-  out = WriteEscaped(out, TsvHeadword(text.headword, versionMajor));
+char* WriteTsvLine(char* out, const RecordText& text, int32_t versionMajor, bool visible) {
+  out = WriteEscaped(out, TsvHeadword(text.headword, versionMajor), visible);
   *out++ = '\t';
-  out = WriteEscaped(out, text.translation);
+  out = WriteEscaped(out, text.translation, visible);
   *out++ = '\t';
-  out = WriteEscaped(out, text.example);
+  out = WriteEscaped(out, text.example, visible);
   *out++ = '\t';
-  out = WriteEscaped(out, text.pronunciation);
+  out = WriteEscaped(out, text.pronunciation, visible);
   *out++ = '\t';
   out = std::to_chars(out, out + 12, text.attribute).ptr;
   *out++ = '\n';

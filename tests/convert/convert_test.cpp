@@ -180,6 +180,12 @@ TEST(MakeErrors, NameTheLineAndWriteNothing) {
       {"a\t" + mixed + "\n", "in.tsv", {"--encoding", "bocu1"}, "1: the translation takes 65,998 bytes in BOCU-1"},
       {"a\tb\rc\rd\te\r", "in.tsv", {}, "2: 1 field"},
       {"x\ty\n", "in.tsv", {"--header"}, "1: \"x\" is not a column name"},
+      // Headwords too long: checked before the build, named by their line.
+      {"a\tb\n" + std::string(2000, 'x') + "\tt\n", "in.tsv", {},
+       "2: the headword takes 2,000 bytes in code page 932; a dictionary holds at most 1,027"},
+      {"a\tb\n" + std::string(600, 'x') + "\tt\n", "in.tsv", {"--version", "6"},
+       "2: the search form, TAB and headword take 1,201 bytes in BOCU-1; a dictionary holds at most "
+       "1,027 for the three together"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input.substr(0, 40));

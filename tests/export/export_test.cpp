@@ -180,6 +180,16 @@ TEST(Export, ReplacedFilesKeepTheirPermissionsAndEmptyResultsSaySo) {
   ASSERT_TRUE(ExportPlainText(d.reader.Source(), d.dir.File("link.txt"), {}).IsOk());
   EXPECT_TRUE(std::filesystem::is_symlink(d.dir.File("link.txt")));
   EXPECT_EQ(ReadText(target), exported);
+  // A link to no file yet: the file is made where it points. A name of 255
+  // bytes is made and replaced: the temporary name fits too.
+  std::filesystem::create_symlink("made.txt", d.dir.File("dangling"));
+  const std::string longest = d.dir.File(std::string(251, 'n') + ".txt");
+  for (const std::string& path : {d.dir.File("dangling").string(), longest, longest}) {
+    ASSERT_TRUE(ExportPlainText(d.reader.Source(), path, {}).IsOk()) << path;
+    EXPECT_EQ(ReadText(path), exported);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(d.dir.File("dangling")));
+  EXPECT_EQ(ReadText(d.dir.File("made.txt")), exported);
   const mode_t mask = ::umask(022);
   ASSERT_TRUE(ExportPlainText(d.reader.Source(), d.dir.File("new.txt"), {}).IsOk());
   ::umask(mask);
@@ -221,7 +231,9 @@ TEST(Export, JsonStringsAreUtf8AndSayWhichUnitsTheTextHeld) {
   } cases[] = {
       {u"", "\"\""},
       {u"abcd\"efgh\\ij", "\"abcd\\\"efgh\\\\ij\""},
-      {u"a\nb\rc\td\x1f\x7f", "\"a\\nb\\rc\\td\\u001f\x7f\""},
+      // DEL and C1 too, which a terminal would act on; four at a time as well.
+      {u"a\nb\rc\td\x1f\x7f\x80\x9b\x9f\xa0", "\"a\\nb\\rc\\td\\u001f\\u007f\\u0080\\u009b\\u009f\xc2\xa0\""},
+      {u"abc\x7f" u"defg", "\"abc\\u007fdefg\""},
       {u"é鉄😀", "\"é鉄😀\""},
       // Lone surrogates, and a high one before a unit that is no low one.
       {u"\xD800" u"a", "\"\\ud800a\""},

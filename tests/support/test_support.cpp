@@ -107,11 +107,12 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
     const int null = ::open("/dev/null", O_RDONLY);
     ::dup2(null, 0);
     if (!options.terminal) {
-      ::dup2(out[1], 1);
+      ::dup2(options.stdoutFile.empty()
+                 ? out[1]
+                 : ::open(options.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       ::dup2(err[1], 2);
     }
-    if (options.fileSizeKb > 0) {
-      ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails with EFBIG
+    if (options.fileSizeKb > 0) {  // SIGXFSZ as the program has it
       const rlimit limit{static_cast<rlim_t>(options.fileSizeKb) * 1024, static_cast<rlim_t>(options.fileSizeKb) * 1024};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }

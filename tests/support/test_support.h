@@ -66,6 +66,7 @@ struct RunOptions {
   bool terminal = false;   // standard output on a terminal (a pseudo-terminal)
   long memoryKb = 0;       // > 0: its address space limited to this
   long fileSizeKb = 0;     // > 0: the files it writes limited to this
+  std::string stdoutFile;  // not empty: standard output into this file
 };
 
 // Runs `program` with `args`; standard input is /dev/null, standard output
