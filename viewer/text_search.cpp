@@ -4,13 +4,12 @@
 #include <unistd.h>
 
 #include <QStringView>
-#include <QTimer>
-#include <atomic>
-#include <iterator>
-#include <mutex>
-#include <system_error>
 
 #include "dictionary/dic_lookup.h"
+#include "dictionary/limits.h"
+#include "search/text_scan.h"
+#include "viewer/background_job.h"
+#include "viewer/window_style.h"
 
 namespace kebu::viewer {
 
@@ -22,22 +21,19 @@ QString FromUtf16(std::u16string_view text) {
 
 }  // namespace
 
-// What one scan shares with the window's thread: its cancel flag, and what it
-// has found and the window has not taken yet.
-struct TextSearch::Outbox {
-  std::atomic<bool> cancel{false};
-  std::atomic<bool> ended{false};  // the thread is about to return
-  std::mutex mutex;
-  std::vector<Hit> rows;
-  int64_t hits = 0;
-  int percent = 0;
-  bool finished = false;
-  StatusCode result = StatusCode::kOk;
-};
+TextSearch::TextSearch(DictionaryList& list, QObject* parent)
+    : WindowSearch(list, parent), job_(new BackgroundJob(this)) {
+  job_->SetBatching(kFirstBatchMs, kBatchMs);
+  connect(job_, &BackgroundJob::Collected, this, [this] {
+    std::vector<Hit> rows;
+    rows.swap(arrived_);
+    listed_ += static_cast<int64_t>(rows.size());
+    emit RowsReady(rows, false);
+    emit StatusChanged();
+  });
+}
 
-// Rows for the hits from skip to skip + take, every hit counted, everything
-// put into `outbox` after each record area.
-void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
+void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
   int64_t entries = 0;
   for (const auto& s : request.sources) entries += s.source->index.EntryLimit();
   std::vector<Hit> rows;
@@ -45,15 +41,14 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
   int64_t taken = 0;
   int64_t before = 0;  // entries of the dictionaries scanned already
   StatusCode result = StatusCode::kOk;
-  const auto post = [&](int32_t done, bool finished) {
-    std::lock_guard<std::mutex> lock(outbox.mutex);
-    outbox.rows.insert(outbox.rows.end(), std::make_move_iterator(rows.begin()),
-                       std::make_move_iterator(rows.end()));
+  const auto post = [&](int32_t done) {
+    const int percent = entries > 0 ? static_cast<int>((before + done) * 100 / entries) : 100;
+    link.Post([this, rows = std::move(rows), hits, percent] {
+      arrived_.insert(arrived_.end(), rows.begin(), rows.end());
+      if (!showingMore_) found_ = hits;
+      percent_ = percent;
+    });
     rows.clear();
-    outbox.hits = hits;
-    outbox.percent = entries > 0 ? static_cast<int>((before + done) * 100 / entries) : 100;
-    outbox.finished = finished;
-    outbox.result = result;
   };
   for (const auto& [dictionary, source] : request.sources) {
     DicLookup texts(source);
@@ -61,8 +56,8 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
     TextScanOptions options;
     options.exact = request.exact;
     options.threads = 0;
-    options.cancel = &outbox.cancel;
-    options.progress = [&](int32_t done, int32_t) { post(done, false); };
+    options.cancel = link.CancelFlag();
+    options.progress = [&](int32_t done, int32_t) { post(done); };
     TextScanStats stats;
     result = ScanText(source, request.query, options, [&](const TextHit& hit) {
       if (++hits > request.skip && taken < request.take) {
@@ -80,41 +75,35 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
     before += source->index.EntryLimit();
     if (result != StatusCode::kOk || stats.stopped) break;
   }
-  post(0, true);
+  post(0);
+  link.Post([this, result] {
+    // Memory is all that a scan's own callbacks can run out of.
+    phase_ = result == StatusCode::kOk          ? Phase::kDone
+             : result == StatusCode::kCancelled ? Phase::kCancelled
+                                                : Phase::kOutOfMemory;
+    showingMore_ = false;
+  });
 }
 
-TextSearch::TextSearch(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
-  connect(timer_, &QTimer::timeout, this, &TextSearch::Collect);
-}
-
-TextSearch::~TextSearch() {
-  Cancel();
-  JoinEnded(true);
-}
-
-void TextSearch::Start(const DictionaryList& list, std::u16string query, bool exact, int limit) {
+void TextSearch::Start(const std::u16string& key) {
   Cancel();
   TextSearchRequest request;
-  for (int d = 0; d < list.Size(); ++d) {
-    const Dictionary& dictionary = list.At(d);
-    if (dictionary.searched && dictionary.IsOpen()) {
-      request.sources.push_back({d, dictionary.reader->Source()});
-    }
-  }
-  request.query = std::move(query);
-  request.exact = exact;
-  request.take = limit;
+  request.sources = CheckedSources(list_);
+  request.query = key;
+  request.exact = exact_;
+  request.take = kWindowHitLimit;
   found_ = listed_ = 0;
   showingMore_ = false;
   request_ = request;
+  emit RowsReady({}, true);
   Run(std::move(request));
 }
 
-void TextSearch::More(int limit) {
+void TextSearch::More() {
   if (!HasMore()) return;
   TextSearchRequest request = request_;
   request.skip = listed_;
-  request.take = limit;
+  request.take = kWindowHitLimit;
   // The total is known: the scan stops with the page.
   request.countAll = false;
   showingMore_ = true;
@@ -122,9 +111,8 @@ void TextSearch::More(int limit) {
 }
 
 void TextSearch::Cancel() {
-  if (outbox_ != nullptr) outbox_->cancel = true;
-  outbox_.reset();
-  timer_->stop();
+  job_->Cancel();
+  arrived_.clear();
   if (phase_ == Phase::kRunning) phase_ = Phase::kCancelled;
 }
 
@@ -134,69 +122,44 @@ void TextSearch::Reset() {
 }
 
 void TextSearch::Run(TextSearchRequest request) {
-  JoinEnded(false);
-  outbox_ = std::make_shared<Outbox>();
   phase_ = Phase::kRunning;
   percent_ = 0;
-  try {
-    std::thread thread([request = std::move(request), outbox = outbox_] {
-      // At nice 10 (the scan's helper threads inherit it) the scan leaves the
-      // processor to the window's thread on a busy machine, where it shortened
-      // the longest waits of the window's events (docs/PERFORMANCE.md); on an
-      // idle machine it runs at full speed.
-      ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-      Scan(request, *outbox);
-      outbox->ended = true;
-    });
-    // From here on the thread only ends: it is joined once it has.
-    ending_.emplace_back(std::move(thread), outbox_);
-  } catch (const std::system_error&) {
-    // No thread to be had: the scan ends at once, as when memory runs out.
-    std::lock_guard<std::mutex> lock(outbox_->mutex);
-    outbox_->finished = true;
-    outbox_->result = StatusCode::kOutOfMemory;
-  }
-  // The first rows are taken sooner, the rest every kBatchMs.
-  timer_->start(kFirstBatchMs);
+  arrived_.clear();
+  const bool started = job_->Start([this, request = std::move(request)](JobLink& link) {
+    // At nice 10 (the scan's helper threads inherit it) the scan leaves the
+    // processor to the window's thread on a busy machine, where it shortened
+    // the longest waits of the window's events (docs/PERFORMANCE.md); on an
+    // idle machine it runs at full speed.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+    Scan(request, link);
+  });
+  // No thread to be had: the scan ends at once, as when memory runs out.
+  if (!started) phase_ = Phase::kOutOfMemory;
 }
 
-void TextSearch::Collect() {
-  JoinEnded(false);
-  if (outbox_ == nullptr) return;
-  timer_->setInterval(kBatchMs);
-  std::vector<Hit> rows;
-  bool finished = false;
-  StatusCode result = StatusCode::kOk;
-  {
-    std::lock_guard<std::mutex> lock(outbox_->mutex);
-    rows.swap(outbox_->rows);
-    if (!showingMore_) found_ = outbox_->hits;
-    percent_ = outbox_->percent;
-    finished = outbox_->finished;
-    result = outbox_->result;
+QString TextSearch::StatusText() const {
+  const QString found = Thousands(found_);
+  const QString shown = tr("%1 of %2 hits shown").arg(Thousands(listed_), found);
+  switch (phase_) {
+    case Phase::kIdle:
+      return {};
+    case Phase::kRunning:
+      if (showingMore_) return shown + QStringLiteral(" — %1%").arg(percent_);
+      return tr("%1 hits so far — %2%").arg(found).arg(percent_);
+    case Phase::kCancelled:
+      return tr("%1 hits so far — cancelled").arg(found);
+    case Phase::kOutOfMemory:
+      return tr("%1 hits so far — out of memory").arg(found);
+    case Phase::kDone:
+      break;
   }
-  listed_ += static_cast<int64_t>(rows.size());
-  if (finished) {
-    // Memory is all that a scan's own callbacks can run out of.
-    phase_ = result == StatusCode::kOk          ? Phase::kDone
-             : result == StatusCode::kCancelled ? Phase::kCancelled
-                                                : Phase::kOutOfMemory;
-    showingMore_ = false;
-    outbox_.reset();
-    timer_->stop();
-  }
-  emit Arrived(rows);
+  if (HasMore()) return shown + ShowMoreLink();
+  return HitsText(found_);
 }
 
-void TextSearch::JoinEnded(bool wait) {
-  for (auto it = ending_.begin(); it != ending_.end();) {
-    if (wait || it->second->ended) {
-      it->first.join();
-      it = ending_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+std::vector<TextRange> TextSearch::Marks(const Hit& hit, const QString& shown, bool named) const {
+  if (hit.fields == 0) return {};
+  return PaneMatches(shown, named, request_.query, request_.exact);
 }
 
 std::vector<TextRange> PaneMatches(const QString& shown, bool named, std::u16string_view query,

@@ -238,22 +238,6 @@
         <translation>ヘルプ(&amp;H)</translation>
     </message>
     <message>
-        <source>1 hit</source>
-        <translation>1 件</translation>
-    </message>
-    <message>
-        <source>%1 hits</source>
-        <translation>%1 件</translation>
-    </message>
-    <message>
-        <source>%1 of %2 hits</source>
-        <translation>%2 件中 %1 件</translation>
-    </message>
-    <message>
-        <source>show more</source>
-        <translation>さらに表示</translation>
-    </message>
-    <message>
         <source>Cancel the export?</source>
         <translation>書き出しを中止しますか？</translation>
     </message>
@@ -284,22 +268,6 @@
     <message>
         <source>The export to %1 failed: %2</source>
         <translation>%1 への書き出しに失敗しました: %2</translation>
-    </message>
-    <message>
-        <source>%1 of %2 hits shown</source>
-        <translation>%2 件中 %1 件を表示</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — %2%</source>
-        <translation>これまでに %1 件 — %2%</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — cancelled</source>
-        <translation>%1 件で中止しました</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — out of memory</source>
-        <translation>%1 件でメモリが不足しました</translation>
     </message>
 </context>
 <context>
@@ -349,6 +317,47 @@
     <message>
         <source>Dictionary</source>
         <translation>辞書</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::WindowSearch</name>
+    <message>
+        <source>1 hit</source>
+        <translation>1 件</translation>
+    </message>
+    <message>
+        <source>%1 hits</source>
+        <translation>%1 件</translation>
+    </message>
+    <message>
+        <source>show more</source>
+        <translation>さらに表示</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::PrefixSearch</name>
+    <message>
+        <source>%1 of %2 hits</source>
+        <translation>%2 件中 %1 件</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::TextSearch</name>
+    <message>
+        <source>%1 of %2 hits shown</source>
+        <translation>%2 件中 %1 件を表示</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — %2%</source>
+        <translation>これまでに %1 件 — %2%</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — cancelled</source>
+        <translation>%1 件で中止しました</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — out of memory</source>
+        <translation>%1 件でメモリが不足しました</translation>
     </message>
 </context>
 </TS>
