@@ -1,6 +1,7 @@
 // Which search the window runs for a key: full text when the Full text box
 // is ticked; else a headword pattern when the key holds a `*` or `?` that no
-// backslash makes literal; else the headwords that begin with the key. The
+// backslash makes literal; else the headwords that begin with the key, with
+// its dictionary forms or suggestions when none does. The
 // chooser owns one search of each kind; the window holds the one chosen last
 // and never asks which it is.
 #pragma once
@@ -15,7 +16,8 @@
 
 namespace kebu::viewer {
 
-class PrefixSearch;
+class PatternSearch;
+class HelpedPrefixSearch;
 class TextSearch;
 
 class SearchChooser : public QObject {
@@ -32,7 +34,8 @@ class SearchChooser : public QObject {
 
  private:
   TextSearch* text_;
-  PrefixSearch* prefix_;
+  HelpedPrefixSearch* prefix_;
+  PatternSearch* pattern_;
   std::vector<WindowSearch*> all_;
 };
 

@@ -15,6 +15,10 @@
 // the scan arrives after, and its thread ends at the next record area; it is
 // joined later, never waited for.
 //
+// In "best first" order the hits are ranked (a headword equal to the query,
+// then headwords that hold it, then the rest, each in file order), so the
+// rows of a page come when the scan has read everything.
+//
 // Only Enter starts it; a key typed cancels a running scan.
 #pragma once
 
@@ -40,6 +44,10 @@ struct TextSearchRequest {
   int64_t skip = 0;      // hits passed over before the first row
   int64_t take = 0;      // rows at most
   bool countAll = true;  // go on counting the hits after the last row
+  // Best first: headwords equal to the query, then headwords that hold it,
+  // then the rest, each in file order (the rows come when the scan ends).
+  // Else file order.
+  bool bestFirst = false;
 };
 
 class TextSearch : public WindowSearch {
@@ -54,8 +62,10 @@ class TextSearch : public WindowSearch {
 
   explicit TextSearch(DictionaryList& list, QObject* parent = nullptr);
 
-  // Without folding (the Exact box); taken by the next Start.
+  // Without folding (the Exact box), and the order of the hits; taken by
+  // the next Start.
   void SetExact(bool exact) { exact_ = exact; }
+  void SetBestFirst(bool bestFirst) { bestFirst_ = bestFirst; }
 
   void Start(const std::u16string& key) override;
   void More() override;
@@ -77,6 +87,7 @@ class TextSearch : public WindowSearch {
 
   BackgroundJob* job_;
   bool exact_ = false;
+  bool bestFirst_ = false;
   TextSearchRequest request_;  // the last Start's (its sources, query)
   Phase phase_ = Phase::kIdle;
   std::vector<Hit> arrived_;   // rows of the batch being taken

@@ -115,6 +115,12 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   noteLine_->setTextFormat(Qt::RichText);
   noteLine_->setWordWrap(true);
   noteLine_->hide();
+  // The order of full-text hits, beside the Exact box.
+  bestFirstBox_ = new QCheckBox(tr("Best first"), this);
+  bestFirstBox_->setObjectName(QStringLiteral("bestFirstBox"));
+  bestFirstBox_->setToolTip(tr("Full text: headwords equal to the key first, then headwords "
+                               "that hold it, then the rest"));
+  ui_->searchRow->insertWidget(ui_->searchRow->indexOf(ui_->exactBox) + 1, bestFirstBox_);
   ui_->windowLayout->insertWidget(ui_->windowLayout->indexOf(ui_->splitter), noteLine_);
   const QLocale japanese(QLocale::Japanese);
   for (QWidget* widget : std::initializer_list<QWidget*>{list, ui_->textPane, ui_->searchBox}) {
@@ -142,6 +148,8 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   ui_->fullTextBox->setChecked(settings_.fullText);
   ui_->exactBox->setChecked(settings_.exact);
   ui_->exactBox->setEnabled(settings_.fullText);
+  bestFirstBox_->setChecked(settings_.bestFirst);
+  bestFirstBox_->setEnabled(settings_.fullText);
   ConnectSignals();
   companion_ = new Companion(this, settings_.companion);
   ui_->menuView->addSeparator();
@@ -162,6 +170,7 @@ void CViewerDlg::ConnectSignals() {
   connect(ui_->searchBox, &QComboBox::textActivated, this, [this] { StartSearch(true); });
   connect(ui_->fullTextBox, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
   connect(ui_->exactBox, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
+  connect(bestFirstBox_, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
   for (WindowSearch* search : searches_->All()) {
     connect(search, &WindowSearch::RowsReady, this, [this, search](const auto& rows, bool replace) {
       if (search == search_) OnRows(rows, replace);
@@ -427,7 +436,9 @@ void CViewerDlg::OnKeyTyped() {
 void CViewerDlg::OnSearchModeChanged() {
   settings_.fullText = ui_->fullTextBox->isChecked();
   settings_.exact = ui_->exactBox->isChecked();
+  settings_.bestFirst = bestFirstBox_->isChecked();
   ui_->exactBox->setEnabled(settings_.fullText);
+  bestFirstBox_->setEnabled(settings_.fullText);
   if (!CurrentKey().isEmpty() || searched_) StartSearch(true);
 }
 

@@ -70,7 +70,8 @@ class CViewerDlg : public QDialog {
   void OnKeyTyped();
   // Appends the next 10,000 hits.
   void OnShowMore();
-  // The Full text or Exact box changed: the key is searched again the new way.
+  // The Full text, Exact or Best first box changed: the key is searched
+  // again the new way.
   void OnSearchModeChanged();
   // Open replaces the dictionaries with one; Add appends one.
   void OnFileOpen();
@@ -114,6 +115,7 @@ class CViewerDlg : public QDialog {
   QPushButton* SearchButton() const;
   QCheckBox* FullTextBox() const;
   QCheckBox* ExactBox() const;
+  QCheckBox* BestFirstBox() const { return bestFirstBox_; }
   QTableView* HitList() const;
   HitListModel* Hits() const { return hits_; }
   QLabel* StatusLine() const;
@@ -180,6 +182,7 @@ class CViewerDlg : public QDialog {
   SearchChooser* searches_ = nullptr;
   WindowSearch* search_ = nullptr;  // the one chosen last
   QLabel* noteLine_ = nullptr;
+  QCheckBox* bestFirstBox_ = nullptr;
   ExportJob* export_ = nullptr;
   Companion* companion_ = nullptr;
   QString exportTarget_;

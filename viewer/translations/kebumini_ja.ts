@@ -269,6 +269,14 @@
         <source>The export to %1 failed: %2</source>
         <translation>%1 への書き出しに失敗しました: %2</translation>
     </message>
+    <message>
+        <source>Best first</source>
+        <translation>一致順</translation>
+    </message>
+    <message>
+        <source>Full text: headwords equal to the key first, then headwords that hold it, then the rest</source>
+        <translation>全文検索: 見出し語がキーと一致するもの、見出し語がキーを含むもの、その他の順</translation>
+    </message>
 </context>
 <context>
     <name>kebu::viewer::Companion</name>
@@ -358,6 +366,40 @@
     <message>
         <source>%1 hits so far — out of memory</source>
         <translation>%1 件でメモリが不足しました</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::PatternSearch</name>
+    <message>
+        <source>%1 hits so far — %2%</source>
+        <translation>これまでに %1 件 — %2%</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — cancelled</source>
+        <translation>%1 件で中止しました</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — out of memory</source>
+        <translation>%1 件でメモリが不足しました</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hits</source>
+        <translation>%2 件中 %1 件</translation>
+    </message>
+    <message>
+        <source>pattern</source>
+        <translation>パターン</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::HelpedPrefixSearch</name>
+    <message>
+        <source>No entry for %1; showing %2</source>
+        <translation>%1 の項目はありません。%2 を表示しています</translation>
+    </message>
+    <message>
+        <source>Did you mean: %1</source>
+        <translation>もしかして: %1</translation>
     </message>
 </context>
 </TS>
