@@ -24,7 +24,6 @@ class HitCounter : public QObject {
   // Counted(), on this object's thread.
   void Start(std::vector<SearchSource> sources, std::u16string key);
   void Cancel() { job_->Cancel(); }
-  bool IsCounting() const { return job_->IsRunning(); }
 
  signals:
   void Counted(qint64 total);

@@ -102,7 +102,6 @@ class CViewerDlg : public QDialog {
   bool IsDictionaryOpen() const { return dictionaries_.OpenCount() > 0; }
   bool IsExporting() const { return export_->IsRunning(); }
   bool IsScanning() const;
-  bool IsFullText() const { return settings_.fullText; }
   const DictionaryList& Dictionaries() const { return dictionaries_; }
   QString SearchWordList() const { return QString::fromUtf8(settings_.searchWordList); }
   QString FontName() const { return QString::fromUtf8(settings_.fontName); }
