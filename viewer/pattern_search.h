@@ -16,26 +16,19 @@
 #include <vector>
 
 #include "dictionary/dic_record.h"
-#include "viewer/window_search.h"
+#include "viewer/streamed_search.h"
 
 namespace kebu::viewer {
 
-class BackgroundJob;
-class JobLink;
-
-class PatternSearch : public WindowSearch {
+class PatternSearch : public StreamedSearch {
   Q_OBJECT
 
  public:
-  explicit PatternSearch(DictionaryList& list, QObject* parent = nullptr);
+  explicit PatternSearch(DictionaryList& list, QObject* parent = nullptr)
+      : StreamedSearch(list, parent) {}
 
   void Start(const std::u16string& key) override;
   void More() override;
-  void Cancel() override;
-  void Reset() override;
-  bool IsRunning() const override { return phase_ == Phase::kRunning; }
-  bool HasMore() const override;
-  QString StatusText() const override;
   bool SearchesAsTyped() const override { return true; }
 
   // One dictionary's part of the search, kept on the window's thread.
@@ -46,21 +39,17 @@ class PatternSearch : public WindowSearch {
     std::optional<RecordPosition> last;  // the last of them
   };
 
- private:
-  enum class Phase { kIdle, kRunning, kDone, kCancelled, kFailed };
-  // The work of a page: rows from the parts' positions on, at most `take`;
-  // `countAll`: count every hit (the first page).
-  void Run(bool countAll);
-  void Scan(std::u16string pattern, std::vector<Part> parts, bool countAll, JobLink& link);
+ protected:
+  void OnRowsTaken(const std::vector<Hit>& rows) override;
+  QString StatusPrefix() const override;
 
-  BackgroundJob* job_;
+ private:
+  // The work of a page: rows from the parts' positions on, at most 10,000;
+  // `first`: from the start, every hit counted.
+  void Scan(const std::u16string& key, const std::vector<Part>& parts, bool first, JobLink& link);
+
   std::u16string key_;
   std::vector<Part> parts_;
-  Phase phase_ = Phase::kIdle;
-  std::vector<Hit> arrived_;
-  uint64_t found_ = 0;   // counted so far; all once the first page is done
-  uint64_t listed_ = 0;
-  int percent_ = 0;
 };
 
 }  // namespace kebu::viewer

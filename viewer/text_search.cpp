@@ -1,15 +1,11 @@
 #include "viewer/text_search.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QStringView>
 
 #include "dictionary/dic_lookup.h"
 #include "dictionary/limits.h"
 #include "search/text_scan.h"
 #include "viewer/background_job.h"
-#include "viewer/window_style.h"
 
 namespace kebu::viewer {
 
@@ -33,18 +29,6 @@ int Rank(const TextHit& hit, const QString& headword, std::u16string_view query,
 
 }  // namespace
 
-TextSearch::TextSearch(DictionaryList& list, QObject* parent)
-    : WindowSearch(list, parent), job_(new BackgroundJob(this)) {
-  job_->SetBatching(kFirstBatchMs, kBatchMs);
-  connect(job_, &BackgroundJob::Collected, this, [this] {
-    std::vector<Hit> rows;
-    rows.swap(arrived_);
-    listed_ += static_cast<int64_t>(rows.size());
-    emit RowsReady(rows, false);
-    emit StatusChanged();
-  });
-}
-
 void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
   int64_t entries = 0;
   for (const auto& s : request.sources) entries += s.source->index.EntryLimit();
@@ -58,11 +42,7 @@ void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
   const auto keep = static_cast<size_t>(request.skip + request.take);
   const auto post = [&](int32_t done) {
     const int percent = entries > 0 ? static_cast<int>((before + done) * 100 / entries) : 100;
-    link.Post([this, rows = std::move(rows), hits, percent] {
-      arrived_.insert(arrived_.end(), rows.begin(), rows.end());
-      if (!showingMore_) found_ = hits;
-      percent_ = percent;
-    });
+    PostRows(link, std::move(rows), hits, percent);
     rows.clear();
   };
   for (const auto& [dictionary, source] : request.sources) {
@@ -111,28 +91,20 @@ void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
     }
   }
   post(0);
-  link.Post([this, result] {
-    // Memory is all that a scan's own callbacks can run out of.
-    phase_ = result == StatusCode::kOk          ? Phase::kDone
-             : result == StatusCode::kCancelled ? Phase::kCancelled
-                                                : Phase::kOutOfMemory;
-    showingMore_ = false;
-  });
+  PostEnd(link, result);
 }
 
 void TextSearch::Start(const std::u16string& key) {
-  Cancel();
+  Clear();
   TextSearchRequest request;
   request.sources = CheckedSources(list_);
   request.query = key;
   request.exact = exact_;
   request.bestFirst = bestFirst_;
   request.take = kWindowHitLimit;
-  found_ = listed_ = 0;
-  showingMore_ = false;
   request_ = request;
   emit RowsReady({}, true);
-  Run(std::move(request));
+  Run([this, request](JobLink& link) { Scan(request, link); }, false);
 }
 
 void TextSearch::More() {
@@ -143,55 +115,7 @@ void TextSearch::More() {
   // The total is known: the scan stops with the page (in file order; best
   // first reads everything, the best hit may come last).
   request.countAll = false;
-  showingMore_ = true;
-  Run(std::move(request));
-}
-
-void TextSearch::Cancel() {
-  job_->Cancel();
-  arrived_.clear();
-  if (phase_ == Phase::kRunning) phase_ = Phase::kCancelled;
-}
-
-void TextSearch::Reset() {
-  Cancel();
-  phase_ = Phase::kIdle;
-}
-
-void TextSearch::Run(TextSearchRequest request) {
-  phase_ = Phase::kRunning;
-  percent_ = 0;
-  arrived_.clear();
-  const bool started = job_->Start([this, request = std::move(request)](JobLink& link) {
-    // At nice 10 (the scan's helper threads inherit it) the scan leaves the
-    // processor to the window's thread on a busy machine, where it shortened
-    // the longest waits of the window's events (docs/PERFORMANCE.md); on an
-    // idle machine it runs at full speed.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-    Scan(request, link);
-  });
-  // No thread to be had: the scan ends at once, as when memory runs out.
-  if (!started) phase_ = Phase::kOutOfMemory;
-}
-
-QString TextSearch::StatusText() const {
-  const QString found = Thousands(found_);
-  const QString shown = tr("%1 of %2 hits shown").arg(Thousands(listed_), found);
-  switch (phase_) {
-    case Phase::kIdle:
-      return {};
-    case Phase::kRunning:
-      if (showingMore_) return shown + QStringLiteral(" — %1%").arg(percent_);
-      return tr("%1 hits so far — %2%").arg(found).arg(percent_);
-    case Phase::kCancelled:
-      return tr("%1 hits so far — cancelled").arg(found);
-    case Phase::kOutOfMemory:
-      return tr("%1 hits so far — out of memory").arg(found);
-    case Phase::kDone:
-      break;
-  }
-  if (HasMore()) return shown + ShowMoreLink();
-  return HitsText(found_);
+  Run([this, request](JobLink& link) { Scan(request, link); }, true);
 }
 
 std::vector<TextRange> TextSearch::Marks(const Hit& hit, const QString& shown, bool named) const {

@@ -1,19 +1,13 @@
 // Full-text search in the window: ScanText (search/text_scan.h) over every
-// searched, open dictionary in the list's order, as a BackgroundJob, the hits
-// coming back as rows in batches while the scan goes on. The first page holds
-// 10,000 rows and the scan counts on behind it, so the total is known; "show
-// more" scans again for the next page (a scan of a million records takes a
-// few tens of milliseconds, keeping every position could take megabytes).
+// searched, open dictionary in the list's order, streamed as StreamedSearch
+// does (streamed_search.h). The first page holds 10,000 rows and the scan
+// counts on behind it, so the total is known; "show more" scans again for the
+// next page (a scan of a million records takes a few tens of milliseconds,
+// keeping every position could take megabytes).
 //
 // Threads: the scan reads the dictionaries' shared DicSources through
 // cursors of its own and the rows' headwords with a DicLookup of its own;
-// the window's thread goes on looking up in its readers meanwhile. The scan
-// posts its rows and counts after each record area; the window's thread
-// takes them kFirstBatchMs after the start and then every kBatchMs, so it
-// appends one batch at a time however fast hits come. A cancel (a new key, a
-// new search, Esc, closing) takes effect at once for the window: nothing of
-// the scan arrives after, and its thread ends at the next record area; it is
-// joined later, never waited for.
+// the window's thread goes on looking up in its readers meanwhile.
 //
 // In "best first" order the hits are ranked (a headword equal to the query,
 // then headwords that hold it, then the rest, each in file order), so the
@@ -27,14 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "base/status.h"
 #include "search/match_ranges.h"
-#include "viewer/window_search.h"
+#include "viewer/streamed_search.h"
 
 namespace kebu::viewer {
-
-class BackgroundJob;
-class JobLink;
 
 // One scan's work, as the worker thread gets it (by value).
 struct TextSearchRequest {
@@ -50,17 +40,12 @@ struct TextSearchRequest {
   bool bestFirst = false;
 };
 
-class TextSearch : public WindowSearch {
+class TextSearch : public StreamedSearch {
   Q_OBJECT
 
  public:
-  enum class Phase { kIdle, kRunning, kDone, kCancelled, kOutOfMemory };
-  // How often the window takes the rows found meanwhile; the first time
-  // sooner, for the first rows.
-  static constexpr int kBatchMs = 40;
-  static constexpr int kFirstBatchMs = 10;
-
-  explicit TextSearch(DictionaryList& list, QObject* parent = nullptr);
+  explicit TextSearch(DictionaryList& list, QObject* parent = nullptr)
+      : StreamedSearch(list, parent) {}
 
   // Without folding (the Exact box), and the order of the hits; taken by
   // the next Start.
@@ -69,32 +54,20 @@ class TextSearch : public WindowSearch {
 
   void Start(const std::u16string& key) override;
   void More() override;
-  void Cancel() override;
-  void Reset() override;
-  bool IsRunning() const override { return phase_ == Phase::kRunning; }
-  bool HasMore() const override { return phase_ == Phase::kDone && listed_ < found_; }
-  QString StatusText() const override;
   std::vector<TextRange> Marks(const Hit& hit, const QString& shown, bool named) const override;
   bool SearchesAsTyped() const override { return false; }
 
-  Phase GetPhase() const { return phase_; }
+ protected:
+  bool SaysShown() const override { return true; }
 
  private:
   // The scan itself, on its thread: rows for the hits from skip to
   // skip + take, every hit counted, posted after each record area.
   void Scan(const TextSearchRequest& request, JobLink& link);
-  void Run(TextSearchRequest request);
 
-  BackgroundJob* job_;
   bool exact_ = false;
   bool bestFirst_ = false;
   TextSearchRequest request_;  // the last Start's (its sources, query)
-  Phase phase_ = Phase::kIdle;
-  std::vector<Hit> arrived_;   // rows of the batch being taken
-  int64_t found_ = 0;
-  int64_t listed_ = 0;
-  int percent_ = 0;
-  bool showingMore_ = false;
 };
 
 // The matches of `query` in a hit as the pane shows it (`shown`: lines end

@@ -350,10 +350,14 @@
     </message>
 </context>
 <context>
-    <name>kebu::viewer::TextSearch</name>
+    <name>kebu::viewer::StreamedSearch</name>
     <message>
         <source>%1 of %2 hits shown</source>
         <translation>%2 件中 %1 件を表示</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hits</source>
+        <translation>%2 件中 %1 件</translation>
     </message>
     <message>
         <source>%1 hits so far — %2%</source>
@@ -370,22 +374,6 @@
 </context>
 <context>
     <name>kebu::viewer::PatternSearch</name>
-    <message>
-        <source>%1 hits so far — %2%</source>
-        <translation>これまでに %1 件 — %2%</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — cancelled</source>
-        <translation>%1 件で中止しました</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — out of memory</source>
-        <translation>%1 件でメモリが不足しました</translation>
-    </message>
-    <message>
-        <source>%1 of %2 hits</source>
-        <translation>%2 件中 %1 件</translation>
-    </message>
     <message>
         <source>pattern</source>
         <translation>パターン</translation>
