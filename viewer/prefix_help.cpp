@@ -1,5 +1,8 @@
 #include "viewer/prefix_help.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QStringList>
 #include <new>
 
@@ -94,9 +97,15 @@ QString SuggestionsHelp::Note(const std::vector<std::u16string>& words) {
 HelpedPrefixSearch::HelpedPrefixSearch(DictionaryList& list, QObject* parent)
     : PrefixSearch(list, parent),
       job_(new BackgroundJob(this)),
-      tools_(std::make_shared<forms::LanguageTools>()) {}
+      delay_(new QTimer(this)),
+      tools_(std::make_shared<forms::LanguageTools>()) {
+  delay_->setSingleShot(true);
+  delay_->setInterval(kHelpDelayMs);
+  connect(delay_, &QTimer::timeout, this, &HelpedPrefixSearch::StartHelp);
+}
 
 void HelpedPrefixSearch::Forget() {
+  delay_->stop();
   job_->Cancel();
   note_.clear();
   formRows_ = -1;
@@ -124,12 +133,18 @@ QString HelpedPrefixSearch::StatusText() const {
 }
 
 void HelpedPrefixSearch::OnNoHits() {
+  if (!plain_ && !Key().empty()) delay_->start();
+}
+
+void HelpedPrefixSearch::StartHelp() {
   const std::u16string key = Key();
-  if (plain_ || key.empty()) return;
   std::vector<SearchSource> sources = CheckedSources(list_);
   if (sources.empty()) return;
   job_->Start([this, key, sources = std::move(sources), tools = tools_,
                forms = forms_](JobLink& link) {
+    // Help only fills in a line: it leaves the processor to the window's
+    // thread while the user types on.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     if (forms) {
       Result<FormsHelp::Found> found = FormsHelp::Find(key, sources, *tools);
       if (link.IsCancelled()) return;

@@ -11,10 +11,14 @@
 //   "Did you mean: receive, recife, …", each a link that searches it.
 //
 // HelpedPrefixSearch is the window's prefix search with both: on no hits it
-// runs them as one BackgroundJob (the next key cancels it).
+// runs them as one BackgroundJob at nice 10, once the key has stood for
+// kHelpDelayMs (so keys typed in a row pass through a key without hits
+// without starting it, and leave the processor to the window); the next key
+// cancels it.
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -59,6 +63,9 @@ class HelpedPrefixSearch : public PrefixSearch {
   Q_OBJECT
 
  public:
+  // How long a key without hits stands before its help is worked out.
+  static constexpr int kHelpDelayMs = 100;
+
   explicit HelpedPrefixSearch(DictionaryList& list, QObject* parent = nullptr);
 
   // Whether the dictionary forms are tried (the profile's DictionaryForms).
@@ -75,8 +82,11 @@ class HelpedPrefixSearch : public PrefixSearch {
 
  private:
   void Forget();
+  // The help of the key without hits, on the job.
+  void StartHelp();
 
   BackgroundJob* job_;
+  QTimer* delay_;
   std::shared_ptr<forms::LanguageTools> tools_;
   bool forms_ = true;
   bool plain_ = false;  // the running start wants no help
