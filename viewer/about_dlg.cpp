@@ -1,7 +1,7 @@
 #include "viewer/about_dlg.h"
 
 #include "ui_about_dlg.h"
-#include "viewer/viewer_dlg.h"
+#include "viewer/window_style.h"
 
 namespace kebu::viewer {
 

@@ -12,6 +12,7 @@ QString FileNameOfPath(const QString& path) {
 
 bool DictionaryList::Add(const QByteArray& path, bool searched) {
   Dictionary d;
+  d.id = ++lastId_;
   d.path = path;
   d.name = FileNameOfPath(QFile::decodeName(path));
   d.searched = searched;
@@ -37,6 +38,18 @@ bool DictionaryList::Move(int i, int step) {
 
 void DictionaryList::SetSearched(int i, bool searched) {
   if (i >= 0 && i < Size()) items_[static_cast<size_t>(i)].searched = searched;
+}
+
+int DictionaryList::IndexOf(DictionaryId id) const {
+  for (int i = 0; i < Size(); ++i) {
+    if (At(i).id == id) return i;
+  }
+  return -1;
+}
+
+const Dictionary* DictionaryList::FindOpen(DictionaryId id) const {
+  const int i = IndexOf(id);
+  return i >= 0 && At(i).IsOpen() ? &At(i) : nullptr;
 }
 
 int DictionaryList::OpenCount() const {

@@ -14,7 +14,12 @@
 
 namespace kebu::viewer {
 
+// Names a dictionary of the list for as long as it is in it, wherever the
+// Dictionaries dialog moves it; never used again for another (0: none).
+using DictionaryId = int;
+
 struct Dictionary {
+  DictionaryId id = 0;
   QByteArray path;  // the file system's bytes
   QString name;     // the file name, for people
   bool searched = true;
@@ -40,6 +45,10 @@ class DictionaryList {
 
   int Size() const { return static_cast<int>(items_.size()); }
   const Dictionary& At(int i) const { return items_[static_cast<size_t>(i)]; }
+  // The position of dictionary `id`, -1 when it is no longer in the list.
+  int IndexOf(DictionaryId id) const;
+  // Dictionary `id` when it is in the list and open, else null.
+  const Dictionary* FindOpen(DictionaryId id) const;
   int OpenCount() const;
   // The first open dictionary, or -1.
   int FirstOpen() const;
@@ -48,6 +57,7 @@ class DictionaryList {
 
  private:
   std::vector<Dictionary> items_;
+  DictionaryId lastId_ = 0;
 };
 
 // The file name part of a path: the text after the last backslash; without

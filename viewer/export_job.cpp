@@ -5,81 +5,67 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <chrono>
-#include <system_error>
+
+#include "viewer/background_job.h"
 
 namespace kebu::viewer {
 
-ExportJob::ExportJob(QObject* parent) : QObject(parent) {}
+namespace {
+
+// Slot of the progress calls: only the latest is shown.
+constexpr int kProgressSlot = 0;
+
+}  // namespace
+
+ExportJob::ExportJob(QObject* parent) : QObject(parent), job_(new BackgroundJob(this)) {}
 
 ExportJob::~ExportJob() {
   Cancel();
-  while (thread_.joinable() && !ended_.load()) {
-    Drain();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  if (thread_.joinable()) thread_.join();
-  if (drainFd_ >= 0) ::close(drainFd_);
+  // A FIFO export may be blocked on a reader that went away: it is drained
+  // while its thread comes to an end.
+  while (!job_->WaitEnded(std::chrono::milliseconds(10))) Drain();
+  StopDraining();
 }
 
 void ExportJob::Start(std::shared_ptr<const DicSource> source, QByteArray target,
                       ExportOptions options) {
   if (running_) return;
-  if (thread_.joinable()) thread_.join();
   running_ = true;
-  cancel_ = false;
-  ended_ = false;
   target_ = target;
-  progressQueued_ = false;
-  try {
-    thread_ = std::thread([this, source = std::move(source), path = target.toStdString(), options] {
-      ExportHooks hooks;
-      hooks.cancel = &cancel_;
-      hooks.progress = [this](const ExportStats& stats) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        latest_ = stats;
-        if (progressQueued_) return;
-        progressQueued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-              ExportStats stats;
-              {
-                std::lock_guard<std::mutex> lock(mutex_);
-                stats = latest_;
-                progressQueued_ = false;
-              }
-              emit Progress(QString::fromStdString(ProgressTitle(stats)));
-            },
-            Qt::QueuedConnection);
-      };
-      ExportStats stats;
-      const Status result = ExportPlainText(source, path, hooks, options, &stats);
-      QMetaObject::invokeMethod(
-          this,
-          [this, result, stats] {
-            if (thread_.joinable()) thread_.join();
-            running_ = false;
-            delete drainNotifier_;
-            drainNotifier_ = nullptr;
-            if (drainFd_ >= 0) ::close(drainFd_);
-            drainFd_ = -1;
-            emit Finished(result, stats);
-          },
-          Qt::QueuedConnection);
-      ended_ = true;
+  // The export's own cancel flag: a cancel must reach it even after the
+  // window stopped taking its calls (see Cancel).
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  const bool started = job_->Start([this, source = std::move(source), path = target.toStdString(),
+                                    options, cancel](JobLink& link) {
+    ExportHooks hooks;
+    hooks.cancel = cancel.get();
+    hooks.progress = [this, &link](const ExportStats& stats) {
+      link.PostLatest(kProgressSlot, [this, stats] {
+        emit Progress(QString::fromStdString(ProgressTitle(stats)));
+      });
+    };
+    ExportStats stats;
+    const Status result = ExportPlainText(source, path, hooks, options, &stats);
+    link.Post([this, result, stats] {
+      running_ = false;
+      StopDraining();
+      emit Finished(result, stats);
     });
-  } catch (const std::system_error& e) {
+  });
+  cancelFlag_ = cancel;
+  if (!started) {
     // No thread to be had: the export fails before it writes anything.
     running_ = false;
-    const Status failed(StatusCode::kOutOfMemory, "cannot start a thread: " + e.code().message());
+    const Status failed(StatusCode::kOutOfMemory, "cannot start a thread");
     QMetaObject::invokeMethod(
         this, [this, failed] { emit Finished(failed, ExportStats()); }, Qt::QueuedConnection);
   }
 }
 
 void ExportJob::Cancel() {
-  if (!running_ || cancel_.exchange(true)) return;
+  if (!running_ || cancelFlag_ == nullptr || cancelFlag_->exchange(true)) return;
   struct stat st;
   if (::stat(target_.constData(), &st) != 0 || !S_ISFIFO(st.st_mode)) return;
   drainFd_ = ::open(target_.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -92,6 +78,13 @@ void ExportJob::Drain() {
   char buffer[65536];
   while (drainFd_ >= 0 && ::read(drainFd_, buffer, sizeof buffer) > 0) {
   }
+}
+
+void ExportJob::StopDraining() {
+  delete drainNotifier_;
+  drainNotifier_ = nullptr;
+  if (drainFd_ >= 0) ::close(drainFd_);
+  drainFd_ = -1;
 }
 
 }  // namespace kebu::viewer

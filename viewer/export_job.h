@@ -1,8 +1,8 @@
-// One export of a dictionary into a text file, run on a thread of its own so
-// that the window stays usable: ExportPlainText reads the dictionary's shared
-// DicSource through a cursor of its own while the window goes on looking up
-// with its reader. Progress and the end come back as signals on the window's
-// thread.
+// One export of a dictionary into a text file, run as a BackgroundJob so
+// that the window stays usable: ExportPlainText reads the dictionary's
+// shared DicSource through a cursor of its own while the window goes on
+// looking up with its reader. Progress and the end come back as signals on
+// the window's thread.
 #pragma once
 
 #include <QByteArray>
@@ -10,8 +10,6 @@
 #include <QString>
 #include <atomic>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "base/status.h"
 #include "dictionary/dic_source.h"
@@ -20,6 +18,8 @@
 class QSocketNotifier;
 
 namespace kebu::viewer {
+
+class BackgroundJob;
 
 class ExportJob : public QObject {
   Q_OBJECT
@@ -45,17 +45,14 @@ class ExportJob : public QObject {
 
  private:
   void Drain();
+  void StopDraining();
 
-  std::thread thread_;
-  std::atomic<bool> cancel_{false};
-  std::atomic<bool> ended_{false};
+  BackgroundJob* job_;
+  std::shared_ptr<std::atomic<bool>> cancelFlag_;  // the running export's
+  // Running until Finished is emitted; a cancel does not end it early (the
+  // export still ends with its result).
   bool running_ = false;
   QByteArray target_;
-  // Progress waiting to be shown: one queued call at a time, however fast
-  // the records go.
-  std::mutex mutex_;
-  ExportStats latest_;
-  bool progressQueued_ = false;
   // A FIFO target whose reader went away would hold the export in open() or
   // write() for ever: a cancel reads from it (and throws the bytes away).
   int drainFd_ = -1;

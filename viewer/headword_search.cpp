@@ -16,7 +16,7 @@ std::vector<Hit> HeadwordSearch::First(DictionaryList& list, std::u16string key,
   progress_.clear();
   listed_ = 0;
   for (int d = 0; d < list.Size(); ++d) {
-    if (list.At(d).searched && list.At(d).IsOpen()) progress_.push_back({d});
+    if (list.At(d).searched && list.At(d).IsOpen()) progress_.push_back({list.At(d).id});
   }
   return Collect(list, limit);
 }
@@ -24,7 +24,7 @@ std::vector<Hit> HeadwordSearch::First(DictionaryList& list, std::u16string key,
 std::vector<Hit> HeadwordSearch::More(DictionaryList& list, int limit) {
   for (const Progress& p : progress_) {
     // The list changed under the search: nothing more of it.
-    if (p.dictionary >= list.Size() || !list.At(p.dictionary).IsOpen()) return {};
+    if (list.FindOpen(p.dictionary) == nullptr) return {};
   }
   return Collect(list, limit);
 }
@@ -42,7 +42,7 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
   RecordText texts;
   for (Progress& p : progress_) {
     if (p.exhausted) continue;
-    DicReader& reader = *list.At(p.dictionary).reader;
+    DicReader& reader = *list.FindOpen(p.dictionary)->reader;
     if (room == 0) {
       // Nothing more fits: only whether this dictionary has hits at all.
       if (p.listed == 0) p.exhausted = reader.Lookup(key_, false, 1).count == 0;
@@ -72,8 +72,9 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
 }
 
 bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text) {
-  if (hit.dictionary >= list.Size() || !list.At(hit.dictionary).IsOpen()) return false;
-  const Dictionary& dictionary = list.At(hit.dictionary);
+  const Dictionary* found = list.FindOpen(hit.dictionary);
+  if (found == nullptr) return false;
+  const Dictionary& dictionary = *found;
   RecordText texts;
   // Headword and full-text hits alike are read again by their position.
   if (!dictionary.reader->GetHit(hit.position, &texts)) return false;

@@ -16,7 +16,7 @@
 namespace kebu::viewer {
 
 struct Hit {
-  int dictionary = 0;  // position in the DictionaryList
+  DictionaryId dictionary = 0;
   // Where its record stands: names the hit as long as the dictionary is open.
   RecordPosition position;
   QString headword;  // as shown (the version-6 TAB rule applied)
@@ -40,7 +40,7 @@ class HeadwordSearch {
 
  private:
   struct Progress {
-    int dictionary;
+    DictionaryId dictionary;
     uint32_t listed = 0;
     bool exhausted = false;
     RecordPosition last;  // of the last hit listed, once one is

@@ -28,7 +28,7 @@ void HitListModel::AppendRows(std::vector<Hit> rows) {
   endInsertRows();
 }
 
-void HitListModel::SetDictionaries(QStringList names, bool column) {
+void HitListModel::SetDictionaries(QHash<DictionaryId, QString> names, bool column) {
   if (column == dictionaryColumn_) {
     names_ = std::move(names);
     if (column && !rows_.empty()) {

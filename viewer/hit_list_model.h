@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -26,8 +27,9 @@ class HitListModel : public QAbstractTableModel {
   bool SetRows(std::vector<Hit> rows);
   void AppendRows(std::vector<Hit> rows);
   void Clear() { SetRows({}); }
-  // The names of the dictionaries; the Dictionary column shows with `column`.
-  void SetDictionaries(QStringList names, bool column);
+  // The names of the dictionaries by id; the Dictionary column shows with
+  // `column`.
+  void SetDictionaries(QHash<DictionaryId, QString> names, bool column);
   const std::vector<Hit>& Rows() const { return rows_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,7 +40,7 @@ class HitListModel : public QAbstractTableModel {
 
  private:
   std::vector<Hit> rows_;
-  QStringList names_;
+  QHash<DictionaryId, QString> names_;
   bool dictionaryColumn_ = false;
 };
 

@@ -27,14 +27,9 @@
 #include "viewer/about_dlg.h"
 #include "viewer/companion.h"
 #include "viewer/dictionaries_dlg.h"
-#include "viewer/hit_counter.h"
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
-#include "viewer/text_search.h"
-
-// Resources of a static library are registered by hand, from outside any
-// namespace.
-static void InitKebuminiResources() { Q_INIT_RESOURCE(kebumini); }
+#include "viewer/search_chooser.h"
 
 namespace kebu::viewer {
 
@@ -50,12 +45,6 @@ constexpr int kSizedColumns[] = {HitListModel::kNumber, HitListModel::kAttribute
 // The background of a full-text match in the pane: a marker's yellow, which
 // black text stays readable on.
 const QColor kMatchBackground(255, 226, 102);
-
-// Japanese faces behind the requested one.
-const QStringList& JapaneseFallbacks() {
-  static const QStringList faces = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")};
-  return faces;
-}
 
 // Text with CR LF (or a lone CR) line ends as the pane shows it.
 QString AsLines(QString text) {
@@ -78,43 +67,6 @@ std::vector<QByteArray> DroppedDictionaries(const QMimeData* data) {
 
 }  // namespace
 
-void InitViewerResources() { InitKebuminiResources(); }
-
-QIcon ProgramIcon() {
-  InitViewerResources();
-  QIcon icon;
-  icon.addFile(QStringLiteral(":/kebumini/icon-32.png"), QSize(32, 32));
-  icon.addFile(QStringLiteral(":/kebumini/icon-16.png"), QSize(16, 16));
-  // Larger sizes keep the icon crisp on scaled screens and in task switchers.
-  for (const int side : {48, 64, 128, 256}) {
-    icon.addFile(QStringLiteral(":/kebumini/icon-%1.png").arg(side), QSize(side, side));
-  }
-  return icon;
-}
-
-QString AboutItemText() {
-  InitViewerResources();
-  QFile file(QStringLiteral(":/kebumini/strings/about_item.txt"));
-  if (!file.open(QIODevice::ReadOnly)) return QString();
-  return QString::fromUtf8(file.readAll()).trimmed();
-}
-
-QFont DialogFont() {
-  QFont font;
-  font.setFamilies(QStringList{QStringLiteral("ＭＳ Ｐゴシック")} + JapaneseFallbacks());
-  font.setPointSize(9);
-  return font;
-}
-
-QFont DataFont(const QString& faceName, int pixelSize) {
-  QFont font;
-  font.setFamilies(QStringList{faceName} + JapaneseFallbacks());
-  font.setPixelSize(pixelSize);
-  return font;
-}
-
-QString Thousands(qint64 n) { return QLocale(QLocale::English).toString(n); }
-
 CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
     : QDialog(parent), ui_(std::make_unique<Ui::CViewerDlg>()) {
   InitViewerResources();
@@ -127,8 +79,7 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   setFont(DialogFont());
   dialogs_ = std::make_unique<QtUserDialogs>();
   hits_ = new HitListModel(this);
-  counter_ = new HitCounter(this);
-  textSearch_ = new TextSearch(this);
+  searches_ = new SearchChooser(dictionaries_, this);
   export_ = new ExportJob(this);
 
   // The about item: where the platform gives no system menu to extend, a
@@ -157,6 +108,20 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   // The history is offered in the drop-down list only: no completion while
   // typing (a typed "abc" stays "abc" when "ABC" is in the history).
   ui_->searchBox->setCompleter(nullptr);
+  // The note under the search box: suggestions and what a search did
+  // instead of the key; its links search a key.
+  noteLine_ = new QLabel(this);
+  noteLine_->setObjectName(QStringLiteral("noteLine"));
+  noteLine_->setTextFormat(Qt::RichText);
+  noteLine_->setWordWrap(true);
+  noteLine_->hide();
+  // The order of full-text hits, beside the Exact box.
+  bestFirstBox_ = new QCheckBox(tr("Best first"), this);
+  bestFirstBox_->setObjectName(QStringLiteral("bestFirstBox"));
+  bestFirstBox_->setToolTip(tr("Full text: headwords equal to the key first, then headwords "
+                               "that hold it, then the rest"));
+  ui_->searchRow->insertWidget(ui_->searchRow->indexOf(ui_->exactBox) + 1, bestFirstBox_);
+  ui_->windowLayout->insertWidget(ui_->windowLayout->indexOf(ui_->splitter), noteLine_);
   const QLocale japanese(QLocale::Japanese);
   for (QWidget* widget : std::initializer_list<QWidget*>{list, ui_->textPane, ui_->searchBox}) {
     widget->setLocale(japanese);
@@ -183,6 +148,8 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   ui_->fullTextBox->setChecked(settings_.fullText);
   ui_->exactBox->setChecked(settings_.exact);
   ui_->exactBox->setEnabled(settings_.fullText);
+  bestFirstBox_->setChecked(settings_.bestFirst);
+  bestFirstBox_->setEnabled(settings_.fullText);
   ConnectSignals();
   companion_ = new Companion(this, settings_.companion);
   ui_->menuView->addSeparator();
@@ -199,12 +166,20 @@ void CViewerDlg::ConnectSignals() {
   // Every signal of the window, in one place.
   connect(ui_->searchButton, &QPushButton::clicked, this, &CViewerDlg::OnSearch);
   connect(ui_->searchBox->lineEdit(), &QLineEdit::textEdited, this, &CViewerDlg::OnKeyTyped);
-  // A key chosen from the history is searched as in the mode's own way.
-  connect(ui_->searchBox, &QComboBox::textActivated, this,
-          [this] { settings_.fullText ? RunTextSearch() : RunSearch(true); });
+  // A key chosen from the history is searched as its search goes.
+  connect(ui_->searchBox, &QComboBox::textActivated, this, [this] { StartSearch(true); });
   connect(ui_->fullTextBox, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
   connect(ui_->exactBox, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
-  connect(textSearch_, &TextSearch::Arrived, this, &CViewerDlg::OnTextRows);
+  connect(bestFirstBox_, &QCheckBox::toggled, this, &CViewerDlg::OnSearchModeChanged);
+  for (WindowSearch* search : searches_->All()) {
+    connect(search, &WindowSearch::RowsReady, this, [this, search](const auto& rows, bool replace) {
+      if (search == search_) OnRows(rows, replace);
+    });
+    connect(search, &WindowSearch::StatusChanged, this, [this, search] {
+      if (search == search_) UpdateStatus();
+    });
+  }
+  connect(noteLine_, &QLabel::linkActivated, this, &CViewerDlg::OnNoteLink);
   connect(ui_->statusLine, &QLabel::linkActivated, this, &CViewerDlg::OnShowMore);
   connect(ui_->actionOpenFile, &QAction::triggered, this, &CViewerDlg::OnFileOpen);
   connect(ui_->actionAddDictionary, &QAction::triggered, this, &CViewerDlg::OnAddDictionary);
@@ -222,7 +197,6 @@ void CViewerDlg::ConnectSignals() {
   });
   if (aboutAction_ != nullptr)
     connect(aboutAction_, &QAction::triggered, this, &CViewerDlg::OnAbout);
-  connect(counter_, &HitCounter::Counted, this, &CViewerDlg::OnCounted);
   connect(export_, &ExportJob::Progress, this, &QWidget::setWindowTitle);
   connect(export_, &ExportJob::Finished, this, &CViewerDlg::OnExportFinished);
   // The header forgets its section sizes when the columns change.
@@ -249,7 +223,7 @@ QComboBox* CViewerDlg::SearchBox() const { return ui_->searchBox; }
 QPushButton* CViewerDlg::SearchButton() const { return ui_->searchButton; }
 QCheckBox* CViewerDlg::FullTextBox() const { return ui_->fullTextBox; }
 QCheckBox* CViewerDlg::ExactBox() const { return ui_->exactBox; }
-bool CViewerDlg::IsScanning() const { return textSearch_->IsRunning(); }
+bool CViewerDlg::IsScanning() const { return search_ != nullptr && search_->IsRunning(); }
 QTableView* CViewerDlg::HitList() const { return ui_->hitList; }
 QLabel* CViewerDlg::StatusLine() const { return ui_->statusLine; }
 QPlainTextEdit* CViewerDlg::TextPane() const { return ui_->textPane; }
@@ -286,7 +260,7 @@ void CViewerDlg::SaveSettings() {
 
 void CViewerDlg::done(int result) {
   // A scan stops at once; its thread ends at the next record area.
-  textSearch_->Cancel();
+  if (search_ != nullptr) search_->Cancel();
   if (IsExporting()) {
     closePending_ = true;
     export_->Cancel();
@@ -346,17 +320,14 @@ void CViewerDlg::SetPaneText(const QString& text) {
 }
 
 void CViewerDlg::OnDictionariesChanged() {
-  QStringList names;
-  for (int i = 0; i < dictionaries_.Size(); ++i) names << dictionaries_.At(i).name;
+  QHash<DictionaryId, QString> names;
+  for (int i = 0; i < dictionaries_.Size(); ++i) {
+    names.insert(dictionaries_.At(i).id, dictionaries_.At(i).name);
+  }
   hits_->SetDictionaries(names, dictionaries_.OpenCount() > 1);
   UpdateTitle();
   UpdateCommands();
-  if (!searched_) return;
-  if (settings_.fullText) {
-    RunTextSearch();
-  } else {
-    RunSearch(true);
-  }
+  if (searched_) StartSearch(true);
 }
 
 void CViewerDlg::UpdateCommands() {
@@ -369,45 +340,58 @@ void CViewerDlg::UpdateCommands() {
 int CViewerDlg::CurrentDictionary() const {
   const QModelIndex current = ui_->hitList->currentIndex();
   if (current.isValid() && current.row() < hits_->rowCount()) {
-    return hits_->Rows()[static_cast<size_t>(current.row())].dictionary;
+    return dictionaries_.IndexOf(hits_->Rows()[static_cast<size_t>(current.row())].dictionary);
   }
   return dictionaries_.FirstOpen();
 }
 
-void CViewerDlg::RunSearch(bool keepSelection) {
-  counter_->Cancel();
-  textSearch_->Reset();
-  if (!IsDictionaryOpen()) {
+QString CViewerDlg::CurrentKey() const {
+  return ui_->searchBox->currentText().left(kSearchBoxMaxChars);
+}
+
+void CViewerDlg::StartSearch(bool typed, bool plain) {
+  WindowSearch* chosen = searches_->For(CurrentKey(), settings_);
+  if (search_ != nullptr && search_ != chosen) search_->Reset();
+  search_ = chosen;
+  typed_ = typed;
+  searched_ = IsDictionaryOpen();
+  if (searched_) {
+    const std::u16string key = CurrentKey().toStdU16String();
+    plain ? search_->StartPlain(key) : search_->Start(key);
+  } else {
+    search_->Reset();
     hits_->Clear();
-    searched_ = false;
+  }
+  UpdateStatus();
+}
+
+void CViewerDlg::OnRows(const std::vector<Hit>& rows, bool replace) {
+  if (!replace) {
+    const bool wasEmpty = hits_->rowCount() == 0;
+    hits_->AppendRows(rows);
+    // Rows streamed while the user types leave the focus in the search box.
+    if (wasEmpty && hits_->rowCount() > 0) {
+      SelectRow(0, !(typed_ && search_->SearchesAsTyped()));
+    }
     UpdateStatus();
     return;
   }
-  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
   const QModelIndex current = ui_->hitList->currentIndex();
   const bool hadSelection = current.isValid() && current.row() < hits_->rowCount();
   const Hit previous = hadSelection ? hits_->Rows()[static_cast<size_t>(current.row())] : Hit();
-
-  const bool changed =
-      hits_->SetRows(search_.First(dictionaries_, key.toStdU16String(), kWindowHitLimit));
-  searched_ = true;
-  totalHits_ = search_.HasMore() ? -1 : search_.Listed();
-  if (search_.HasMore()) {
-    std::vector<std::unique_ptr<DicLookup>> lookups;
-    for (int i = 0; i < dictionaries_.Size(); ++i) {
-      const Dictionary& d = dictionaries_.At(i);
-      if (d.searched && d.IsOpen()) lookups.push_back(d.reader->NewLookup());
-    }
-    counter_->Start(std::move(lookups), key.toStdU16String());
+  const bool changed = hits_->SetRows(rows);
+  if (hits_->rowCount() == 0) return;
+  if (!typed_) {
+    SelectRow(0, true);
+    return;
   }
-  UpdateStatus();
-  if (!keepSelection || (!changed && hadSelection) || hits_->rowCount() == 0) return;
-  const std::vector<Hit>& rows = hits_->Rows();
-  const auto same = std::find_if(rows.begin(), rows.end(), [&](const Hit& hit) {
+  if (!changed && hadSelection) return;
+  const std::vector<Hit>& listed = hits_->Rows();
+  const auto same = std::find_if(listed.begin(), listed.end(), [&](const Hit& hit) {
     return hadSelection && hit.dictionary == previous.dictionary &&
            hit.headword == previous.headword;
   });
-  SelectRow(same == rows.end() ? 0 : static_cast<int>(same - rows.begin()), false);
+  SelectRow(same == listed.end() ? 0 : static_cast<int>(same - listed.begin()), false);
 }
 
 void CViewerDlg::SelectRow(int row, bool focusList) {
@@ -424,84 +408,27 @@ void CViewerDlg::SelectRow(int row, bool focusList) {
   ShowSelectedEntry();
 }
 
-void CViewerDlg::RunTextSearch() {
-  counter_->Cancel();
-  hits_->Clear();
-  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
-  searched_ = IsDictionaryOpen();
-  if (searched_) {
-    textSearch_->Start(dictionaries_, key.toStdU16String(), settings_.exact, kWindowHitLimit);
-  } else {
-    textSearch_->Reset();
-  }
-  UpdateStatus();
-}
-
-void CViewerDlg::OnTextRows(const std::vector<Hit>& rows) {
-  const bool wasEmpty = hits_->rowCount() == 0;
-  hits_->AppendRows(rows);
-  if (wasEmpty && hits_->rowCount() > 0) SelectRow(0, true);
-  UpdateStatus();
-}
-
-QString CViewerDlg::TextSearchStatus() const {
-  const TextSearch& scan = *textSearch_;
-  const QString found = Thousands(scan.Found());
-  const QString shown = tr("%1 of %2 hits shown").arg(Thousands(scan.Listed()), found);
-  switch (scan.GetPhase()) {
-    case TextSearch::Phase::kRunning:
-      if (scan.ShowingMore()) return shown + QStringLiteral(" — %1%").arg(scan.Percent());
-      return tr("%1 hits so far — %2%").arg(found).arg(scan.Percent());
-    case TextSearch::Phase::kCancelled:
-      return tr("%1 hits so far — cancelled").arg(found);
-    case TextSearch::Phase::kOutOfMemory:
-      return tr("%1 hits so far — out of memory").arg(found);
-    default:
-      break;
-  }
-  if (scan.HasMore()) return shown + QStringLiteral(" — <a href=\"more\">%1</a>").arg(tr("show more"));
-  return scan.Found() == 1 ? tr("1 hit") : tr("%1 hits").arg(found);
-}
-
 void CViewerDlg::UpdateStatus() {
-  if (textSearch_->GetPhase() != TextSearch::Phase::kIdle) {
-    ui_->statusLine->setText(TextSearchStatus());
-    return;
-  }
-  const qint64 listed = hits_->rowCount();
-  QString text;
-  if (searched_ && !search_.HasMore()) {
-    text = listed == 1 ? tr("1 hit") : tr("%1 hits").arg(Thousands(listed));
-  } else if (searched_) {
-    const QString total = totalHits_ >= 0 ? Thousands(totalHits_) : QStringLiteral("…");
-    text = tr("%1 of %2 hits").arg(Thousands(listed), total) +
-           QStringLiteral(" — <a href=\"more\">%1</a>").arg(tr("show more"));
-  }
-  ui_->statusLine->setText(text);
-}
-
-void CViewerDlg::OnCounted(qint64 total) {
-  totalHits_ = total;
-  UpdateStatus();
+  const bool shown = searched_ && search_ != nullptr;
+  ui_->statusLine->setText(shown ? search_->StatusText() : QString());
+  const QString note = shown ? search_->NoteText() : QString();
+  noteLine_->setText(note);
+  noteLine_->setVisible(!note.isEmpty());
 }
 
 void CViewerDlg::OnSearch() {
   if (!IsDictionaryOpen()) return;
-  const QString key = ui_->searchBox->currentText().left(kSearchBoxMaxChars);
-  if (settings_.fullText) {
-    RunTextSearch();
-  } else {
-    RunSearch(false);
-    if (hits_->rowCount() > 0) SelectRow(0, true);
-  }
+  const QString key = CurrentKey();
+  StartSearch(false);
   AddSearchHistory(key);
 }
 
 void CViewerDlg::OnKeyTyped() {
-  if (!settings_.fullText) {
-    RunSearch(true);
-  } else if (textSearch_->IsRunning()) {
-    textSearch_->Cancel();
+  WindowSearch* chosen = searches_->For(CurrentKey(), settings_);
+  if (chosen->SearchesAsTyped()) {
+    StartSearch(true);
+  } else if (IsScanning()) {
+    search_->Cancel();
     UpdateStatus();
   }
 }
@@ -509,24 +436,27 @@ void CViewerDlg::OnKeyTyped() {
 void CViewerDlg::OnSearchModeChanged() {
   settings_.fullText = ui_->fullTextBox->isChecked();
   settings_.exact = ui_->exactBox->isChecked();
+  settings_.bestFirst = bestFirstBox_->isChecked();
   ui_->exactBox->setEnabled(settings_.fullText);
-  const bool keyed = !ui_->searchBox->currentText().isEmpty();
-  if (settings_.fullText && (keyed || textSearch_->GetPhase() != TextSearch::Phase::kIdle)) {
-    RunTextSearch();
-  } else if (!settings_.fullText && (keyed || searched_)) {
-    RunSearch(true);
-  }
+  bestFirstBox_->setEnabled(settings_.fullText);
+  if (!CurrentKey().isEmpty() || searched_) StartSearch(true);
 }
 
 void CViewerDlg::OnShowMore() {
-  if (textSearch_->GetPhase() != TextSearch::Phase::kIdle) {
-    textSearch_->More(kWindowHitLimit);
-    UpdateStatus();
+  if (!searched_ || search_ == nullptr || !search_->HasMore()) return;
+  search_->More();
+  UpdateStatus();
+}
+
+void CViewerDlg::OnNoteLink(const QString& link) {
+  const qsizetype colon = link.indexOf(QLatin1Char(':'));
+  if (colon < 0) return;
+  ui_->searchBox->setEditText(link.mid(colon + 1).left(kSearchBoxMaxChars));
+  if (link.startsWith(QLatin1String("literal:"))) {
+    StartSearch(true, true);
     return;
   }
-  if (!searched_ || !search_.HasMore()) return;
-  hits_->AppendRows(search_.More(dictionaries_, kWindowHitLimit));
-  UpdateStatus();
+  OnSearch();
 }
 
 void CViewerDlg::ShowSelectedEntry() {
@@ -548,11 +478,10 @@ void CViewerDlg::ShowSelectedEntry() {
 }
 
 void CViewerDlg::MarkMatches(const Hit& hit, bool named) {
-  if (hit.fields == 0) return;
+  if (search_ == nullptr) return;
   QPlainTextEdit* pane = ui_->textPane;
   QList<QTextEdit::ExtraSelection> marks;
-  for (const TextRange& range :
-       PaneMatches(AsLines(paneText_), named, textSearch_->Query(), textSearch_->Exact())) {
+  for (const TextRange& range : search_->Marks(hit, AsLines(paneText_), named)) {
     QTextEdit::ExtraSelection mark;
     mark.cursor = QTextCursor(pane->document());
     mark.cursor.setPosition(static_cast<int>(range.begin));
@@ -615,8 +544,8 @@ bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CViewerDlg::keyPressEvent(QKeyEvent* event) {
   // Esc stops a running scan; otherwise it does what it always did.
-  if (event->key() == Qt::Key_Escape && textSearch_->IsRunning()) {
-    textSearch_->Cancel();
+  if (event->key() == Qt::Key_Escape && IsScanning()) {
+    search_->Cancel();
     UpdateStatus();
     return;
   }

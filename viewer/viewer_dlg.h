@@ -6,16 +6,15 @@
 // (text size, the search box) and the about item.
 //
 // The window only shows what the parts below it compute: DictionaryList
-// holds the readers, HeadwordSearch the hits, HitCounter counts all hits on
-// a worker thread, TextSearch scans the full text on another, ExportJob
-// exports on a third; the profile is read at start and written once when the
-// window closes.
+// holds the readers; SearchChooser picks the search for the key, and the
+// window drives it through the one WindowSearch interface (rows, status
+// line, the note under the search box, show more, cancel, the pane's
+// marks); ExportJob exports on a thread of its own; the profile is read at
+// start and written once when the window closes.
 #pragma once
 
 #include <QByteArray>
 #include <QDialog>
-#include <QFont>
-#include <QIcon>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "viewer/headword_search.h"
 #include "viewer/user_dialogs.h"
 #include "viewer/viewer_settings.h"
+#include "viewer/window_style.h"
 
 class QAction;
 class QCheckBox;
@@ -43,35 +43,14 @@ namespace kebu::viewer {
 
 class CDictionariesDlg;
 class Companion;
-class HitCounter;
 class HitListModel;
-class TextSearch;
+class SearchChooser;
+class WindowSearch;
 
 // Caption while no dictionary is open, and the start of the title while one
 // is.
 inline constexpr char kCaption[] = "KEBU mini";
 inline constexpr char kTitlePrefix[] = "KEBU mini - ";
-// The data font's height in pixels, and the text size steps of the View menu.
-inline constexpr int kDataFontPixels = 16;
-inline constexpr int kZoomStepPixels = 2;
-inline constexpr int kMinZoom = -4;
-inline constexpr int kMaxZoom = 16;
-
-// Makes the resources of the viewer library (icon, texts) available; safe to
-// call more than once.
-void InitViewerResources();
-// The program icon in its two sizes.
-QIcon ProgramIcon();
-// Text of the about item, "" when the resource is missing.
-QString AboutItemText();
-// The 9-point dialog font, and the data font of the search box, the hit list
-// and the text pane. The named face comes first; where it is missing the
-// Japanese faces behind it take over, so kanji keep their Japanese forms.
-QFont DialogFont();
-QFont DataFont(const QString& faceName, int pixelSize = kDataFontPixels);
-// A count with thousands separators, "123,456".
-QString Thousands(qint64 n);
-
 class CViewerDlg : public QDialog {
   Q_OBJECT
 
@@ -81,17 +60,18 @@ class CViewerDlg : public QDialog {
   explicit CViewerDlg(QWidget* parent = nullptr, std::vector<QByteArray> files = {});
   ~CViewerDlg() override;
 
-  // Enter and Search: lists the hits, selects the first, shows it and puts
-  // the key into the history. In full-text mode the scan starts and its hits
-  // come in as they are found; the first is selected when it arrives.
+  // Enter and Search: starts the search chosen for the key, selects the
+  // first hit when it comes (at once or streamed), shows it and puts the key
+  // into the history.
   void OnSearch();
-  // Every keystroke in the search box: lists the hits, keeping the selected
-  // headword selected where it is still listed; no history. In full-text
-  // mode it only cancels a running scan.
+  // Every keystroke in the search box: a search that follows typing lists
+  // the hits, keeping the selected headword selected where it is still
+  // listed; any other only cancels what still runs. No history.
   void OnKeyTyped();
   // Appends the next 10,000 hits.
   void OnShowMore();
-  // The Full text or Exact box changed: the key is searched again the new way.
+  // The Full text, Exact or Best first box changed: the key is searched
+  // again the new way.
   void OnSearchModeChanged();
   // Open replaces the dictionaries with one; Add appends one.
   void OnFileOpen();
@@ -122,7 +102,6 @@ class CViewerDlg : public QDialog {
   bool IsDictionaryOpen() const { return dictionaries_.OpenCount() > 0; }
   bool IsExporting() const { return export_->IsRunning(); }
   bool IsScanning() const;
-  bool IsFullText() const { return settings_.fullText; }
   const DictionaryList& Dictionaries() const { return dictionaries_; }
   QString SearchWordList() const { return QString::fromUtf8(settings_.searchWordList); }
   QString FontName() const { return QString::fromUtf8(settings_.fontName); }
@@ -135,9 +114,12 @@ class CViewerDlg : public QDialog {
   QPushButton* SearchButton() const;
   QCheckBox* FullTextBox() const;
   QCheckBox* ExactBox() const;
+  QCheckBox* BestFirstBox() const { return bestFirstBox_; }
   QTableView* HitList() const;
   HitListModel* Hits() const { return hits_; }
   QLabel* StatusLine() const;
+  // The line under the search box ("Did you mean: …"); hidden when empty.
+  QLabel* NoteLine() const { return noteLine_; }
   QPlainTextEdit* TextPane() const;
   QSplitter* Splitter() const;
   QAction* OpenFileAction() const;
@@ -168,18 +150,20 @@ class CViewerDlg : public QDialog {
   void ApplyFonts();
   void ApplyColumnWidths();
   void OnDictionariesChanged();
-  // Lists the hits of the key in the search box; see OnKeyTyped.
-  void RunSearch(bool keepSelection);
-  // Starts a full-text scan of the key in the search box.
-  void RunTextSearch();
-  // A batch of full-text rows: appended, the first selected.
-  void OnTextRows(const std::vector<Hit>& rows);
-  QString TextSearchStatus() const;
-  // Marks the full-text matches in the pane, which shows `hit`.
+  // The key in the search box, as far as it is taken.
+  QString CurrentKey() const;
+  // Starts the search chosen for the key in the search box; `typed`: as
+  // typed (the selected headword stays selected), else as Entered; `plain`:
+  // the key as typed, without help when it finds nothing.
+  void StartSearch(bool typed, bool plain = false);
+  // Rows of the search: the list anew or appended; see RowsReady.
+  void OnRows(const std::vector<Hit>& rows, bool replace);
+  // A link of the note line: a key to search.
+  void OnNoteLink(const QString& link);
+  // Marks what the search matched in the pane, which shows `hit`.
   void MarkMatches(const Hit& hit, bool named);
   void SelectRow(int row, bool focusList);
   void UpdateStatus();
-  void OnCounted(qint64 total);
   // The dictionary of the selected hit, else the first open one; -1 if none.
   int CurrentDictionary() const;
   void UpdateCommands();
@@ -191,12 +175,13 @@ class CViewerDlg : public QDialog {
   std::unique_ptr<Ui::CViewerDlg> ui_;
   ViewerSettings settings_;
   DictionaryList dictionaries_;
-  HeadwordSearch search_;
   bool searched_ = false;
-  qint64 totalHits_ = -1;  // all hits of the key, -1 while being counted
+  bool typed_ = false;  // the running search was started by typing
   HitListModel* hits_ = nullptr;
-  HitCounter* counter_ = nullptr;
-  TextSearch* textSearch_ = nullptr;
+  SearchChooser* searches_ = nullptr;
+  WindowSearch* search_ = nullptr;  // the one chosen last
+  QLabel* noteLine_ = nullptr;
+  QCheckBox* bestFirstBox_ = nullptr;
   ExportJob* export_ = nullptr;
   Companion* companion_ = nullptr;
   QString exportTarget_;

@@ -101,6 +101,7 @@ ViewerSettings ReadSettings(const Profile& profile) {
   s.zoom = profile.Value("TextZoom", "0").toInt();
   s.fullText = profile.Value("SearchMode", {}).trimmed().toLower() == "fulltext";
   s.exact = profile.Value("FullTextExact", {}).trimmed() == "1";
+  s.bestFirst = profile.Value("FullTextOrder", {}).trimmed().toLower() == "best";
   CompanionSettings& c = s.companion;
   c.scan = ReadFlag(profile, "ScanSelections", c.scan);
   c.primary = ReadFlag(profile, "ScanPrimary", c.primary);
@@ -141,6 +142,9 @@ void WriteSettings(const ViewerSettings& s, Profile* profile) {
   }
   if (s.exact || profile->Value("FullTextExact")) {
     profile->SetValue("FullTextExact", s.exact ? "1" : "0");
+  }
+  if (s.bestFirst || profile->Value("FullTextOrder")) {
+    profile->SetValue("FullTextOrder", s.bestFirst ? "best" : "file");
   }
   const CompanionSettings& c = s.companion;
   const CompanionSettings d;

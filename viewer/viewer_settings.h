@@ -17,6 +17,9 @@
 //                          searches and whether typing lists headwords
 //   FullTextExact          1: full-text search without folding; 0 or missing:
 //                          folded
+//   FullTextOrder          "file" (the default): full-text hits in file order;
+//                          "best": a headword equal to the key first, then
+//                          headwords holding it, then the rest
 //   ScanSelections         1: scan mode on (a new selection opens the popup);
 //                          0 or missing: off
 //   ScanPrimary            0: the primary selection (selected text) is not
@@ -68,12 +71,14 @@ struct ViewerSettings {
   int zoom = 0;
   bool fullText = false;  // SearchMode=fulltext
   bool exact = false;     // FullTextExact=1
+  bool bestFirst = false; // FullTextOrder=best
   CompanionSettings companion;
 };
 
 ViewerSettings ReadSettings(const Profile& profile);
 // FilePath, SearchWordList and fontName are always written; MoreFilePaths,
-// UnsearchedDictionaries, SearchMode, FullTextExact and the companion's keys
+// UnsearchedDictionaries, SearchMode, FullTextExact, FullTextOrder and the
+// companion's keys
 // only when they hold something other than the default or were there before.
 void WriteSettings(const ViewerSettings& settings, Profile* profile);
 

@@ -222,17 +222,29 @@ TEST_F(ViewerTest, StartReadsTheProfileAsWrittenKeepsMissingDictionariesAndAllLi
 
 TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
   CViewerDlg& window = Open({Dic(FruitWords())});
-  using Case = std::tuple<QString, QStringList, QString, QString>;  // key, rows, pane, status
-                                                                    // clang-format off
-  for (const auto& [key, rows, pane, status] : std::vector<Case>{
-      {"ap", {"1|app|", "2|apple|1", "3|apple pie|", "4|apply|12"}, "app\r\nアプリ\r\n", "4 hits"},
-      {"appl", {"1|apple|1", "2|apple pie|", "3|apply|12"}, "apple\r\nりんご\r\nShe cut it.\r\n",
-       "3 hits"},
-      {"日本", {"1|日本語|"}, "日本語\r\nJapanese\r\n", "1 hit"},
-      {"zebra", {}, "日本語\r\nJapanese\r\n", "0 hits"}}) {  // the pane keeps its entry
+  const QString apple = "apple\r\nりんご\r\nShe cut it.\r\n", link = "<a href=\"%1:%2\">%2</a>";
+  // key, rows, pane, status, the note under the search box
+  using Case = std::tuple<QString, QStringList, QString, QString, QString>;
+  // clang-format off
+  for (const auto& [key, rows, pane, status, note] : std::vector<Case>{
+      {"ap", {"1|app|", "2|apple|1", "3|apple pie|", "4|apply|12"}, "app\r\nアプリ\r\n", "4 hits", ""},
+      {"appl", {"1|apple|1", "2|apple pie|", "3|apply|12"}, apple, "3 hits", ""},
+      {"ap*e", {"1|apple|1", "2|apple pie|"}, apple, "pattern — 2 hits", ""},
+      {"?pp", {"1|app|"}, "app\r\nアプリ\r\n", "pattern — 1 hit", ""},
+      {"apples", {"1|apple|1"}, apple, "1 hit",  // its dictionary form
+       "No entry for " + link.arg("literal", "apples") + "; showing apple"},
+      {"日本", {"1|日本語|"}, "日本語\r\nJapanese\r\n", "1 hit", ""},
+      {"appel", {}, "app\r\nアプリ\r\n", "0 hits",  // the pane keeps the entry typing showed
+       "Did you mean: " + link.arg("search", "apple") + ", " + link.arg("search", "app") + ", " +
+       link.arg("search", "apply")},
+      {"ap\\*", {}, "app\r\nアプリ\r\n", "0 hits", ""},  // an escaped star is no pattern
+      {"zebra", {}, "app\r\nアプリ\r\n", "0 hits", ""}}) {
     // clang-format on
     SCOPED_TRACE(key.toStdString());
     Search(key);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.NoteLine()->text() == note && ScanEnds(); }))
+        << window.NoteLine()->text().toStdString();
+    EXPECT_EQ(window.NoteLine()->isVisible(), !note.isEmpty());
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(), rows.isEmpty() ? -1 : 0);
     EXPECT_EQ(window.focusWidget(),
@@ -246,7 +258,8 @@ TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
   Search("ap");
   QStringList history;
   for (int i = 0; i < window.SearchBox()->count(); ++i) history << window.SearchBox()->itemText(i);
-  EXPECT_EQ(history, (QStringList{"ap", "zebra", "日本", "appl"}));
+  EXPECT_EQ(history, (QStringList{"ap", "zebra", "ap\\*", "appel", "日本", "apples", "?pp", "ap*e",
+                                  "appl"}));
   // Left click and key release show an entry; a right click and Enter in the pane do not.
   QTableView* list = window.HitList();
   for (const auto& [act, headword] : std::vector<std::pair<std::function<void()>, QString>>{
@@ -260,7 +273,19 @@ TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
     EXPECT_TRUE(PaneShows(headword)) << window.PaneText().toStdString();
   }
   EXPECT_EQ(Row(), 3);
-  EXPECT_EQ(window.SearchBox()->count(), 4);
+  EXPECT_EQ(window.SearchBox()->count(), 9);
+  // The note's links: a suggestion is searched; the key of the forms is searched as typed.
+  for (const auto& [key, clicked, rows] :
+       {std::tuple("appel", "search:apple", QStringList{"1|apple|1", "2|apple pie|"}),
+        std::tuple("apples", "literal:apples", QStringList{})}) {
+    Search(key);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.NoteLine()->isVisible(); }));
+    emit window.NoteLine()->linkActivated(clicked);
+    QTest::qWait(50);
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(window.SearchBox()->currentText(), QString(clicked).section(':', 1));
+    EXPECT_FALSE(window.NoteLine()->isVisible());
+  }
 }
 
 TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
@@ -294,15 +319,17 @@ TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
 TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewKeyOrEscCancels) {
   CViewerDlg& window = Open({Dic(ManyWords(10050), "many.dic")});
   DicReader& reader = *window.Dictionaries().At(0).reader;
-  for (const auto& [fullText, shown] : {std::pair(false, ""), std::pair(true, " shown")}) {
+  for (const auto& [fullText, key, kind, shown] :
+       {std::tuple(false, "w*", "pattern — ", ""), std::tuple(false, "w", "", ""),
+        std::tuple(true, "w", "", " shown")}) {
     window.FullTextBox()->setChecked(fullText);
-    Search("w");  // the count or the scan runs on a worker thread while this one looks up
+    Search(key);  // the count or the scan runs on a worker thread while this one looks up
     EXPECT_TRUE(QTest::qWaitFor([&] {
       EXPECT_EQ(reader.Lookup(u"w0001", false, 100).count, 10u);
       return window.StatusLine()->text().contains("10,050") && !window.IsScanning();
     }));
     EXPECT_EQ(window.StatusLine()->text(),
-              QString("10,000 of 10,050 hits%1 — <a href=\"more\">show more</a>").arg(shown));
+              kind + QString("10,000 of 10,050 hits%1 — <a href=\"more\">show more</a>").arg(shown));
     EXPECT_EQ(Rows(), CoreRows("w"));
     // A row names its record by position: the lookup of another key on the
     // same reader meanwhile does not change what it shows.
@@ -315,7 +342,7 @@ TEST_F(ViewerTest, ConcurrentCountOrScanOfACutListGivesTheTotalAndShowsMoreANewK
     EXPECT_EQ(Rows().mid(9999, 2) << Rows().back(),
               (QStringList{"10000|w09999|", "10001|w10000|", "10050|w10049|"}));
     EXPECT_EQ(Row(), 9999);
-    EXPECT_EQ(window.StatusLine()->text(), "10,050 hits");
+    EXPECT_EQ(window.StatusLine()->text(), kind + QString("10,050 hits"));
   }
   Search("訳");  // a new key cancels the scan at once: nothing of it comes in after
   Search("w0001");
@@ -522,6 +549,8 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
 TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMarksMatches) {
   const QByteArray a = Dic(FruitWords()), b = Dic({{.headword = "apex", .translation = "頂"}}, "b");
   const QByteArray c = Dic({{.headword = V6Headword("Apfel"), .translation = "りんご (アップル)"},
+                            {.headword = V6Headword("bar"), .translation = "a rail"},
+                            {.headword = V6Headword("handrail"), .translation = "手すり"},
                             {.headword = V6Headword("rail"), .translation = "Railway; ＲＡＩＬ",
                              .example = "ｒａｉｌｓ"}},
                            "rails.dic", {.version = 0x0600, .encoding = Encoding::kBocu1});
@@ -530,17 +559,22 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
   CViewerDlg& window = Open();
   Type("ap");  // typing alone searches nothing
   EXPECT_TRUE(Rows().isEmpty() && window.ExactBox()->isEnabled());
-  using Case = std::tuple<QString, bool, QString, QStringList>;  // query, exact, status, marks
-  for (const auto& [query, exact, status, marks] : std::vector<Case>{
-           {"AP", false, "6 hits", {"ap"}},
-           {"AP", true, "0 hits", {"ap"}},  // the pane keeps its entry
-           {"アップ", false, "2 hits", {"アップ"}},
-           {"ｐｆｅＬ", false, "1 hit", {"pfel"}},
-           {"RAIL", false, "1 hit", {"rail", "Rail", "ＲＡＩＬ", "ｒａｉｌ"}}}) {
+  // query, exact, best first (the rows' headwords; none: file order), status, marks
+  using Case = std::tuple<QString, bool, QStringList, QString, QStringList>;
+  for (const auto& [query, exact, best, status, marks] : std::vector<Case>{
+           {"AP", false, {}, "6 hits", {"ap"}},
+           {"AP", true, {}, "0 hits", {"ap"}},  // the pane keeps its entry
+           {"アップ", false, {}, "2 hits", {"アップ"}},
+           {"ｐｆｅＬ", false, {}, "1 hit", {"pfel"}},
+           {"RAIL", false, {}, "3 hits", {"rail"}},
+           {"RAIL", false, {"rail", "handrail", "bar"}, "3 hits", {"rail", "Rail", "ＲＡＩＬ", "ｒａｉｌ"}}}) {
     window.ExactBox()->setChecked(exact);
+    window.BestFirstBox()->setChecked(!best.isEmpty());
     Search(query);
     EXPECT_TRUE(ScanEnds());
-    EXPECT_EQ(Rows(), CoreRows(query, exact)) << query.toStdString();
+    QStringList expected = CoreRows(query, exact);
+    for (int i = 0; i < best.size(); ++i) expected[i] = QString("%1|%2||rails.dic").arg(i + 1).arg(best[i]);
+    EXPECT_EQ(Rows(), expected) << query.toStdString();
     EXPECT_EQ(window.StatusLine()->text(), status);
     QStringList marked;
     for (const auto& m : window.TextPane()->extraSelections()) {
@@ -551,7 +585,8 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
   }
   window.FullTextBox()->click();  // back to headwords: the key is looked up, nothing marked
   EXPECT_EQ(Rows(), QStringList{"1|rail||rails.dic"});
-  EXPECT_TRUE(window.TextPane()->extraSelections().isEmpty() && !window.ExactBox()->isEnabled());
+  EXPECT_TRUE(window.TextPane()->extraSelections().isEmpty() && !window.ExactBox()->isEnabled() &&
+              !window.BestFirstBox()->isEnabled());
   Type("way");  // "railway": no headword
   EXPECT_TRUE(Rows().isEmpty());
   window.FullTextBox()->click();  // and full text again: the key is searched so
@@ -560,6 +595,8 @@ TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMar
   window.FullTextBox()->click();
   Close();
   EXPECT_NE(Profile().find("SearchMode=headword\n"), std::string::npos) << Profile();
+  EXPECT_NE(Profile().find("FullTextOrder=best\n"), std::string::npos) << Profile();
+  EXPECT_TRUE(Open().BestFirstBox()->isChecked());
 }
 
 TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {

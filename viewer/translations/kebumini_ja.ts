@@ -238,22 +238,6 @@
         <translation>ヘルプ(&amp;H)</translation>
     </message>
     <message>
-        <source>1 hit</source>
-        <translation>1 件</translation>
-    </message>
-    <message>
-        <source>%1 hits</source>
-        <translation>%1 件</translation>
-    </message>
-    <message>
-        <source>%1 of %2 hits</source>
-        <translation>%2 件中 %1 件</translation>
-    </message>
-    <message>
-        <source>show more</source>
-        <translation>さらに表示</translation>
-    </message>
-    <message>
         <source>Cancel the export?</source>
         <translation>書き出しを中止しますか？</translation>
     </message>
@@ -286,20 +270,12 @@
         <translation>%1 への書き出しに失敗しました: %2</translation>
     </message>
     <message>
-        <source>%1 of %2 hits shown</source>
-        <translation>%2 件中 %1 件を表示</translation>
+        <source>Best first</source>
+        <translation>一致順</translation>
     </message>
     <message>
-        <source>%1 hits so far — %2%</source>
-        <translation>これまでに %1 件 — %2%</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — cancelled</source>
-        <translation>%1 件で中止しました</translation>
-    </message>
-    <message>
-        <source>%1 hits so far — out of memory</source>
-        <translation>%1 件でメモリが不足しました</translation>
+        <source>Full text: headwords equal to the key first, then headwords that hold it, then the rest</source>
+        <translation>全文検索: 見出し語がキーと一致するもの、見出し語がキーを含むもの、その他の順</translation>
     </message>
 </context>
 <context>
@@ -349,6 +325,69 @@
     <message>
         <source>Dictionary</source>
         <translation>辞書</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::WindowSearch</name>
+    <message>
+        <source>1 hit</source>
+        <translation>1 件</translation>
+    </message>
+    <message>
+        <source>%1 hits</source>
+        <translation>%1 件</translation>
+    </message>
+    <message>
+        <source>show more</source>
+        <translation>さらに表示</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::PrefixSearch</name>
+    <message>
+        <source>%1 of %2 hits</source>
+        <translation>%2 件中 %1 件</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::StreamedSearch</name>
+    <message>
+        <source>%1 of %2 hits shown</source>
+        <translation>%2 件中 %1 件を表示</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hits</source>
+        <translation>%2 件中 %1 件</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — %2%</source>
+        <translation>これまでに %1 件 — %2%</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — cancelled</source>
+        <translation>%1 件で中止しました</translation>
+    </message>
+    <message>
+        <source>%1 hits so far — out of memory</source>
+        <translation>%1 件でメモリが不足しました</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::PatternSearch</name>
+    <message>
+        <source>pattern</source>
+        <translation>パターン</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::HelpedPrefixSearch</name>
+    <message>
+        <source>No entry for %1; showing %2</source>
+        <translation>%1 の項目はありません。%2 を表示しています</translation>
+    </message>
+    <message>
+        <source>Did you mean: %1</source>
+        <translation>もしかして: %1</translation>
     </message>
 </context>
 </TS>
