@@ -49,7 +49,7 @@ void ExportJob::Start(std::shared_ptr<const DicSource> source, QByteArray target
                 stats = latest_;
                 progressQueued_ = false;
               }
-              emit Progress(QString::fromStdString(ProgressTitle(stats)));
+              emit Progress(stats);
             },
             Qt::QueuedConnection);
       };

@@ -33,6 +33,8 @@ struct TextSearch::Outbox {
   int percent = 0;
   bool finished = false;
   StatusCode result = StatusCode::kOk;
+  // Damaged record areas of each dictionary scanned to its end.
+  std::vector<std::pair<int, int64_t>> damaged;
 };
 
 // Rows for the hits from skip to skip + take, every hit counted, everything
@@ -79,6 +81,8 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
     }, &stats).Code();
     before += source->index.EntryLimit();
     if (result != StatusCode::kOk || stats.stopped) break;
+    std::lock_guard<std::mutex> lock(outbox.mutex);
+    outbox.damaged.emplace_back(dictionary, stats.skippedAreas);
   }
   post(0, true);
 }
@@ -136,6 +140,7 @@ void TextSearch::Reset() {
 void TextSearch::Run(TextSearchRequest request) {
   JoinEnded(false);
   outbox_ = std::make_shared<Outbox>();
+  damaged_.clear();
   phase_ = Phase::kRunning;
   percent_ = 0;
   try {
@@ -153,6 +158,7 @@ void TextSearch::Run(TextSearchRequest request) {
   } catch (const std::system_error&) {
     // No thread to be had: the scan ends at once, as when memory runs out.
     std::lock_guard<std::mutex> lock(outbox_->mutex);
+    damaged_.clear();
     outbox_->finished = true;
     outbox_->result = StatusCode::kOutOfMemory;
   }
@@ -174,6 +180,7 @@ void TextSearch::Collect() {
     percent_ = outbox_->percent;
     finished = outbox_->finished;
     result = outbox_->result;
+    if (finished) damaged_.swap(outbox_->damaged);
   }
   listed_ += static_cast<int64_t>(rows.size());
   if (finished) {

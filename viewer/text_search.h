@@ -81,6 +81,9 @@ class TextSearch : public QObject {
   int Percent() const { return percent_; }
   bool ShowingMore() const { return showingMore_; }
   bool HasMore() const { return phase_ == Phase::kDone && listed_ < found_; }
+  // Once a scan is done: the damaged record areas it passed over in each
+  // dictionary it read to the end (position in the list, areas).
+  const std::vector<std::pair<int, int64_t>>& Damaged() const { return damaged_; }
   const std::u16string& Query() const { return request_.query; }
   bool Exact() const { return request_.exact; }
 
@@ -108,6 +111,7 @@ class TextSearch : public QObject {
   int64_t listed_ = 0;
   int percent_ = 0;
   bool showingMore_ = false;
+  std::vector<std::pair<int, int64_t>> damaged_;
 };
 
 // The matches of `query` in a hit as the pane shows it (`shown`: lines end

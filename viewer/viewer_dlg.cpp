@@ -31,6 +31,7 @@
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
 #include "viewer/text_search.h"
+#include "viewer/window_notes.h"
 
 // Resources of a static library are registered by hand, from outside any
 // namespace.
@@ -162,13 +163,16 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
     widget->setLocale(japanese);
   }
 
+  // The full-text switch's key; its text alone would leave it none.
+  ui_->fullTextBox->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   LoadSettings();
-  if (!files.empty()) {
-    settings_.paths = std::move(files);
-    settings_.unsearched.clear();
-  }
   for (int i = 0; i < static_cast<int>(settings_.paths.size()); ++i) {
     dictionaries_.Add(settings_.paths[static_cast<size_t>(i)], !settings_.unsearched.contains(i));
+  }
+  // Files named on the command line join the saved set; one that is in it
+  // already keeps its place.
+  for (const QByteArray& file : files) {
+    if (dictionaries_.Find(file) < 0) dictionaries_.Add(file);
   }
   ApplyFonts();
   if (settings_.geometry.isValid() && QGuiApplication::screenAt(settings_.geometry.center())) {
@@ -223,7 +227,8 @@ void CViewerDlg::ConnectSignals() {
   if (aboutAction_ != nullptr)
     connect(aboutAction_, &QAction::triggered, this, &CViewerDlg::OnAbout);
   connect(counter_, &HitCounter::Counted, this, &CViewerDlg::OnCounted);
-  connect(export_, &ExportJob::Progress, this, &QWidget::setWindowTitle);
+  connect(export_, &ExportJob::Progress, this,
+          [this](const ExportStats& stats) { setWindowTitle(WindowNotes::ExportTitle(stats)); });
   connect(export_, &ExportJob::Finished, this, &CViewerDlg::OnExportFinished);
   // The header forgets its section sizes when the columns change.
   connect(hits_, &QAbstractItemModel::modelReset, this, &CViewerDlg::ApplyColumnWidths);
@@ -252,6 +257,7 @@ QCheckBox* CViewerDlg::ExactBox() const { return ui_->exactBox; }
 bool CViewerDlg::IsScanning() const { return textSearch_->IsRunning(); }
 QTableView* CViewerDlg::HitList() const { return ui_->hitList; }
 QLabel* CViewerDlg::StatusLine() const { return ui_->statusLine; }
+QLabel* CViewerDlg::NoteLine() const { return ui_->noteLine; }
 QPlainTextEdit* CViewerDlg::TextPane() const { return ui_->textPane; }
 QSplitter* CViewerDlg::Splitter() const { return ui_->splitter; }
 QAction* CViewerDlg::OpenFileAction() const { return ui_->actionOpenFile; }
@@ -350,6 +356,7 @@ void CViewerDlg::OnDictionariesChanged() {
   for (int i = 0; i < dictionaries_.Size(); ++i) names << dictionaries_.At(i).name;
   hits_->SetDictionaries(names, dictionaries_.OpenCount() > 1);
   UpdateTitle();
+  UpdateNotes();
   UpdateCommands();
   if (!searched_) return;
   if (settings_.fullText) {
@@ -357,6 +364,12 @@ void CViewerDlg::OnDictionariesChanged() {
   } else {
     RunSearch(true);
   }
+}
+
+void CViewerDlg::UpdateNotes() {
+  const QString notes = WindowNotes::StatusNotes(dictionaries_);
+  ui_->noteLine->setText(notes);
+  ui_->noteLine->setToolTip(notes.isEmpty() ? QString() : WindowNotes::FullNotes(dictionaries_));
 }
 
 void CViewerDlg::UpdateCommands() {
@@ -438,6 +451,10 @@ void CViewerDlg::RunTextSearch() {
 }
 
 void CViewerDlg::OnTextRows(const std::vector<Hit>& rows) {
+  for (const auto& [dictionary, areas] : textSearch_->Damaged()) {
+    dictionaries_.SetDamagedAreas(dictionary, areas);
+  }
+  if (!textSearch_->Damaged().empty()) UpdateNotes();
   const bool wasEmpty = hits_->rowCount() == 0;
   hits_->AppendRows(rows);
   if (wasEmpty && hits_->rowCount() > 0) SelectRow(0, true);
@@ -644,16 +661,18 @@ void CViewerDlg::OnAbout() {
 void CViewerDlg::AddDictionaries(const std::vector<QByteArray>& paths) {
   QStringList failures;
   for (const QByteArray& path : paths) {
+    if (const int first = dictionaries_.Find(path); first >= 0) {
+      failures << WindowNotes::AlreadyOpen(QFile::decodeName(path),
+                                           QFile::decodeName(dictionaries_.At(first).path));
+      continue;
+    }
     if (dictionaries_.Add(path)) continue;
-    failures << QStringLiteral("%1: %2").arg(QFile::decodeName(path),
-                                             dictionaries_.At(dictionaries_.Size() - 1).error);
+    const Dictionary& failed = dictionaries_.At(dictionaries_.Size() - 1);
+    failures << WindowNotes::OpenFailure(QFile::decodeName(path), failed.errorCode, failed.error);
     dictionaries_.Remove(dictionaries_.Size() - 1);
   }
   OnDictionariesChanged();
-  if (!failures.isEmpty()) {
-    dialogs_->Tell(this, tr("These files cannot be opened:") + QLatin1Char('\n') +
-                             failures.join(QLatin1Char('\n')));
-  }
+  if (!failures.isEmpty()) dialogs_->Warn(this, failures.join(QStringLiteral("\n\n")));
 }
 
 void CViewerDlg::OnFileOpen() {
@@ -662,11 +681,11 @@ void CViewerDlg::OnFileOpen() {
   request.mode = FileRequest::Mode::kOpen;
   request.initialName = QStringLiteral("*.DIC");
   request.nameFilters = DictionaryFilters();
-  // From here on no dictionary is open, whatever the user chooses.
-  dictionaries_.Clear();
-  OnDictionariesChanged();
+  // A cancel changes nothing; a file chosen takes the place of them all.
   const QString chosen = dialogs_->ChooseFile(this, request);
-  if (!chosen.isEmpty()) AddDictionaries({QFile::encodeName(chosen)});
+  if (chosen.isEmpty()) return;
+  dictionaries_.Clear();
+  AddDictionaries({QFile::encodeName(chosen)});
 }
 
 void CViewerDlg::OnAddDictionary() {
@@ -720,7 +739,7 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
   if (target.isEmpty()) return;
   const QByteArray bytes = QFile::encodeName(target);
   if (dictionaries_.IsDictionaryFile(bytes)) {
-    dialogs_->Tell(this, tr("%1 is a dictionary that is open here; the export would overwrite "
+    dialogs_->Warn(this, tr("%1 is a dictionary that is open here; the export would overwrite "
                             "it. Choose another file.")
                              .arg(target));
     return;
@@ -733,6 +752,8 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
 }
 
 void CViewerDlg::OnExportFinished(const Status& result, const ExportStats& stats) {
+  // "Cancel the export?" has nothing left to ask about.
+  dialogs_->CloseQuestion();
   UpdateTitle();
   UpdateCommands();
   if (closePending_) {
@@ -745,8 +766,10 @@ void CViewerDlg::OnExportFinished(const Status& result, const ExportStats& stats
                                       Thousands(kExportStopAfterEntry)) +
                              QLatin1Char('\n') +
                              tr("File > Export all records… writes every record."));
-  } else if (!result.IsOk() && result.Code() != StatusCode::kCancelled) {
-    dialogs_->Tell(
+  } else if (result.IsOk()) {
+    dialogs_->Tell(this, WindowNotes::ExportDone(stats, exportTarget_));
+  } else if (result.Code() != StatusCode::kCancelled) {
+    dialogs_->Warn(
         this,
         tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(result.Message())));
   }

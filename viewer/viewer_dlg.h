@@ -76,8 +76,8 @@ class CViewerDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // Opens the dictionaries of the profile or, when `files` are given (the
-  // command line), those instead; they are remembered as the new list.
+  // Opens the dictionaries of the profile and adds `files` (the command
+  // line) that are not among them; the whole list is remembered.
   explicit CViewerDlg(QWidget* parent = nullptr, std::vector<QByteArray> files = {});
   ~CViewerDlg() override;
 
@@ -93,7 +93,8 @@ class CViewerDlg : public QDialog {
   void OnShowMore();
   // The Full text or Exact box changed: the key is searched again the new way.
   void OnSearchModeChanged();
-  // Open replaces the dictionaries with one; Add appends one.
+  // Open replaces the dictionaries with the one chosen (a cancel changes
+  // nothing); Add appends one.
   void OnFileOpen();
   void OnAddDictionary();
   void OnDictionaries();
@@ -106,8 +107,8 @@ class CViewerDlg : public QDialog {
   void ShowSelectedEntry();
   void AddSearchHistory(QString key);
   void UpdateTitle();
-  // Adds dictionary files that open (dropped files); those that do not are
-  // named in one message.
+  // Adds dictionary files that open (dropped files); those that do not, and
+  // those in the list already, are named in one warning.
   void AddDictionaries(const std::vector<QByteArray>& paths);
   // The Dictionaries dialog over the window's list, connected to it.
   std::unique_ptr<CDictionariesDlg> MakeDictionariesDialog();
@@ -138,6 +139,8 @@ class CViewerDlg : public QDialog {
   QTableView* HitList() const;
   HitListModel* Hits() const { return hits_; }
   QLabel* StatusLine() const;
+  // The status line's notes about the dictionaries: missing, damaged.
+  QLabel* NoteLine() const;
   QPlainTextEdit* TextPane() const;
   QSplitter* Splitter() const;
   QAction* OpenFileAction() const;
@@ -179,6 +182,7 @@ class CViewerDlg : public QDialog {
   void MarkMatches(const Hit& hit, bool named);
   void SelectRow(int row, bool focusList);
   void UpdateStatus();
+  void UpdateNotes();
   void OnCounted(qint64 total);
   // The dictionary of the selected hit, else the first open one; -1 if none.
   int CurrentDictionary() const;

@@ -39,19 +39,28 @@ T Take(std::deque<T>& list, T none) {
   return none;
 }
 
-// Answers from lists (no file is a cancel, no answer a No); keeps what was
-// asked and told.
+// Answers from lists (no file is a cancel, no answer a No, or onAsk's);
+// keeps what was asked and told, warnings marked "! ".
 struct ScriptedDialogs : UserDialogs {
   QString ChooseFile(QWidget* window, const FileRequest&) override {
     openWhileAsked.push_back(static_cast<CViewerDlg*>(window)->IsDictionaryOpen());
     return Take(files, QString());
   }
   bool Ask(QWidget*, const QString& question) override {
-    return asked << question, Take(answers, false);
+    asked << question;
+    return onAsk ? onAsk() : Take(answers, false);
   }
   void Tell(QWidget*, const QString& message) override { told << message; }
+  void Warn(QWidget*, const QString& message) override { told << "! " + message; }
+  void CloseQuestion() override { questionClosed = true; }
+  QString ChooseFont(QWidget*, const QString& current) override {
+    return fonts << current, Take(files, QString());
+  }
   std::deque<QString> files;
   std::deque<bool> answers;
+  std::function<bool()> onAsk;
+  bool questionClosed = false;
+  QStringList fonts;  // the faces the font chooser started at
   std::vector<bool> openWhileAsked;
   QStringList asked, told;
 };
@@ -375,47 +384,77 @@ TEST_F(ViewerTest, SeveralDictionariesAreSearchedInTheirOrderAndRemembered) {
   EXPECT_EQ(window_->windowTitle(), "KEBU mini - b.dic");
 }
 
-TEST_F(ViewerTest, CommandLineFilesAndDropsOpenAndOpenFileReplacesThem) {
+TEST_F(ViewerTest, MissingDictionariesAndDamagePassedOverAreToldInTheStatusLineAndInFull) {
+  const QByteArray cut = Dic(ManyWords(3000), "cut.dic", {.block_size = 64, .recordsPerArea = 1});
+  NewProfile(("[Globals]\nFilePath=/no/such.dic\nMoreFilePaths=" + cut + "\n").toStdString());
+  CViewerDlg& window = Open();
+  EXPECT_EQ(window.NoteLine()->text(), "missing: such.dic");
+  std::filesystem::resize_file(cut.toStdString(), std::filesystem::file_size(cut.toStdString()) / 2);
+  window.FullTextBox()->setChecked(true);
+  Search("訳");
+  EXPECT_TRUE(ScanEnds());
+  TextScanStats stats;
+  (void)ScanText(window.Dictionaries().At(1).reader->Source(), u"訳", {}, [](const TextHit&) { return true; }, &stats);
+  ASSERT_GT(stats.skippedAreas, 0);
+  const QString areas = Thousands(stats.skippedAreas);
+  EXPECT_EQ(window.NoteLine()->text(), "missing: such.dic · cut.dic: " + areas + " damaged record areas passed over");
+  EXPECT_EQ(window.MakeDictionariesDialog()->Notes()->text(),
+            "/no/such.dic is missing: No such file or directory\n" + cut +
+                ": the last full-text search passed over " + areas +
+                " damaged record areas; their records were not searched.");
+}
+
+TEST_F(ViewerTest, CommandLineFilesAndDropsJoinTheSetOpenFileReplacesItACancelKeepsIt) {
   const QByteArray odd = Dic(FruitWords(), "w\xff.dic"), other = Dic(FruitWords(), "b.DIC");
-  CViewerDlg& window = Open({odd});
-  EXPECT_TRUE(window.IsDictionaryOpen());
+  const QByteArray third = Dic(FruitWords(), "c.dic"), broken = QByteArray::fromStdString(files_.File("broken.dic"));
+  std::filesystem::create_symlink(other.toStdString(), files_.File("link.dic"));
+  WriteFile(broken.toStdString(), std::string(100, '\0'));
+  DicReader reader;
+  const QString why = QString::fromStdString(reader.Open(broken.toStdString()).Message());
+  // The first start with a saved set: the command line adds what is not in it.
+  const QByteArray saved = "FilePath=" + other + "\nMoreFilePaths=" + odd + "|" + third;
+  NewProfile(("[Globals]\nFilePath=" + other + "\nMoreFilePaths=" + odd +
+              "\nUnsearchedDictionaries=2\n").toStdString());
+  CViewerDlg& window = Open({odd, third});
+  EXPECT_EQ(window.windowTitle(), "KEBU mini - b.DIC (+2)");
+  EXPECT_FALSE(window.Dictionaries().At(1).searched);
+  // Dropped: the same file under another name, a text file and a non-dictionary.
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString(other)), QUrl::fromLocalFile(Path("a.txt"))});
+  data.setUrls({QUrl::fromLocalFile(Path("link.dic")), QUrl::fromLocalFile(Path("a.txt")),
+                QUrl::fromLocalFile(QString(broken))});
   QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &drop);
-  EXPECT_EQ(window.Dictionaries().Size(), 2);
-  // Open file: the dictionaries are closed first, the title names what is open after.
-  WriteFile(files_.File("broken.dic"), std::string(100, '\0'));
+  EXPECT_EQ(window.Dictionaries().Size(), 3);
+  EXPECT_EQ(dialogs_->told, QStringList{"! " + Path("link.dic") + " is in the list already, as " +
+                                        other + ".\n\n" + broken +
+                                        " is not a KEBU dictionary.\n" + why});
+  // A cancelled Open file changes nothing, in the window and in the profile.
+  window.OpenFileAction()->trigger();
+  EXPECT_EQ(window.windowTitle(), "KEBU mini - b.DIC (+2)");
+  Close();
+  EXPECT_NE(Profile().find((saved + "\nUnsearchedDictionaries=2\n").toStdString()), std::string::npos);
+  // A file chosen replaces them, opened or not.
+  CViewerDlg& again = Open();
   using Step = std::tuple<QString, QString, qsizetype>;  // answer, title, messages so far
-  for (const auto& [answer, title, told] :
-       std::vector<Step>{{"", "KEBU mini", 0},
-                         {Path("broken.dic"), "KEBU mini", 1},
-                         {QString(other), "KEBU mini - b.DIC", 1}}) {
+  for (const auto& [answer, title, told] : std::vector<Step>{
+           {QString(broken), "KEBU mini", 1}, {QString(other), "KEBU mini - b.DIC", 1}}) {
     dialogs_->files = {answer};
-    window.OpenFileAction()->trigger();
-    EXPECT_EQ(window.windowTitle(), title);
+    again.OpenFileAction()->trigger();
+    EXPECT_EQ(again.windowTitle(), title);
     EXPECT_EQ(dialogs_->told.size(), told);
-    EXPECT_EQ(window.ExportFileAction()->isEnabled(), window.IsDictionaryOpen());
+    EXPECT_EQ(again.ExportFileAction()->isEnabled(), again.IsDictionaryOpen());
   }
-  EXPECT_EQ(dialogs_->openWhileAsked, std::vector<bool>(3, false));
+  EXPECT_EQ(dialogs_->openWhileAsked, (std::vector<bool>{true, false}));
   Close();
-  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nSearchWordList=\n"));
-  // The list of the profile leaves its second one out; files named on the
-  // command line are a new list, all searched.
-  NewProfile(("[Globals]\nFilePath=" + other + "\nMoreFilePaths=" + odd +
-              "\nUnsearchedDictionaries=2\n").toStdString());
-  EXPECT_TRUE(Open({odd, other}).Dictionaries().At(1).searched);
-  Close();
-  EXPECT_NE(Profile().find("FilePath=" + odd + "\nMoreFilePaths=" + other + "\n"), std::string::npos)
-      << Profile();
+  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nMoreFilePaths=\n")) << Profile();
 }
 
 TEST_F(ViewerTest, GeometryColumnsAndTextSizeComeBackAndShortcutsWork) {
   const QByteArray dic = Dic(FruitWords());
-  CViewerDlg& first = Open({dic, dic});
+  CViewerDlg& first = Open({dic, Dic(FruitWords(), "b.dic")});
   EXPECT_EQ(first.size(), QSize(446, 500));
   first.setGeometry(40, 50, 700, 600);
   first.Splitter()->setSizes({300, 200});
@@ -497,7 +536,7 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.IsExporting(); }));
   reader.join();
   EXPECT_EQ(bytes, ReferenceExport(path, files_.File("reference.txt")));
-  EXPECT_TRUE(titles.contains({QString("2500 / 2500 (100%)")}));
+  EXPECT_TRUE(titles.contains({QString("KEBU mini - 2,500 / 2,500 (100%)")}));
   EXPECT_EQ(window.windowTitle(), "KEBU mini - many.dic");
   // Nobody reads the FIFO now: Esc asks, "No" goes on, "Yes" stops it before its first record.
   dialogs_->answers = {false, true};
@@ -509,6 +548,19 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_EQ(dialogs_->asked, QStringList(2, "Cancel the export?"));
   EXPECT_EQ(cancelled, std::vector<int64_t>{0});
   EXPECT_TRUE(window.OpenFileAction()->isEnabled());
+  // An export that ends while its question is up takes the question with it.
+  bool closed = false;
+  dialogs_->onAsk = [&] {
+    dialogs_->questionClosed = false;
+    std::thread drain([&] { (void)ReadText(fifo); });
+    closed = QTest::qWaitFor([&] { return dialogs_->questionClosed; });
+    return drain.join(), true;  // Yes, with nothing left to cancel
+  };
+  exportToFifo();
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_TRUE(closed && !window.IsExporting());
+  EXPECT_EQ(dialogs_->told, QStringList(2, "2,500 records written to " + QString::fromStdString(fifo) + "."));
+  EXPECT_EQ(cancelled, std::vector<int64_t>{0});
   // Closing cancels it too; the window goes once the export has stopped.
   exportToFifo();
   window.close();
@@ -516,7 +568,6 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
   EXPECT_EQ(cancelled, (std::vector<int64_t>{0, 0}));
   EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + path + "\n"));
-  EXPECT_TRUE(dialogs_->told.isEmpty());
 }
 
 TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMarksMatches) {
@@ -573,12 +624,12 @@ TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {
   CViewerDlg& window = Open({path});
   // clang-format off
   for (const auto& [command, target, told, stop] : std::vector<Case>{
-      {file, QString(path), path + " is a dictionary that is open here", 0},
-      {file, Path("link.txt"), Path("link.txt") + " is a dictionary", 0},
-      {file, Path("no/out.txt"), "The export to " + Path("no/out.txt") + " failed: ", 0},
+      {file, QString(path), "! " + path + " is a dictionary that is open here", 0},
+      {file, Path("link.txt"), "! " + Path("link.txt") + " is a dictionary", 0},
+      {file, Path("no/out.txt"), "! The export to " + Path("no/out.txt") + " failed: ", 0},
       {file, Path("out.txt"),
        "10,002 of 10,010 records written; this export ends after index entry 10,000.\n", 10000},
-      {&CViewerDlg::ExportAllAction, Path("all.txt"), "", -1}}) {
+      {&CViewerDlg::ExportAllAction, Path("all.txt"), "10,010 records written to " + Path("all.txt") + ".", -1}}) {
     // clang-format on
     SCOPED_TRACE(target.toStdString());
     dialogs_->told.clear();
