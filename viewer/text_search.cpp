@@ -73,6 +73,7 @@ void TextSearch::Scan(const TextSearchRequest& request, Outbox& outbox) {
         row.dictionary = dictionary;
         row.headword = FromUtf16(DisplayHeadword(record.headword, source->versionMajor));
         row.attribute = record.attribute;
+        row.reading = FromUtf16(record.pronunciation);
         row.position = hit.position;
         row.fields = hit.fields;
         ++taken;

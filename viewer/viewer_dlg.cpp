@@ -27,6 +27,7 @@
 #include "viewer/about_dlg.h"
 #include "viewer/companion.h"
 #include "viewer/dictionaries_dlg.h"
+#include "viewer/entry_navigation.h"
 #include "viewer/hit_counter.h"
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
@@ -43,9 +44,10 @@ namespace {
 
 // Size of the header report buffer.
 constexpr int kReportCapacity = 2048;
-// Default widths of the columns No., L and Dictionary in pixels; the title
-// column takes the rest.
-const QList<int> kDefaultColumnWidths = {70, 30, 140};
+// Default widths of the columns No., L, Dictionary and Reading in pixels;
+// the title column takes the rest.
+const QList<int> kDefaultColumnWidths = {70, 30, 140, 120};
+constexpr int kReadingWidth = 3;  // its place in the widths
 constexpr int kSizedColumns[] = {HitListModel::kNumber, HitListModel::kAttribute,
                                  HitListModel::kDictionary};
 // The background of a full-text match in the pane: a marker's yellow, which
@@ -142,6 +144,12 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   ui_->actionZoomOut->setShortcuts(QKeySequence::ZoomOut);
   ui_->actionFocusSearch->setShortcuts(
       {QKeySequence(QStringLiteral("Ctrl+L")), QKeySequence(Qt::Key_F6)});
+  // As in browsers on every desktop (some themes add Backspace, which the
+  // search box needs for itself).
+  ui_->actionBack->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Back)});
+  ui_->actionForward->setShortcuts(
+      {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)});
+  navigation_ = new EntryNavigation(this);
 
   QTableView* list = ui_->hitList;
   list->setModel(hits_);
@@ -181,9 +189,18 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
     resize(settings_.geometry.size());
   }
   if (settings_.splitterSizes.size() == 2) ui_->splitter->setSizes(settings_.splitterSizes);
+  // A profile of before the Reading column has three widths.
+  if (settings_.columnWidths.size() == kReadingWidth) {
+    settings_.columnWidths << kDefaultColumnWidths[kReadingWidth];
+  }
   if (settings_.columnWidths.size() != kDefaultColumnWidths.size()) {
     settings_.columnWidths = kDefaultColumnWidths;
   }
+  // The history of earlier runs, newest first; the box starts empty.
+  ui_->searchBox->addItems(settings_.history);
+  ui_->searchBox->setCurrentIndex(-1);
+  hits_->SetReadings(settings_.readings);
+  ui_->actionReadings->setChecked(settings_.readings);
   ui_->fullTextBox->setChecked(settings_.fullText);
   ui_->exactBox->setChecked(settings_.exact);
   ui_->exactBox->setEnabled(settings_.fullText);
@@ -220,6 +237,19 @@ void CViewerDlg::ConnectSignals() {
   connect(ui_->actionZoomIn, &QAction::triggered, this, [this] { OnZoom(1); });
   connect(ui_->actionZoomOut, &QAction::triggered, this, [this] { OnZoom(-1); });
   connect(ui_->actionZoomReset, &QAction::triggered, this, [this] { OnZoom(0); });
+  connect(ui_->actionBack, &QAction::triggered, navigation_, &EntryNavigation::Back);
+  connect(ui_->actionForward, &QAction::triggered, navigation_, &EntryNavigation::Forward);
+  connect(navigation_, &EntryNavigation::Show, this, &CViewerDlg::ShowHit);
+  connect(navigation_, &EntryNavigation::Changed, this, [this] {
+    ui_->actionBack->setEnabled(navigation_->CanGoBack());
+    ui_->actionForward->setEnabled(navigation_->CanGoForward());
+  });
+  for (QObject* watched : {static_cast<QObject*>(this), static_cast<QObject*>(ui_->hitList->viewport()),
+                           static_cast<QObject*>(ui_->textPane->viewport())}) {
+    navigation_->Watch(watched);
+  }
+  connect(ui_->actionReadings, &QAction::toggled, this, &CViewerDlg::OnReadings);
+  connect(ui_->actionFont, &QAction::triggered, this, &CViewerDlg::OnFont);
   connect(ui_->actionFocusSearch, &QAction::triggered, this, [this] {
     ui_->searchBox->setFocus(Qt::ShortcutFocusReason);
     ui_->searchBox->lineEdit()->selectAll();
@@ -234,6 +264,10 @@ void CViewerDlg::ConnectSignals() {
   connect(hits_, &QAbstractItemModel::modelReset, this, &CViewerDlg::ApplyColumnWidths);
   connect(ui_->hitList->horizontalHeader(), &QHeaderView::sectionResized, this,
           [this](int column, int, int width) {
+            if (column == hits_->ReadingColumn()) {
+              if (width > 0) settings_.columnWidths[kReadingWidth] = width;
+              return;
+            }
             const int* sized =
                 std::find(std::begin(kSizedColumns), std::end(kSizedColumns), column);
             if (sized != std::end(kSizedColumns) && width > 0) {
@@ -266,6 +300,10 @@ QAction* CViewerDlg::DumpHeaderInfoAction() const { return ui_->actionDumpHeader
 QAction* CViewerDlg::ExportFileAction() const { return ui_->actionExportFile; }
 QAction* CViewerDlg::ExportAllAction() const { return ui_->actionExportAll; }
 QAction* CViewerDlg::ExitAction() const { return ui_->actionExit; }
+QAction* CViewerDlg::ReadingsAction() const { return ui_->actionReadings; }
+QAction* CViewerDlg::FontAction() const { return ui_->actionFont; }
+QAction* CViewerDlg::BackAction() const { return ui_->actionBack; }
+QAction* CViewerDlg::ForwardAction() const { return ui_->actionForward; }
 
 void CViewerDlg::LoadSettings() {
   Profile profile;
@@ -280,6 +318,8 @@ void CViewerDlg::SaveSettings() {
     settings_.paths.push_back(dictionaries_.At(i).path);
     if (!dictionaries_.At(i).searched) settings_.unsearched.append(i);
   }
+  settings_.history.clear();
+  for (int i = 0; i < ui_->searchBox->count(); ++i) settings_.history << ui_->searchBox->itemText(i);
   settings_.geometry = normalGeometry();
   settings_.splitterSizes = ui_->splitter->sizes();
   settings_.companion = companion_->Settings();
@@ -331,10 +371,42 @@ void CViewerDlg::ApplyColumnWidths() {
   QHeaderView* header = ui_->hitList->horizontalHeader();
   header->setSectionResizeMode(HitListModel::kTitle, QHeaderView::Stretch);
   for (int i = 0; i < static_cast<int>(std::size(kSizedColumns)); ++i) {
-    if (kSizedColumns[i] < hits_->columnCount()) {
+    if (kSizedColumns[i] < hits_->columnCount() && kSizedColumns[i] != hits_->ReadingColumn()) {
       header->resizeSection(kSizedColumns[i], settings_.columnWidths[i]);
     }
   }
+  // The reading stands beside the headword.
+  if (const int reading = hits_->ReadingColumn(); reading >= 0) {
+    header->moveSection(header->visualIndex(reading), HitListModel::kTitle + 1);
+    header->resizeSection(reading, settings_.columnWidths[kReadingWidth]);
+  }
+}
+
+void CViewerDlg::OnReadings(bool shown) {
+  settings_.readings = shown;
+  const int row = ui_->hitList->currentIndex().row();
+  hits_->SetReadings(shown);
+  if (row >= 0 && row < hits_->rowCount()) SelectRow(row, false);
+}
+
+void CViewerDlg::OnFont() {
+  const QString face = dialogs_->ChooseFont(this, FontName());
+  if (face.isEmpty()) return;
+  settings_.fontName = face.toUtf8();
+  ApplyFonts();
+}
+
+void CViewerDlg::ShowHit(const Hit& hit) {
+  const std::vector<Hit>& rows = hits_->Rows();
+  const auto listed = std::find(rows.begin(), rows.end(), hit);
+  if (listed != rows.end()) {
+    SelectRow(static_cast<int>(listed - rows.begin()), false);
+    return;
+  }
+  QString text;
+  const bool named = dictionaries_.OpenCount() > 1;
+  if (EntryText(dictionaries_, hit, named, &text, settings_.readings)) SetPaneText(text);
+  keptByNavigation_ = true;
 }
 
 void CViewerDlg::OnZoom(int step) {
@@ -355,6 +427,8 @@ void CViewerDlg::OnDictionariesChanged() {
   QStringList names;
   for (int i = 0; i < dictionaries_.Size(); ++i) names << dictionaries_.At(i).name;
   hits_->SetDictionaries(names, dictionaries_.OpenCount() > 1);
+  // The entries read name dictionaries by their place in the list.
+  navigation_->Clear();
   UpdateTitle();
   UpdateNotes();
   UpdateCommands();
@@ -553,10 +627,11 @@ void CViewerDlg::ShowSelectedEntry() {
   for (const QModelIndex& index : selected) row = std::min(row, index.row());
   QString text;
   const bool named = dictionaries_.OpenCount() > 1;
-  if (row < hits_->rowCount() &&
-      EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)], named, &text)) {
+  if (row < hits_->rowCount() && EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)],
+                                           named, &text, settings_.readings)) {
     SetPaneText(text);
     MarkMatches(hits_->Rows()[static_cast<size_t>(row)], named);
+    navigation_->Visit(hits_->Rows()[static_cast<size_t>(row)]);
   } else {
     // The old text stays; only the caret goes to its start.
     ui_->textPane->moveCursor(QTextCursor::Start);
@@ -597,14 +672,18 @@ void CViewerDlg::AddSearchHistory(QString key) {
   const int found = box->findText(key, Qt::MatchFixedString);
   if (found >= 0) box->removeItem(found);
   box->insertItem(0, key);
+  while (box->count() > kHistoryLimit) box->removeItem(box->count() - 1);
   box->setCurrentIndex(0);
   box->setEditText(key);
 }
 
 bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  // An entry that Back or Forward showed stays until a key is pressed in
+  // the list: the release of their own keys does not bring back the row's.
+  if (watched == ui_->hitList && type == QEvent::KeyPress) keptByNavigation_ = false;
   if (watched == ui_->hitList && type == QEvent::KeyRelease) {
-    ShowSelectedEntry();
+    if (!keptByNavigation_) ShowSelectedEntry();
     return true;
   }
   if (watched == ui_->hitList->viewport() && type == QEvent::MouseButtonRelease &&

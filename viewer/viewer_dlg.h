@@ -43,6 +43,7 @@ namespace kebu::viewer {
 
 class CDictionariesDlg;
 class Companion;
+class EntryNavigation;
 class HitCounter;
 class HitListModel;
 class TextSearch;
@@ -102,6 +103,13 @@ class CViewerDlg : public QDialog {
   void OnExportAllRecords();
   void OnDumpHeaderInfo();
   void OnAbout();
+  // View > Readings: the Reading column and the pane's reading line.
+  void OnReadings(bool shown);
+  // View > Font…: the face of the search box, the list and the pane.
+  void OnFont();
+  // Shows `hit` (Back, Forward): selected when it is listed, else in the
+  // pane alone.
+  void ShowHit(const Hit& hit);
   // Text size: +1 larger, -1 smaller, 0 back to normal.
   void OnZoom(int step);
   void ShowSelectedEntry();
@@ -149,6 +157,10 @@ class CViewerDlg : public QDialog {
   QAction* ExportFileAction() const;
   QAction* ExportAllAction() const;
   QAction* ExitAction() const;
+  QAction* ReadingsAction() const;
+  QAction* FontAction() const;
+  QAction* BackAction() const;
+  QAction* ForwardAction() const;
   // The about item; null when its text resource is empty.
   QAction* AboutAction() const { return aboutAction_; }
 
@@ -203,11 +215,13 @@ class CViewerDlg : public QDialog {
   TextSearch* textSearch_ = nullptr;
   ExportJob* export_ = nullptr;
   Companion* companion_ = nullptr;
+  EntryNavigation* navigation_ = nullptr;
   QString exportTarget_;
   std::unique_ptr<UserDialogs> dialogs_;
   QAction* aboutAction_ = nullptr;
   QString paneText_;
   bool closePending_ = false;
+  bool keptByNavigation_ = false;  // see eventFilter
   bool settingsSaved_ = false;
 };
 

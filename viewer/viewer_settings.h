@@ -28,6 +28,10 @@
 //                          80, 1 to 1000)
 //   DictionaryForms        0: the popup looks words up only as selected; 1
 //                          or missing: their dictionary forms too
+//   ShowReadings           0: no Reading column, no reading line in the pane;
+//                          1 or missing: both shown
+//   SearchHistory          the keys searched, newest first, at most 100,
+//                          written as MoreFilePaths is (UTF-8)
 //
 // A profile without the new keys reads as one dictionary, the default window.
 #pragma once
@@ -36,6 +40,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "viewer/profile.h"
@@ -56,6 +61,7 @@ struct CompanionSettings {
   bool operator==(const CompanionSettings&) const = default;
 };
 inline constexpr int kScanMaxCharsLimit = 1000;
+inline constexpr int kHistoryLimit = 100;
 
 struct ViewerSettings {
   std::vector<QByteArray> paths;  // FilePath, then MoreFilePaths
@@ -68,6 +74,8 @@ struct ViewerSettings {
   int zoom = 0;
   bool fullText = false;  // SearchMode=fulltext
   bool exact = false;     // FullTextExact=1
+  bool readings = true;   // ShowReadings
+  QStringList history;    // SearchHistory
   CompanionSettings companion;
 };
 

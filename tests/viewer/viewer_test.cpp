@@ -105,13 +105,15 @@ class ViewerTest : public ::testing::Test {
     Type(key);
     QTest::keyClick(window_->SearchBox()->lineEdit(), Qt::Key_Return);
   }
-  // The rows as "No.|title|L" (and "|Dictionary" when shown).
-  QStringList Rows() const {
+  // The rows as "No.|title|L" (and "|Dictionary" when shown; "|Reading" with `reading`).
+  QStringList Rows(bool reading = false) const {
     const HitListModel& model = *window_->Hits();
     QStringList rows;
     for (int r = 0; r < model.rowCount(); ++r) {
       QStringList cells;
-      for (int c = 0; c < model.columnCount(); ++c) cells << model.index(r, c).data().toString();
+      for (int c = 0; c < model.columnCount(); ++c) {
+        if (reading || c != model.ReadingColumn()) cells << model.index(r, c).data().toString();
+      }
       rows << cells.join(QLatin1Char('|'));
     }
     return rows;
@@ -270,6 +272,62 @@ TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
   }
   EXPECT_EQ(Row(), 3);
   EXPECT_EQ(window.SearchBox()->count(), 4);
+}
+
+TEST_F(ViewerTest, ReadingsShowInTheListAndUnderTheHeadwordAndOffGiveTheOriginalPane) {
+  CViewerDlg& window = Open({Dic({{.headword = "鉄", .translation = "iron", .pronunciation = "かね"},
+                                  {.headword = "鉄", .translation = "iron", .pronunciation = "くろがね"},
+                                  {.headword = "鉄", .translation = "iron", .pronunciation = "てつ"},
+                                  {.headword = "鉄道", .translation = "railway", .pronunciation = "てつどう"},
+                                  {.headword = "鉄板", .translation = "iron plate", .attribute = 2}})});
+  Search("鉄");
+  EXPECT_EQ(Rows(true), (QStringList{"1|鉄||かね", "2|鉄||くろがね", "3|鉄||てつ", "4|鉄道||てつどう",
+                                     "5|鉄板|2|"}));
+  const int reading = window.Hits()->ReadingColumn();
+  EXPECT_EQ(window.HitList()->horizontalHeader()->visualIndex(reading), 2);
+  EXPECT_EQ(window.Hits()->headerData(reading, Qt::Horizontal).toString(), "Reading");
+  // The pane of each row with readings on, then off (the original pane, byte for byte).
+  using Case = std::tuple<int, QString, QString>;
+  for (const auto& [row, on, off] : std::vector<Case>{
+           {3, "鉄道\r\n[てつどう]\r\nrailway\r\n", "鉄道\r\nrailway\r\n"},
+           {4, "鉄板\r\niron plate\r\n", "鉄板\r\niron plate\r\n"}}) {
+    window.HitList()->selectRow(row);
+    window.ShowSelectedEntry();
+    EXPECT_EQ(window.PaneText(), on);
+    window.ReadingsAction()->trigger();
+    EXPECT_EQ(window.PaneText(), off);
+    EXPECT_EQ(Rows(true).value(row), Rows().value(row));  // no Reading column
+    window.ReadingsAction()->trigger();
+  }
+  window.ReadingsAction()->trigger();
+  Close();
+  EXPECT_NE(Profile().find("ShowReadings=0\n"), std::string::npos);
+  EXPECT_FALSE(Open().ReadingsAction()->isChecked());
+}
+
+TEST_F(ViewerTest, BackAndForwardGoThroughTheEntriesReadByKeysAndMouseButtons) {
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Search("ap");  // app
+  QTest::mouseClick(window.HitList()->viewport(), Qt::LeftButton, {}, RowCentre(2));  // apple pie
+  Search("ban");  // banana
+  QWidget* pane = window.TextPane()->viewport();
+  using Step = std::pair<std::function<void()>, QString>;  // act, the entry shown after it
+  for (const auto& [act, shown] : std::vector<Step>{
+           {[&] { QTest::keyClick(window.HitList(), Qt::Key_Left, Qt::AltModifier); }, "apple pie"},
+           {[&] { QTest::mouseClick(pane, Qt::BackButton); }, "app"},
+           {[&] { QTest::mouseClick(pane, Qt::BackButton); }, "app"},  // the first: no further
+           {[&] { QTest::keyClick(window.SearchBox(), Qt::Key_Right, Qt::AltModifier); }, "apple pie"},
+           {[&] { QTest::mouseClick(window.HitList()->viewport(), Qt::ForwardButton); }, "banana"},
+           {[&] { window.BackAction()->trigger(), window.BackAction()->trigger(); }, "app"},
+           {[&] { QTest::mouseClick(window.HitList()->viewport(), Qt::LeftButton, {}, RowCentre(0)); },
+            "banana"},  // the only row of "ban": the way ahead is dropped
+           {[&] { window.ForwardAction()->trigger(); }, "banana"}}) {
+    act();
+    EXPECT_TRUE(PaneShows(shown)) << window.PaneText().toStdString();
+  }
+  EXPECT_TRUE(window.BackAction()->isEnabled() && !window.ForwardAction()->isEnabled());
 }
 
 TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
@@ -452,7 +510,8 @@ TEST_F(ViewerTest, CommandLineFilesAndDropsJoinTheSetOpenFileReplacesItACancelKe
   EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nMoreFilePaths=\n")) << Profile();
 }
 
-TEST_F(ViewerTest, GeometryColumnsAndTextSizeComeBackAndShortcutsWork) {
+TEST_F(ViewerTest, GeometryColumnsTextSizeFontAndHistoryComeBackSearchWordListUntouched) {
+  NewProfile("[Globals]\nSearchWordList=a|b;c\n");
   const QByteArray dic = Dic(FruitWords());
   CViewerDlg& first = Open({dic, Dic(FruitWords(), "b.dic")});
   EXPECT_EQ(first.size(), QSize(446, 500));
@@ -460,28 +519,74 @@ TEST_F(ViewerTest, GeometryColumnsAndTextSizeComeBackAndShortcutsWork) {
   first.Splitter()->setSizes({300, 200});
   first.HitList()->horizontalHeader()->resizeSection(HitListModel::kNumber, 55);
   first.HitList()->horizontalHeader()->resizeSection(HitListModel::kDictionary, 150);
-  first.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
-  for (int key : {Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Minus, Qt::Key_L}) {
-    QTest::keyClick(&first, static_cast<Qt::Key>(key), Qt::ControlModifier);
-  }
-  EXPECT_EQ(first.focusWidget(), first.SearchBox());
+  first.OnZoom(1), first.OnZoom(1);
+  dialogs_->files = {"", "DejaVu Serif"};  // the font chooser cancelled, then a face chosen
+  first.FontAction()->trigger(), first.FontAction()->trigger();
+  EXPECT_EQ(dialogs_->fonts, QStringList(2, "MS UI Gothic"));
+  // The last 100 keys searched, newest first; a key may hold "|", "%" and line breaks.
+  for (int i = 0; i < 101; ++i) first.AddSearchHistory(QString("k%1").arg(i));
+  first.AddSearchHistory("a|%7C\nb");
   QApplication::processEvents();  // the layout of the larger text
   const QList<int> splitter = first.Splitter()->sizes();
   Close();
+  EXPECT_NE(Profile().find("SearchWordList=a|b;c\n"), std::string::npos) << Profile();
   CViewerDlg& second = Open();
   EXPECT_EQ(second.geometry(), QRect(40, 50, 700, 600));
   EXPECT_EQ(second.Splitter()->sizes(), splitter);
   EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kNumber), 55);
   EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kDictionary), 150);
   EXPECT_EQ(second.TextPane()->font().pixelSize(), 20);
-  second.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
-  second.HitList()->setFocus();
-  QTest::keyClick(&second, Qt::Key_0, Qt::ControlModifier);
-  QTest::keyClick(&second, Qt::Key_F6);
-  EXPECT_EQ(second.TextPane()->font().pixelSize(), 16);
-  EXPECT_EQ(second.focusWidget(), second.SearchBox());
+  EXPECT_EQ(second.TextPane()->font().families().value(0), "DejaVu Serif");
+  QStringList history;
+  for (int i = 0; i < second.SearchBox()->count(); ++i) history << second.SearchBox()->itemText(i);
+  EXPECT_EQ(history.size(), 100);
+  EXPECT_EQ(history.mid(0, 2) << history.back(), (QStringList{"a|%7C\nb", "k100", "k2"}));
+  EXPECT_EQ(second.SearchBox()->currentText(), "");
+  EXPECT_EQ(second.SearchWordList(), "a|b;c");
+}
+
+TEST_F(ViewerTest, EveryShortcutOfTheWindowDoesItsCommand) {
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Search("ap");
+  window.HitList()->selectRow(1), window.ShowSelectedEntry();
+  const auto focusOnSearch = [&] { return window.focusWidget() == window.SearchBox(); };
+  QString modal;  // the class of the modal dialog a key opened, closed at once
+  const auto closeModal = [&] {
+    QTimer::singleShot(50, [&] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) modal = dialog->metaObject()->className(), dialog->close();
+    });
+  };
+  using Case = std::tuple<QKeySequence, std::function<void()>, std::function<bool()>>;  // key, before, after
+  const std::vector<Case> cases = {
+      {QKeySequence("Ctrl+O"), [] {}, [&] { return dialogs_->openWhileAsked.size() == 1; }},
+      {QKeySequence("Ctrl++"), [] {}, [&] { return window.Zoom() == 1; }},
+      {QKeySequence("Ctrl+="), [] {}, [&] { return window.Zoom() == 2; }},
+      {QKeySequence("Ctrl+-"), [] {}, [&] { return window.Zoom() == 1; }},
+      {QKeySequence("Ctrl+0"), [] {}, [&] { return window.Zoom() == 0; }},
+      {QKeySequence("Ctrl+L"), [&] { window.HitList()->setFocus(); }, focusOnSearch},
+      {QKeySequence("F6"), [&] { window.HitList()->setFocus(); }, focusOnSearch},
+      {QKeySequence("Ctrl+T"), [] {}, [&] { return window.FullTextBox()->isChecked(); }},
+      {QKeySequence("Alt+Left"), [] {}, [&] { return PaneShows("app"); }},
+      {QKeySequence("Alt+Right"), [] {}, [&] { return PaneShows("apple"); }},
+      {QKeySequence(Qt::Key_Back), [] {}, [&] { return PaneShows("app"); }},
+      {QKeySequence(Qt::Key_Forward), [] {}, [&] { return PaneShows("apple"); }},
+      {QKeySequence::Preferences, closeModal, [&] { return modal == "kebu::viewer::CPreferencesDlg"; }},
+      {QKeySequence("Ctrl+Q"), [] {}, [&] { return !window.isVisible(); }}};
+  // Every shortcut of the window has its case.
+  QList<QKeySequence> keys{window.FullTextBox()->shortcut()};
+  for (const QAction* action : window.findChildren<QAction*>()) keys << action->shortcuts();
+  for (const QKeySequence& key : keys) {
+    EXPECT_TRUE(std::any_of(cases.begin(), cases.end(), [&](const Case& c) { return std::get<0>(c) == key; }))
+        << key.toString().toStdString();
+  }
+  for (const auto& [key, before, after] : cases) {
+    if (key.isEmpty()) continue;  // Preferences has no key on some desktops
+    before();
+    QTest::keySequence(QApplication::focusWidget(), key);
+    EXPECT_TRUE(QTest::qWaitFor(after, 1000)) << key.toString().toStdString();
+  }
 }
 
 TEST_F(ViewerTest, JapaneseLocaleLoadsTheTranslationButTheAboutTextsStay) {
