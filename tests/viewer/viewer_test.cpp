@@ -589,17 +589,47 @@ TEST_F(ViewerTest, EveryShortcutOfTheWindowDoesItsCommand) {
   }
 }
 
-TEST_F(ViewerTest, JapaneseLocaleLoadsTheTranslationButTheAboutTextsStay) {
+// The texts a user sees in `root` and its children: titles, menu items, buttons, labels,
+// tips, column headers and the items of lists that are not the user's own.
+QStringList VisibleTexts(const QWidget& root) {
+  QStringList texts{root.windowTitle()};
+  for (const QMenu* menu : root.findChildren<QMenu*>()) texts << menu->title();
+  for (const QAction* action : root.findChildren<QAction*>()) texts << action->text() << action->toolTip();
+  for (const QWidget* widget : root.findChildren<QWidget*>()) texts << widget->toolTip();
+  for (const QAbstractButton* button : root.findChildren<QAbstractButton*>()) texts << button->text();
+  for (const QLabel* label : root.findChildren<QLabel*>()) texts << label->text();
+  for (const QComboBox* box : root.findChildren<QComboBox*>()) {
+    for (int i = 0; i < box->count() && !box->isEditable(); ++i) texts << box->itemText(i);
+  }
+  for (const QAbstractItemView* view : root.findChildren<QAbstractItemView*>()) {
+    for (int c = 0; view->model() != nullptr && c < view->model()->columnCount(); ++c) {
+      texts << view->model()->headerData(c, Qt::Horizontal).toString();
+    }
+  }
+  texts.removeAll(QString());
+  texts.removeDuplicates();
+  return texts;
+}
+
+TEST_F(ViewerTest, JapaneseLocaleTranslatesEveryVisibleTextButTheAboutTextsStay) {
   EXPECT_EQ(InstallTranslation(QLocale(QLocale::English)), nullptr);
   const auto translation = InstallTranslation(QLocale(QLocale::Japanese, QLocale::Japan));
   ASSERT_NE(translation, nullptr);
-  CViewerDlg& window = Open({Dic(FruitWords())});
+  CViewerDlg& window = Open({Dic(FruitWords()), Dic(FruitWords(), "b.dic")});
   EXPECT_EQ(window.findChild<QMenuBar*>()->actions().value(0)->text(), "ファイル(&F)");
-  EXPECT_EQ(window.SearchButton()->text(), "検索");
   Search("ap");
-  EXPECT_EQ(window.StatusLine()->text(), "4 件");
+  EXPECT_EQ(window.StatusLine()->text(), "8 件");
   EXPECT_EQ(window.AboutAction()->text(), "kebumini のﾊﾞｰｼﾞｮﾝ情報(&A)...");
   EXPECT_EQ(CAboutDlg().windowTitle(), "kebuminiのﾊﾞｰｼﾞｮﾝ情報");
+  QFileDialog files;
+  QtUserDialogs::Configure(files, {.nameFilters = DictionaryFilters()});
+  // English words left: the program's own names, keys, the dictionaries' names and folders.
+  const QRegularExpression english("[A-Za-z]{2,}"), kept("KEBU mini|kebumini|Ctrl|Enter|fruit|dic|^/.*");
+  for (const QWidget* root : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&files)}) {
+    for (const QString& text : VisibleTexts(*root)) {
+      EXPECT_FALSE(QString(text).remove(kept).contains(english)) << text.toStdString();
+    }
+  }
 }
 
 TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt) {
