@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -30,6 +31,7 @@
 #include "viewer/entry_navigation.h"
 #include "viewer/hit_counter.h"
 #include "viewer/hit_list_model.h"
+#include "viewer/hit_list_view.h"
 #include "viewer/profile.h"
 #include "viewer/text_search.h"
 #include "viewer/window_notes.h"
@@ -160,8 +162,9 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   // Rows of one fixed height: no measuring of 10,000 rows.
   list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   list->verticalHeader()->setMinimumSectionSize(1);
+  // The list and the pane share the height, and what it grows by, evenly.
   ui_->splitter->setStretchFactor(0, 1);
-  ui_->splitter->setStretchFactor(1, 2);
+  ui_->splitter->setStretchFactor(1, 1);
   ui_->searchBox->lineEdit()->setMaxLength(kSearchBoxMaxChars);
   // The history is offered in the drop-down list only: no completion while
   // typing (a typed "abc" stays "abc" when "ABC" is in the history).
@@ -264,6 +267,7 @@ void CViewerDlg::ConnectSignals() {
   connect(hits_, &QAbstractItemModel::modelReset, this, &CViewerDlg::ApplyColumnWidths);
   connect(ui_->hitList->horizontalHeader(), &QHeaderView::sectionResized, this,
           [this](int column, int, int width) {
+            if (fittingColumns_) return;
             if (column == hits_->ReadingColumn()) {
               if (width > 0) settings_.columnWidths[kReadingWidth] = width;
               return;
@@ -277,6 +281,7 @@ void CViewerDlg::ConnectSignals() {
   ui_->hitList->installEventFilter(this);                // key release
   ui_->hitList->viewport()->installEventFilter(this);    // left click
   ui_->textPane->installEventFilter(this);               // Enter
+  ui_->statusLine->installEventFilter(this);             // Tab
   ui_->searchBox->lineEdit()->installEventFilter(this);  // dropped dictionaries
 }
 
@@ -370,16 +375,24 @@ void CViewerDlg::ApplyFonts() {
 void CViewerDlg::ApplyColumnWidths() {
   QHeaderView* header = ui_->hitList->horizontalHeader();
   header->setSectionResizeMode(HitListModel::kTitle, QHeaderView::Stretch);
+  // The columns shown beside the title, with their remembered widths.
+  QList<int> columns, widths;
   for (int i = 0; i < static_cast<int>(std::size(kSizedColumns)); ++i) {
     if (kSizedColumns[i] < hits_->columnCount() && kSizedColumns[i] != hits_->ReadingColumn()) {
-      header->resizeSection(kSizedColumns[i], settings_.columnWidths[i]);
+      columns << kSizedColumns[i], widths << settings_.columnWidths[i];
     }
   }
   // The reading stands beside the headword.
   if (const int reading = hits_->ReadingColumn(); reading >= 0) {
     header->moveSection(header->visualIndex(reading), HitListModel::kTitle + 1);
-    header->resizeSection(reading, settings_.columnWidths[kReadingWidth]);
+    columns << reading, widths << settings_.columnWidths[kReadingWidth];
   }
+  // In a narrow list they give up room, so that the headword keeps half of
+  // it; their remembered widths stay.
+  widths = FittedWidths(widths, ui_->hitList->viewport()->width() / 2);
+  fittingColumns_ = true;
+  for (int i = 0; i < columns.size(); ++i) header->resizeSection(columns[i], widths[i]);
+  fittingColumns_ = false;
 }
 
 void CViewerDlg::OnReadings(bool shown) {
@@ -686,10 +699,25 @@ bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
     if (!keptByNavigation_) ShowSelectedEntry();
     return true;
   }
+  if (watched == ui_->hitList->viewport() && type == QEvent::Resize) ApplyColumnWidths();
   if (watched == ui_->hitList->viewport() && type == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     ShowSelectedEntry();
     return false;  // the view finishes its own click handling
+  }
+  // The status line is a Tab stop only while it offers "show more".
+  if (watched == ui_->statusLine && type == QEvent::FocusIn &&
+      !ui_->statusLine->text().contains(QLatin1String("<a "))) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::TabFocusReason) focusNextChild();
+    if (reason == Qt::BacktabFocusReason) focusPreviousChild();
+    return false;
+  }
+  // Its one link is its one stop: Tab goes on to the next control.
+  if (watched == ui_->statusLine && type == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Tab) return focusNextChild(), true;
+    if (key == Qt::Key_Backtab) return focusPreviousChild(), true;
   }
   // The pane is read-only: Enter there neither searches nor does anything.
   if (watched == ui_->textPane && type == QEvent::KeyPress) {

@@ -222,6 +222,7 @@ class CViewerDlg : public QDialog {
   QString paneText_;
   bool closePending_ = false;
   bool keptByNavigation_ = false;  // see eventFilter
+  bool fittingColumns_ = false;    // the widths being set are not the user's
   bool settingsSaved_ = false;
 };
 

@@ -515,7 +515,7 @@ TEST_F(ViewerTest, GeometryColumnsTextSizeFontAndHistoryComeBackSearchWordListUn
   const QByteArray dic = Dic(FruitWords());
   CViewerDlg& first = Open({dic, Dic(FruitWords(), "b.dic")});
   EXPECT_EQ(first.size(), QSize(446, 500));
-  first.setGeometry(40, 50, 700, 600);
+  first.setGeometry(40, 50, 900, 600);
   first.Splitter()->setSizes({300, 200});
   first.HitList()->horizontalHeader()->resizeSection(HitListModel::kNumber, 55);
   first.HitList()->horizontalHeader()->resizeSection(HitListModel::kDictionary, 150);
@@ -531,7 +531,7 @@ TEST_F(ViewerTest, GeometryColumnsTextSizeFontAndHistoryComeBackSearchWordListUn
   Close();
   EXPECT_NE(Profile().find("SearchWordList=a|b;c\n"), std::string::npos) << Profile();
   CViewerDlg& second = Open();
-  EXPECT_EQ(second.geometry(), QRect(40, 50, 700, 600));
+  EXPECT_EQ(second.geometry(), QRect(40, 50, 900, 600));
   EXPECT_EQ(second.Splitter()->sizes(), splitter);
   EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kNumber), 55);
   EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kDictionary), 150);
@@ -543,6 +543,57 @@ TEST_F(ViewerTest, GeometryColumnsTextSizeFontAndHistoryComeBackSearchWordListUn
   EXPECT_EQ(history.mid(0, 2) << history.back(), (QStringList{"a|%7C\nb", "k100", "k2"}));
   EXPECT_EQ(second.SearchBox()->currentText(), "");
   EXPECT_EQ(second.SearchWordList(), "a|b;c");
+}
+
+TEST_F(ViewerTest, TabGoesThroughTheVisibleControlsAndTheListShowsItsFocus) {
+  CViewerDlg& window = Open({Dic(ManyWords(10050))});
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const auto stops = [&] {  // the Tab stops after the search box, once round
+    QStringList names;
+    do {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      names << QApplication::focusWidget()->objectName();
+    } while (QApplication::focusWidget() != window.SearchBox() && names.size() < 10);
+    return names;
+  };
+  EXPECT_EQ(stops(), QStringList({"fullTextBox", "searchButton", "hitList", "textPane", "searchBox"}));
+  Type("w");  // the status line offers "show more": a stop of its own
+  EXPECT_EQ(stops(), QStringList({"fullTextBox", "searchButton", "hitList", "textPane", "statusLine", "searchBox"}));
+  // Tabbing into the list takes its first row; the selection shows whether the list has the focus.
+  window.HitList()->clearSelection(), window.HitList()->setCurrentIndex({});
+  window.SearchButton()->setFocus();
+  QTest::keyClick(window.SearchButton(), Qt::Key_Tab);
+  EXPECT_EQ(Row(), 0);
+  const auto colour = [&] { return window.HitList()->viewport()->grab().toImage().pixelColor(RowCentre(0)); };
+  const QColor focused = colour();
+  window.SearchBox()->setFocus();
+  EXPECT_NE(colour(), focused);
+}
+
+TEST_F(ViewerTest, TheHeadwordKeepsHalfANarrowListAndTheHeightIsShared) {
+  CViewerDlg& window = Open({Dic(FruitWords()), Dic(FruitWords(), "b.dic")});
+  Search("ap");
+  const QHeaderView& header = *window.HitList()->horizontalHeader();
+  QList<int> heights;  // of the list and the pane, in the first size
+  // Size, the widths of No., L, Dictionary and Reading (0: scaled down, the title keeps half).
+  using Case = std::pair<QSize, QList<int>>;
+  for (const auto& [size, widths] : std::vector<Case>{{{1200, 900}, {70, 30, 140, 120}},
+                                                       {{446, 500}, {}}, {{300, 400}, {}},
+                                                       {{446, 1000}, {}}}) {
+    window.resize(size);
+    QApplication::processEvents();
+    QList<int> shown;
+    for (int c : {0, 2, 3, 4}) shown << header.sectionSize(c);
+    if (!widths.isEmpty()) EXPECT_EQ(shown, widths);
+    EXPECT_GE(header.sectionSize(HitListModel::kTitle), window.HitList()->viewport()->width() / 2);
+    if (heights.isEmpty()) heights = window.Splitter()->sizes();
+  }
+  // From 900 to 1000 pixels high: both grow, the list by at least 40% of it.
+  const QList<int> grown = window.Splitter()->sizes();
+  EXPECT_GE(grown[0] - heights[0], (grown[0] + grown[1] - heights[0] - heights[1]) * 2 / 5);
+  Close();
+  EXPECT_NE(Profile().find("ColumnWidths=70,30,140,120\n"), std::string::npos) << Profile();
 }
 
 TEST_F(ViewerTest, EveryShortcutOfTheWindowDoesItsCommand) {
