@@ -438,7 +438,7 @@
     </message>
     <message>
         <source>L</source>
-        <translation>レベル</translation>
+        <translation>L</translation>
     </message>
 </context>
 </TS>
