@@ -632,6 +632,18 @@ TEST_F(ViewerTest, EveryShortcutOfTheWindowDoesItsCommand) {
     EXPECT_TRUE(std::any_of(cases.begin(), cases.end(), [&](const Case& c) { return std::get<0>(c) == key; }))
         << key.toString().toStdString();
   }
+  // The menus and each of their items have mnemonics of their own.
+  const QMenuBar* bar = window.findChild<QMenuBar*>();
+  QList<QList<QAction*>> menus{bar->actions()};
+  for (const QAction* menu : bar->actions()) menus << menu->menu()->actions();
+  for (const QList<QAction*>& items : menus) {
+    QStringList mnemonics;
+    for (const QAction* item : items) {
+      if (!item->isSeparator()) mnemonics << QKeySequence::mnemonic(item->text()).toString();
+    }
+    EXPECT_FALSE(mnemonics.contains("")) << mnemonics.join(" ").toStdString();
+    EXPECT_EQ(mnemonics.size(), QSet<QString>(mnemonics.begin(), mnemonics.end()).size()) << mnemonics.join(" ").toStdString();
+  }
   for (const auto& [key, before, after] : cases) {
     if (key.isEmpty()) continue;  // Preferences has no key on some desktops
     before();

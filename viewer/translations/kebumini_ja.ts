@@ -390,8 +390,8 @@
 <context>
     <name>kebu::viewer::Companion</name>
     <message>
-        <source>&amp;Scan selections</source>
-        <translation>選択した語を引く(&amp;S)</translation>
+        <source>S&amp;can selections</source>
+        <translation>選択した語を引く(&amp;C)</translation>
     </message>
     <message>
         <source>Look up the text selected in any program in a popup</source>
