@@ -17,7 +17,7 @@ Companion::Companion(CViewerDlg* window, const CompanionSettings& settings)
     : QObject(window), window_(window) {
   watcher_ = new SelectionWatcher(this);
   lookup_ = new PopupLookup({}, this);
-  scanAction_ = new QAction(tr("&Scan selections"), this);
+  scanAction_ = new QAction(tr("S&can selections"), this);
   scanAction_->setCheckable(true);
   scanAction_->setToolTip(tr("Look up the text selected in any program in a popup"));
   preferencesAction_ = new QAction(tr("&Preferences…"), this);

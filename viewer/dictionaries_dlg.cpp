@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include "ui_dictionaries_dlg.h"
+#include "viewer/window_notes.h"
 
 namespace kebu::viewer {
 
@@ -36,6 +37,7 @@ CDictionariesDlg::CDictionariesDlg(DictionaryList& list, QWidget* parent)
 CDictionariesDlg::~CDictionariesDlg() = default;
 
 QTableWidget* CDictionariesDlg::Table() const { return ui_->table; }
+QLabel* CDictionariesDlg::Notes() const { return ui_->notesLabel; }
 QPushButton* CDictionariesDlg::AddButton() const { return ui_->addButton; }
 QPushButton* CDictionariesDlg::RemoveButton() const { return ui_->removeButton; }
 QPushButton* CDictionariesDlg::UpButton() const { return ui_->upButton; }
@@ -78,6 +80,9 @@ void CDictionariesDlg::Refill(int select) {
     }
   }
   if (select >= 0 && select < list_.Size()) table->selectRow(select);
+  const QString notes = WindowNotes::FullNotes(list_);
+  ui_->notesLabel->setText(notes);
+  ui_->notesLabel->setVisible(!notes.isEmpty());
   filling_ = false;
 }
 

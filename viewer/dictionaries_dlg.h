@@ -9,6 +9,7 @@
 
 #include "viewer/dictionary_list.h"
 
+class QLabel;
 class QPushButton;
 class QTableWidget;
 
@@ -29,6 +30,8 @@ class CDictionariesDlg : public QDialog {
   void Refill(int select = 0);
 
   QTableWidget* Table() const;
+  // What is wrong with the dictionaries, in full.
+  QLabel* Notes() const;
   QPushButton* AddButton() const;
   QPushButton* RemoveButton() const;
   QPushButton* UpButton() const;

@@ -19,6 +19,7 @@ bool DictionaryList::Add(const QByteArray& path, bool searched) {
   d.reader = std::make_unique<DicReader>();
   if (const Status opened = d.reader->Open(path.toStdString()); !opened.IsOk()) {
     d.error = QString::fromStdString(opened.Message());
+    d.errorCode = opened.Code();
     d.reader.reset();
   }
   items_.push_back(std::move(d));
@@ -70,6 +71,19 @@ bool DictionaryList::IsDictionaryFile(const QByteArray& path) const {
     if (d.IsOpen() && d.reader->IsDictionaryFile(path.toStdString())) return true;
   }
   return false;
+}
+
+int DictionaryList::Find(const QByteArray& path) const {
+  for (int i = 0; i < Size(); ++i) {
+    const Dictionary& d = At(i);
+    if (d.IsOpen() ? d.reader->IsDictionaryFile(path.toStdString()) : d.path == path) return i;
+  }
+  return -1;
+}
+
+void DictionaryList::SetDamagedAreas(DictionaryId id, int64_t areas) {
+  const int i = IndexOf(id);
+  if (i >= 0) items_[static_cast<size_t>(i)].damagedAreas = areas;
 }
 
 }  // namespace kebu::viewer

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/status.h"
 #include "dictionary/dic_reader.h"
 
 namespace kebu::viewer {
@@ -28,6 +29,9 @@ struct Dictionary {
   // alive whatever the list does meanwhile, and readers of its own.
   std::unique_ptr<DicReader> reader;
   QString error;  // why it could not be opened
+  StatusCode errorCode = StatusCode::kOk;
+  // Damaged record areas passed over by the last full-text search of it.
+  int64_t damagedAreas = 0;
 
   bool IsOpen() const { return reader != nullptr && reader->IsOpen(); }
 };
@@ -54,6 +58,13 @@ class DictionaryList {
   int FirstOpen() const;
   // Whether `path` names one of the open dictionary files (links count).
   bool IsDictionaryFile(const QByteArray& path) const;
+  // The dictionary that `path` is: the same file (device and inode, however
+  // it is spelt) of an open one, else a missing one of the same spelling;
+  // -1 when there is none.
+  int Find(const QByteArray& path) const;
+  // The damaged record areas the last full-text search of dictionary `id`
+  // passed over.
+  void SetDamagedAreas(DictionaryId id, int64_t areas);
 
  private:
   std::vector<Dictionary> items_;

@@ -42,9 +42,7 @@ void ExportJob::Start(std::shared_ptr<const DicSource> source, QByteArray target
     ExportHooks hooks;
     hooks.cancel = cancel.get();
     hooks.progress = [this, &link](const ExportStats& stats) {
-      link.PostLatest(kProgressSlot, [this, stats] {
-        emit Progress(QString::fromStdString(ProgressTitle(stats)));
-      });
+      link.PostLatest(kProgressSlot, [this, stats] { emit Progress(stats); });
     };
     ExportStats stats;
     const Status result = ExportPlainText(source, path, hooks, options, &stats);

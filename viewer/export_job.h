@@ -38,8 +38,8 @@ class ExportJob : public QObject {
   bool IsRunning() const { return running_; }
 
  signals:
-  // The title text, "1000 / 3000 (33%)", every 1,000 records and at the end.
-  void Progress(const QString& title);
+  // How far it is, every 1,000 records and at the end.
+  void Progress(const kebu::ExportStats& stats);
   // Ok, or why the export failed (kCancelled after Cancel).
   void Finished(const kebu::Status& result, const kebu::ExportStats& stats);
 

@@ -62,6 +62,7 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
       hit.position = reader.HitPosition(i);
       hit.headword = FromUtf16(DisplayHeadword(texts.headword, reader.GetVersionMajor()));
       hit.attribute = texts.attribute;
+      hit.reading = FromUtf16(texts.pronunciation);
       p.last = hit.position;
     }
     room -= taken;
@@ -71,7 +72,7 @@ std::vector<Hit> HeadwordSearch::Collect(DictionaryList& list, int limit) {
   return hits;
 }
 
-bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text) {
+bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text, bool reading) {
   const Dictionary* found = list.FindOpen(hit.dictionary);
   if (found == nullptr) return false;
   const Dictionary& dictionary = *found;
@@ -82,6 +83,9 @@ bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text) 
   text->clear();
   if (named) *text += QStringLiteral("— ") + dictionary.name + QStringLiteral(" —") + lineEnd;
   *text += FromUtf16(DisplayHeadword(texts.headword, dictionary.reader->GetVersionMajor()));
+  if (reading && !texts.pronunciation.empty()) {
+    *text += lineEnd + QLatin1Char('[') + FromUtf16(texts.pronunciation) + QLatin1Char(']');
+  }
   *text += lineEnd + FromUtf16(texts.translation) + lineEnd;
   if (!texts.example.empty()) *text += FromUtf16(texts.example) + lineEnd;
   return true;

@@ -20,6 +20,7 @@ struct Hit {
   // Where its record stands: names the hit as long as the dictionary is open.
   RecordPosition position;
   QString headword;  // as shown (the version-6 TAB rule applied)
+  QString reading;   // the pronunciation, as stored
   int attribute = 0;
   // A full-text hit (viewer/text_search.h): the fields it matched in
   // (TextField bits); 0 for a headword hit.
@@ -54,8 +55,10 @@ class HeadwordSearch {
 
 // The pane's text of `hit`: headword, translation and, when there is one,
 // the example, each line ending in CR LF; with `named`, a first line
-// "— name —" says which dictionary it is from. False when the hit cannot be
-// read.
-bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text);
+// "— name —" says which dictionary it is from; with `reading`, a line
+// "[てつどう]" under the headword when the record has a pronunciation. False
+// when the hit cannot be read.
+bool EntryText(DictionaryList& list, const Hit& hit, bool named, QString* text,
+               bool reading = false);
 
 }  // namespace kebu::viewer

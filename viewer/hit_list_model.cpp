@@ -42,18 +42,30 @@ void HitListModel::SetDictionaries(QHash<DictionaryId, QString> names, bool colu
   endResetModel();
 }
 
+int HitListModel::ReadingColumn() const {
+  return readings_ ? columnCount() - 1 : -1;
+}
+
+void HitListModel::SetReadings(bool shown) {
+  if (shown == readings_) return;
+  beginResetModel();
+  readings_ = shown;
+  endResetModel();
+}
+
 int HitListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int HitListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : (dictionaryColumn_ ? 4 : 3);
+  return parent.isValid() ? 0 : 3 + (dictionaryColumn_ ? 1 : 0) + (readings_ ? 1 : 0);
 }
 
 QVariant HitListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const Hit& row = rows_[static_cast<size_t>(index.row())];
   if (role == Qt::DisplayRole) {
+    if (index.column() == ReadingColumn()) return row.reading;
     switch (index.column()) {
       case kNumber:
         return QString::number(index.row() + 1);
@@ -78,13 +90,14 @@ QVariant HitListModel::data(const QModelIndex& index, int role) const {
 QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   if (role == Qt::DisplayRole) {
+    if (section == ReadingColumn()) return tr("Reading");
     switch (section) {
       case kNumber:
-        return QStringLiteral("No.");
+        return tr("No.");
       case kTitle:
-        return QStringLiteral("title");
+        return tr("title");
       case kAttribute:
-        return QStringLiteral("L");
+        return tr("L");
       case kDictionary:
         return tr("Dictionary");
       default:

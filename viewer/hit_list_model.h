@@ -1,5 +1,7 @@
-// The rows of the hit list: number, headword and attribute of each hit, and
-// the dictionary it is from when more than one is open.
+// The rows of the hit list: number, headword and attribute of each hit, the
+// dictionary it is from when more than one is open, and its reading when
+// readings are shown (the last column; the view shows it beside the
+// headword).
 #pragma once
 
 #include <QAbstractTableModel>
@@ -17,6 +19,10 @@ class HitListModel : public QAbstractTableModel {
 
  public:
   enum Column { kNumber = 0, kTitle = 1, kAttribute = 2, kDictionary = 3 };
+  // The Reading column: the last one while readings are shown, else -1.
+  int ReadingColumn() const;
+  void SetReadings(bool shown);
+  bool ShowsReadings() const { return readings_; }
 
   explicit HitListModel(QObject* parent = nullptr);
 
@@ -42,6 +48,7 @@ class HitListModel : public QAbstractTableModel {
   std::vector<Hit> rows_;
   QHash<DictionaryId, QString> names_;
   bool dictionaryColumn_ = false;
+  bool readings_ = true;
 };
 
 }  // namespace kebu::viewer

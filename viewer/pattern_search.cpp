@@ -73,6 +73,7 @@ void PatternSearch::Scan(const std::u16string& key, const std::vector<Part>& par
           row.headword = QString::fromStdU16String(
               std::u16string(DisplayHeadword(record.headword, source->versionMajor)));
           row.attribute = record.attribute;
+          row.reading = QString::fromStdU16String(record.pronunciation);
           return ++taken < take || first;
         });
     result = scanned.GetStatus();

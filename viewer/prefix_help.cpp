@@ -55,6 +55,7 @@ Result<FormsHelp::Found> FormsHelp::Find(const std::u16string& key,
           row.position = lookup.HitPosition(i);
           row.headword = FromUtf16(DisplayHeadword(texts.headword, s.source->versionMajor));
           row.attribute = texts.attribute;
+          row.reading = FromUtf16(texts.pronunciation);
         }
       }
     }

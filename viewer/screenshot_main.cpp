@@ -5,7 +5,8 @@
 //       Builds the main window with the DICTIONARY files remembered as its
 //       list (in a profile of its own, under a temporary folder), types KEY
 //       into the search box, presses Search, selects hit ROW (counted from
-//       1) and writes the window into OUT.png.
+//       1) and writes the window into OUT.png, in the language of the
+//       locale (LANG).
 //   kebumini_screenshot --about OUT.png
 //       Writes the about box into OUT.png.
 //   kebumini_screenshot --screen OUT.png
@@ -34,6 +35,7 @@
 #include "viewer/about_dlg.h"
 #include "viewer/hit_list_model.h"
 #include "viewer/profile.h"
+#include "viewer/viewer_app.h"
 #include "viewer/viewer_dlg.h"
 #include "viewer/viewer_settings.h"
 
@@ -151,6 +153,8 @@ int main(int argc, char** argv) {
   const qint64 applicationReady = sinceMain.nsecsElapsed();
   const QStringList args = QCoreApplication::arguments();
   if (args.size() >= 6 && args[1] == QLatin1String("--window")) {
+    // In the user's language, as the program shows it (LANG=ja_JP.UTF-8).
+    const auto translation = kebu::viewer::InstallTranslation(QLocale::system());
     return Window(args[2], args[3], args[4].toInt(), args.mid(5));
   }
   if (args.size() == 3 && args[1] == QLatin1String("--about")) return About(args[2]);

@@ -39,6 +39,8 @@ void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
   StatusCode result = StatusCode::kOk;
   // Best first: the rows of each rank, as many as the page may need.
   std::vector<Hit> ranked[3];
+  // The damaged record areas of each dictionary scanned to its end.
+  std::vector<std::pair<DictionaryId, int64_t>> damaged;
   const auto keep = static_cast<size_t>(request.skip + request.take);
   const auto post = [&](int32_t done) {
     const int percent = entries > 0 ? static_cast<int>((before + done) * 100 / entries) : 100;
@@ -58,6 +60,7 @@ void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
       row.dictionary = dictionary;
       row.headword = FromUtf16(DisplayHeadword(record.headword, source->versionMajor));
       row.attribute = record.attribute;
+      row.reading = FromUtf16(record.pronunciation);
       row.position = hit.position;
       row.fields = hit.fields;
     };
@@ -80,6 +83,7 @@ void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
     }, &stats).Code();
     before += source->index.EntryLimit();
     if (result != StatusCode::kOk || stats.stopped) break;
+    damaged.emplace_back(dictionary, stats.skippedAreas);
   }
   if (request.bestFirst && result == StatusCode::kOk) {
     int64_t at = 0;
@@ -91,11 +95,13 @@ void TextSearch::Scan(const TextSearchRequest& request, JobLink& link) {
     }
   }
   post(0);
+  link.Post([this, damaged = std::move(damaged)] { damaged_ = damaged; });
   PostEnd(link, result);
 }
 
 void TextSearch::Start(const std::u16string& key) {
   Clear();
+  damaged_.clear();
   TextSearchRequest request;
   request.sources = CheckedSources(list_);
   request.query = key;

@@ -56,6 +56,7 @@ class TextSearch : public StreamedSearch {
   void More() override;
   std::vector<TextRange> Marks(const Hit& hit, const QString& shown, bool named) const override;
   bool SearchesAsTyped() const override { return false; }
+  std::vector<std::pair<DictionaryId, int64_t>> DamagedAreas() const override { return damaged_; }
 
  protected:
   bool SaysShown() const override { return true; }
@@ -68,6 +69,7 @@ class TextSearch : public StreamedSearch {
   bool exact_ = false;
   bool bestFirst_ = false;
   TextSearchRequest request_;  // the last Start's (its sources, query)
+  std::vector<std::pair<DictionaryId, int64_t>> damaged_;
 };
 
 // The matches of `query` in a hit as the pane shows it (`shown`: lines end

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
 
 namespace kebu::viewer {
@@ -11,11 +12,13 @@ namespace kebu::viewer {
 // Files (*.*)" keeps its visible "(*.*)" while matching every name ("*"),
 // also names without a dot.
 QStringList DictionaryFilters() {
-  return {QStringLiteral("Dic Files (*.[Dd][Ii][Cc])"), QStringLiteral("All Files (*.*) (*)")};
+  return {QCoreApplication::translate("UserDialogs", "Dic Files") + QStringLiteral(" (*.[Dd][Ii][Cc])"),
+          QCoreApplication::translate("UserDialogs", "All Files (*.*)") + QStringLiteral(" (*)")};
 }
 
 QStringList TextFileFilters() {
-  return {QStringLiteral("Txt Files (*.[Tt][Xx][Tt])"), QStringLiteral("All Files (*.*) (*)")};
+  return {QCoreApplication::translate("UserDialogs", "Txt Files") + QStringLiteral(" (*.[Tt][Xx][Tt])"),
+          QCoreApplication::translate("UserDialogs", "All Files (*.*)") + QStringLiteral(" (*)")};
 }
 
 void QtUserDialogs::Configure(QFileDialog& dialog, const FileRequest& request) {
@@ -48,12 +51,32 @@ QString QtUserDialogs::ChooseFile(QWidget* parent, const FileRequest& request) {
 }
 
 bool QtUserDialogs::Ask(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, QCoreApplication::applicationName(), question) ==
-         QMessageBox::Yes;
+  QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), question,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  question_ = &box;
+  const int answer = box.exec();
+  question_ = nullptr;
+  return answer == QMessageBox::Yes;
+}
+
+void QtUserDialogs::CloseQuestion() {
+  if (question_ != nullptr) question_->done(QMessageBox::No);
 }
 
 void QtUserDialogs::Tell(QWidget* parent, const QString& message) {
   QMessageBox::information(parent, QCoreApplication::applicationName(), message);
+}
+
+void QtUserDialogs::Warn(QWidget* parent, const QString& message) {
+  QMessageBox::warning(parent, QCoreApplication::applicationName(), message);
+}
+
+QString QtUserDialogs::ChooseFont(QWidget* parent, const QString& current) {
+  bool chosen = false;
+  const QFont font = QFontDialog::getFont(&chosen, QFont(current), parent, QString(),
+                                          QFontDialog::DontUseNativeDialog);
+  return chosen ? font.family() : QString();
 }
 
 }  // namespace kebu::viewer

@@ -3,10 +3,12 @@
 // of real dialogs.
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 namespace kebu::viewer {
@@ -32,11 +34,19 @@ class UserDialogs {
   virtual bool Ask(QWidget* parent, const QString& question) = 0;
   // A message with OK.
   virtual void Tell(QWidget* parent, const QString& message) = 0;
+  // The same under a warning icon: something went wrong.
+  virtual void Warn(QWidget* parent, const QString& message) = 0;
+  // Closes a question that Ask still shows, as if answered No (what it
+  // asked about has ended meanwhile).
+  virtual void CloseQuestion() = 0;
+  // A font family chosen from those installed, starting at `current`; empty
+  // when the user cancelled.
+  virtual QString ChooseFont(QWidget* parent, const QString& current) = 0;
 };
 
-// The filters of the file commands. Extensions match in any letter case
-// ("*.[Dd][Ii][Cc]"); the dialog shows only the names ("Dic Files", "All
-// Files (*.*)").
+// The filters of the file commands, their names translated. Extensions
+// match in any letter case ("*.[Dd][Ii][Cc]"); the dialog shows only the
+// names ("Dic Files", "All Files (*.*)").
 QStringList DictionaryFilters();
 QStringList TextFileFilters();
 
@@ -46,8 +56,14 @@ class QtUserDialogs : public UserDialogs {
   QString ChooseFile(QWidget* parent, const FileRequest& request) override;
   bool Ask(QWidget* parent, const QString& question) override;
   void Tell(QWidget* parent, const QString& message) override;
+  void Warn(QWidget* parent, const QString& message) override;
+  void CloseQuestion() override;
+  QString ChooseFont(QWidget* parent, const QString& current) override;
   // Sets up `dialog` for `request`; the dialog is then ready to be shown.
   static void Configure(QFileDialog& dialog, const FileRequest& request);
+
+ private:
+  QPointer<QMessageBox> question_;  // while Ask shows one
 };
 
 }  // namespace kebu::viewer

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <climits>
 #include <cstring>
 
@@ -101,6 +102,14 @@ std::unique_ptr<QTranslator> InstallTranslation(const QLocale& locale) {
                         QStringLiteral(":/i18n")) ||
       !QCoreApplication::installTranslator(translator.get())) {
     return nullptr;
+  }
+  // Qt's own texts (the file dialog's, the message boxes' buttons) in the
+  // same language, from the system's Qt translations where they are
+  // installed; a child of ours, so it goes with it.
+  auto* qt = new QTranslator(translator.get());
+  if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(qt);
   }
   return translator;
 }

@@ -40,8 +40,9 @@ CommandLine ParseCommandLine(int argc, char** argv);
 // The text of --help.
 QString Usage();
 
-// The window's translation for `locale`, installed; null where there is none
-// (English, the texts in the code, stays). Removed again when destroyed.
+// The window's translation for `locale`, installed with Qt's own for it
+// (qt6-translations-l10n); null where there is none (English, the texts in
+// the code, stays). Removed again when destroyed.
 std::unique_ptr<QTranslator> InstallTranslation(const QLocale& locale);
 
 class CViewerApp {

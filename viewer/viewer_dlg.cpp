@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -27,9 +28,12 @@
 #include "viewer/about_dlg.h"
 #include "viewer/companion.h"
 #include "viewer/dictionaries_dlg.h"
+#include "viewer/entry_navigation.h"
 #include "viewer/hit_list_model.h"
+#include "viewer/hit_list_view.h"
 #include "viewer/profile.h"
 #include "viewer/search_chooser.h"
+#include "viewer/window_notes.h"
 
 namespace kebu::viewer {
 
@@ -37,9 +41,10 @@ namespace {
 
 // Size of the header report buffer.
 constexpr int kReportCapacity = 2048;
-// Default widths of the columns No., L and Dictionary in pixels; the title
-// column takes the rest.
-const QList<int> kDefaultColumnWidths = {70, 30, 140};
+// Default widths of the columns No., L, Dictionary and Reading in pixels;
+// the title column takes the rest.
+const QList<int> kDefaultColumnWidths = {70, 30, 140, 120};
+constexpr int kReadingWidth = 3;  // its place in the widths
 constexpr int kSizedColumns[] = {HitListModel::kNumber, HitListModel::kAttribute,
                                  HitListModel::kDictionary};
 // The background of a full-text match in the pane: a marker's yellow, which
@@ -92,6 +97,12 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   ui_->actionZoomOut->setShortcuts(QKeySequence::ZoomOut);
   ui_->actionFocusSearch->setShortcuts(
       {QKeySequence(QStringLiteral("Ctrl+L")), QKeySequence(Qt::Key_F6)});
+  // As in browsers on every desktop (some themes add Backspace, which the
+  // search box needs for itself).
+  ui_->actionBack->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Back)});
+  ui_->actionForward->setShortcuts(
+      {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)});
+  navigation_ = new EntryNavigation(this);
 
   QTableView* list = ui_->hitList;
   list->setModel(hits_);
@@ -102,38 +113,42 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
   // Rows of one fixed height: no measuring of 10,000 rows.
   list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   list->verticalHeader()->setMinimumSectionSize(1);
+  // The list and the pane share the height, and what it grows by, evenly.
   ui_->splitter->setStretchFactor(0, 1);
-  ui_->splitter->setStretchFactor(1, 2);
+  ui_->splitter->setStretchFactor(1, 1);
   ui_->searchBox->lineEdit()->setMaxLength(kSearchBoxMaxChars);
   // The history is offered in the drop-down list only: no completion while
   // typing (a typed "abc" stays "abc" when "ABC" is in the history).
   ui_->searchBox->setCompleter(nullptr);
   // The note under the search box: suggestions and what a search did
   // instead of the key; its links search a key.
-  noteLine_ = new QLabel(this);
-  noteLine_->setObjectName(QStringLiteral("noteLine"));
-  noteLine_->setTextFormat(Qt::RichText);
-  noteLine_->setWordWrap(true);
-  noteLine_->hide();
+  helpLine_ = new QLabel(this);
+  helpLine_->setObjectName(QStringLiteral("helpLine"));
+  helpLine_->setTextFormat(Qt::RichText);
+  helpLine_->setWordWrap(true);
+  helpLine_->hide();
   // The order of full-text hits, beside the Exact box.
   bestFirstBox_ = new QCheckBox(tr("Best first"), this);
   bestFirstBox_->setObjectName(QStringLiteral("bestFirstBox"));
   bestFirstBox_->setToolTip(tr("Full text: headwords equal to the key first, then headwords "
                                "that hold it, then the rest"));
   ui_->searchRow->insertWidget(ui_->searchRow->indexOf(ui_->exactBox) + 1, bestFirstBox_);
-  ui_->windowLayout->insertWidget(ui_->windowLayout->indexOf(ui_->splitter), noteLine_);
+  ui_->windowLayout->insertWidget(ui_->windowLayout->indexOf(ui_->splitter), helpLine_);
   const QLocale japanese(QLocale::Japanese);
   for (QWidget* widget : std::initializer_list<QWidget*>{list, ui_->textPane, ui_->searchBox}) {
     widget->setLocale(japanese);
   }
 
+  // The full-text switch's key; its text alone would leave it none.
+  ui_->fullTextBox->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   LoadSettings();
-  if (!files.empty()) {
-    settings_.paths = std::move(files);
-    settings_.unsearched.clear();
-  }
   for (int i = 0; i < static_cast<int>(settings_.paths.size()); ++i) {
     dictionaries_.Add(settings_.paths[static_cast<size_t>(i)], !settings_.unsearched.contains(i));
+  }
+  // Files named on the command line join the saved set; one that is in it
+  // already keeps its place.
+  for (const QByteArray& file : files) {
+    if (dictionaries_.Find(file) < 0) dictionaries_.Add(file);
   }
   ApplyFonts();
   if (settings_.geometry.isValid() && QGuiApplication::screenAt(settings_.geometry.center())) {
@@ -142,9 +157,18 @@ CViewerDlg::CViewerDlg(QWidget* parent, std::vector<QByteArray> files)
     resize(settings_.geometry.size());
   }
   if (settings_.splitterSizes.size() == 2) ui_->splitter->setSizes(settings_.splitterSizes);
+  // A profile of before the Reading column has three widths.
+  if (settings_.columnWidths.size() == kReadingWidth) {
+    settings_.columnWidths << kDefaultColumnWidths[kReadingWidth];
+  }
   if (settings_.columnWidths.size() != kDefaultColumnWidths.size()) {
     settings_.columnWidths = kDefaultColumnWidths;
   }
+  // The history of earlier runs, newest first; the box starts empty.
+  ui_->searchBox->addItems(settings_.history);
+  ui_->searchBox->setCurrentIndex(-1);
+  hits_->SetReadings(settings_.readings);
+  ui_->actionReadings->setChecked(settings_.readings);
   ui_->fullTextBox->setChecked(settings_.fullText);
   ui_->exactBox->setChecked(settings_.exact);
   ui_->exactBox->setEnabled(settings_.fullText);
@@ -176,10 +200,14 @@ void CViewerDlg::ConnectSignals() {
       if (search == search_) OnRows(rows, replace);
     });
     connect(search, &WindowSearch::StatusChanged, this, [this, search] {
-      if (search == search_) UpdateStatus();
+      if (search != search_) return;
+      UpdateStatus();
+      const auto damaged = search->DamagedAreas();
+      for (const auto& [dictionary, areas] : damaged) dictionaries_.SetDamagedAreas(dictionary, areas);
+      if (!damaged.empty()) UpdateNotes();
     });
   }
-  connect(noteLine_, &QLabel::linkActivated, this, &CViewerDlg::OnNoteLink);
+  connect(helpLine_, &QLabel::linkActivated, this, &CViewerDlg::OnHelpLink);
   connect(ui_->statusLine, &QLabel::linkActivated, this, &CViewerDlg::OnShowMore);
   connect(ui_->actionOpenFile, &QAction::triggered, this, &CViewerDlg::OnFileOpen);
   connect(ui_->actionAddDictionary, &QAction::triggered, this, &CViewerDlg::OnAddDictionary);
@@ -191,18 +219,37 @@ void CViewerDlg::ConnectSignals() {
   connect(ui_->actionZoomIn, &QAction::triggered, this, [this] { OnZoom(1); });
   connect(ui_->actionZoomOut, &QAction::triggered, this, [this] { OnZoom(-1); });
   connect(ui_->actionZoomReset, &QAction::triggered, this, [this] { OnZoom(0); });
+  connect(ui_->actionBack, &QAction::triggered, navigation_, &EntryNavigation::Back);
+  connect(ui_->actionForward, &QAction::triggered, navigation_, &EntryNavigation::Forward);
+  connect(navigation_, &EntryNavigation::Show, this, &CViewerDlg::ShowHit);
+  connect(navigation_, &EntryNavigation::Changed, this, [this] {
+    ui_->actionBack->setEnabled(navigation_->CanGoBack());
+    ui_->actionForward->setEnabled(navigation_->CanGoForward());
+  });
+  for (QObject* watched : {static_cast<QObject*>(this), static_cast<QObject*>(ui_->hitList->viewport()),
+                           static_cast<QObject*>(ui_->textPane->viewport())}) {
+    navigation_->Watch(watched);
+  }
+  connect(ui_->actionReadings, &QAction::toggled, this, &CViewerDlg::OnReadings);
+  connect(ui_->actionFont, &QAction::triggered, this, &CViewerDlg::OnFont);
   connect(ui_->actionFocusSearch, &QAction::triggered, this, [this] {
     ui_->searchBox->setFocus(Qt::ShortcutFocusReason);
     ui_->searchBox->lineEdit()->selectAll();
   });
   if (aboutAction_ != nullptr)
     connect(aboutAction_, &QAction::triggered, this, &CViewerDlg::OnAbout);
-  connect(export_, &ExportJob::Progress, this, &QWidget::setWindowTitle);
+  connect(export_, &ExportJob::Progress, this,
+          [this](const ExportStats& stats) { setWindowTitle(WindowNotes::ExportTitle(stats)); });
   connect(export_, &ExportJob::Finished, this, &CViewerDlg::OnExportFinished);
   // The header forgets its section sizes when the columns change.
   connect(hits_, &QAbstractItemModel::modelReset, this, &CViewerDlg::ApplyColumnWidths);
   connect(ui_->hitList->horizontalHeader(), &QHeaderView::sectionResized, this,
           [this](int column, int, int width) {
+            if (fittingColumns_) return;
+            if (column == hits_->ReadingColumn()) {
+              if (width > 0) settings_.columnWidths[kReadingWidth] = width;
+              return;
+            }
             const int* sized =
                 std::find(std::begin(kSizedColumns), std::end(kSizedColumns), column);
             if (sized != std::end(kSizedColumns) && width > 0) {
@@ -212,6 +259,7 @@ void CViewerDlg::ConnectSignals() {
   ui_->hitList->installEventFilter(this);                // key release
   ui_->hitList->viewport()->installEventFilter(this);    // left click
   ui_->textPane->installEventFilter(this);               // Enter
+  ui_->statusLine->installEventFilter(this);             // Tab
   ui_->searchBox->lineEdit()->installEventFilter(this);  // dropped dictionaries
 }
 
@@ -226,6 +274,7 @@ QCheckBox* CViewerDlg::ExactBox() const { return ui_->exactBox; }
 bool CViewerDlg::IsScanning() const { return search_ != nullptr && search_->IsRunning(); }
 QTableView* CViewerDlg::HitList() const { return ui_->hitList; }
 QLabel* CViewerDlg::StatusLine() const { return ui_->statusLine; }
+QLabel* CViewerDlg::NoteLine() const { return ui_->noteLine; }
 QPlainTextEdit* CViewerDlg::TextPane() const { return ui_->textPane; }
 QSplitter* CViewerDlg::Splitter() const { return ui_->splitter; }
 QAction* CViewerDlg::OpenFileAction() const { return ui_->actionOpenFile; }
@@ -234,6 +283,10 @@ QAction* CViewerDlg::DumpHeaderInfoAction() const { return ui_->actionDumpHeader
 QAction* CViewerDlg::ExportFileAction() const { return ui_->actionExportFile; }
 QAction* CViewerDlg::ExportAllAction() const { return ui_->actionExportAll; }
 QAction* CViewerDlg::ExitAction() const { return ui_->actionExit; }
+QAction* CViewerDlg::ReadingsAction() const { return ui_->actionReadings; }
+QAction* CViewerDlg::FontAction() const { return ui_->actionFont; }
+QAction* CViewerDlg::BackAction() const { return ui_->actionBack; }
+QAction* CViewerDlg::ForwardAction() const { return ui_->actionForward; }
 
 void CViewerDlg::LoadSettings() {
   Profile profile;
@@ -248,6 +301,8 @@ void CViewerDlg::SaveSettings() {
     settings_.paths.push_back(dictionaries_.At(i).path);
     if (!dictionaries_.At(i).searched) settings_.unsearched.append(i);
   }
+  settings_.history.clear();
+  for (int i = 0; i < ui_->searchBox->count(); ++i) settings_.history << ui_->searchBox->itemText(i);
   settings_.geometry = normalGeometry();
   settings_.splitterSizes = ui_->splitter->sizes();
   settings_.companion = companion_->Settings();
@@ -298,11 +353,51 @@ void CViewerDlg::ApplyFonts() {
 void CViewerDlg::ApplyColumnWidths() {
   QHeaderView* header = ui_->hitList->horizontalHeader();
   header->setSectionResizeMode(HitListModel::kTitle, QHeaderView::Stretch);
+  // The columns shown beside the title, with their remembered widths.
+  QList<int> columns, widths;
   for (int i = 0; i < static_cast<int>(std::size(kSizedColumns)); ++i) {
-    if (kSizedColumns[i] < hits_->columnCount()) {
-      header->resizeSection(kSizedColumns[i], settings_.columnWidths[i]);
+    if (kSizedColumns[i] < hits_->columnCount() && kSizedColumns[i] != hits_->ReadingColumn()) {
+      columns << kSizedColumns[i], widths << settings_.columnWidths[i];
     }
   }
+  // The reading stands beside the headword.
+  if (const int reading = hits_->ReadingColumn(); reading >= 0) {
+    header->moveSection(header->visualIndex(reading), HitListModel::kTitle + 1);
+    columns << reading, widths << settings_.columnWidths[kReadingWidth];
+  }
+  // In a narrow list they give up room, so that the headword keeps half of
+  // it; their remembered widths stay.
+  widths = FittedWidths(widths, ui_->hitList->viewport()->width() / 2);
+  fittingColumns_ = true;
+  for (int i = 0; i < columns.size(); ++i) header->resizeSection(columns[i], widths[i]);
+  fittingColumns_ = false;
+}
+
+void CViewerDlg::OnReadings(bool shown) {
+  settings_.readings = shown;
+  const int row = ui_->hitList->currentIndex().row();
+  hits_->SetReadings(shown);
+  if (row >= 0 && row < hits_->rowCount()) SelectRow(row, false);
+}
+
+void CViewerDlg::OnFont() {
+  const QString face = dialogs_->ChooseFont(this, FontName());
+  if (face.isEmpty()) return;
+  settings_.fontName = face.toUtf8();
+  ApplyFonts();
+}
+
+void CViewerDlg::ShowHit(const Hit& hit) {
+  const std::vector<Hit>& rows = hits_->Rows();
+  const auto listed = std::find(rows.begin(), rows.end(), hit);
+  if (listed != rows.end()) {
+    SelectRow(static_cast<int>(listed - rows.begin()), false);
+    return;
+  }
+  QString text;
+  const bool named = dictionaries_.OpenCount() > 1;
+  if (EntryText(dictionaries_, hit, named, &text, settings_.readings)) SetPaneText(text);
+  keptByNavigation_ = true;
 }
 
 void CViewerDlg::OnZoom(int step) {
@@ -325,9 +420,18 @@ void CViewerDlg::OnDictionariesChanged() {
     names.insert(dictionaries_.At(i).id, dictionaries_.At(i).name);
   }
   hits_->SetDictionaries(names, dictionaries_.OpenCount() > 1);
+  // The entries read name dictionaries by their place in the list.
+  navigation_->Clear();
   UpdateTitle();
+  UpdateNotes();
   UpdateCommands();
   if (searched_) StartSearch(true);
+}
+
+void CViewerDlg::UpdateNotes() {
+  const QString notes = WindowNotes::StatusNotes(dictionaries_);
+  ui_->noteLine->setText(notes);
+  ui_->noteLine->setToolTip(notes.isEmpty() ? QString() : WindowNotes::FullNotes(dictionaries_));
 }
 
 void CViewerDlg::UpdateCommands() {
@@ -412,8 +516,8 @@ void CViewerDlg::UpdateStatus() {
   const bool shown = searched_ && search_ != nullptr;
   ui_->statusLine->setText(shown ? search_->StatusText() : QString());
   const QString note = shown ? search_->NoteText() : QString();
-  noteLine_->setText(note);
-  noteLine_->setVisible(!note.isEmpty());
+  helpLine_->setText(note);
+  helpLine_->setVisible(!note.isEmpty());
 }
 
 void CViewerDlg::OnSearch() {
@@ -448,7 +552,7 @@ void CViewerDlg::OnShowMore() {
   UpdateStatus();
 }
 
-void CViewerDlg::OnNoteLink(const QString& link) {
+void CViewerDlg::OnHelpLink(const QString& link) {
   const qsizetype colon = link.indexOf(QLatin1Char(':'));
   if (colon < 0) return;
   ui_->searchBox->setEditText(link.mid(colon + 1).left(kSearchBoxMaxChars));
@@ -466,10 +570,11 @@ void CViewerDlg::ShowSelectedEntry() {
   for (const QModelIndex& index : selected) row = std::min(row, index.row());
   QString text;
   const bool named = dictionaries_.OpenCount() > 1;
-  if (row < hits_->rowCount() &&
-      EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)], named, &text)) {
+  if (row < hits_->rowCount() && EntryText(dictionaries_, hits_->Rows()[static_cast<size_t>(row)],
+                                           named, &text, settings_.readings)) {
     SetPaneText(text);
     MarkMatches(hits_->Rows()[static_cast<size_t>(row)], named);
+    navigation_->Visit(hits_->Rows()[static_cast<size_t>(row)]);
   } else {
     // The old text stays; only the caret goes to its start.
     ui_->textPane->moveCursor(QTextCursor::Start);
@@ -509,20 +614,39 @@ void CViewerDlg::AddSearchHistory(QString key) {
   const int found = box->findText(key, Qt::MatchFixedString);
   if (found >= 0) box->removeItem(found);
   box->insertItem(0, key);
+  while (box->count() > kHistoryLimit) box->removeItem(box->count() - 1);
   box->setCurrentIndex(0);
   box->setEditText(key);
 }
 
 bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  // An entry that Back or Forward showed stays until a key is pressed in
+  // the list: the release of their own keys does not bring back the row's.
+  if (watched == ui_->hitList && type == QEvent::KeyPress) keptByNavigation_ = false;
   if (watched == ui_->hitList && type == QEvent::KeyRelease) {
-    ShowSelectedEntry();
+    if (!keptByNavigation_) ShowSelectedEntry();
     return true;
   }
+  if (watched == ui_->hitList->viewport() && type == QEvent::Resize) ApplyColumnWidths();
   if (watched == ui_->hitList->viewport() && type == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     ShowSelectedEntry();
     return false;  // the view finishes its own click handling
+  }
+  // The status line is a Tab stop only while it offers "show more".
+  if (watched == ui_->statusLine && type == QEvent::FocusIn &&
+      !ui_->statusLine->text().contains(QLatin1String("<a "))) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::TabFocusReason) focusNextChild();
+    if (reason == Qt::BacktabFocusReason) focusPreviousChild();
+    return false;
+  }
+  // Its one link is its one stop: Tab goes on to the next control.
+  if (watched == ui_->statusLine && type == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Tab) return focusNextChild(), true;
+    if (key == Qt::Key_Backtab) return focusPreviousChild(), true;
   }
   // The pane is read-only: Enter there neither searches nor does anything.
   if (watched == ui_->textPane && type == QEvent::KeyPress) {
@@ -573,16 +697,18 @@ void CViewerDlg::OnAbout() {
 void CViewerDlg::AddDictionaries(const std::vector<QByteArray>& paths) {
   QStringList failures;
   for (const QByteArray& path : paths) {
+    if (const int first = dictionaries_.Find(path); first >= 0) {
+      failures << WindowNotes::AlreadyOpen(QFile::decodeName(path),
+                                           QFile::decodeName(dictionaries_.At(first).path));
+      continue;
+    }
     if (dictionaries_.Add(path)) continue;
-    failures << QStringLiteral("%1: %2").arg(QFile::decodeName(path),
-                                             dictionaries_.At(dictionaries_.Size() - 1).error);
+    const Dictionary& failed = dictionaries_.At(dictionaries_.Size() - 1);
+    failures << WindowNotes::OpenFailure(QFile::decodeName(path), failed.errorCode, failed.error);
     dictionaries_.Remove(dictionaries_.Size() - 1);
   }
   OnDictionariesChanged();
-  if (!failures.isEmpty()) {
-    dialogs_->Tell(this, tr("These files cannot be opened:") + QLatin1Char('\n') +
-                             failures.join(QLatin1Char('\n')));
-  }
+  if (!failures.isEmpty()) dialogs_->Warn(this, failures.join(QStringLiteral("\n\n")));
 }
 
 void CViewerDlg::OnFileOpen() {
@@ -591,11 +717,11 @@ void CViewerDlg::OnFileOpen() {
   request.mode = FileRequest::Mode::kOpen;
   request.initialName = QStringLiteral("*.DIC");
   request.nameFilters = DictionaryFilters();
-  // From here on no dictionary is open, whatever the user chooses.
-  dictionaries_.Clear();
-  OnDictionariesChanged();
+  // A cancel changes nothing; a file chosen takes the place of them all.
   const QString chosen = dialogs_->ChooseFile(this, request);
-  if (!chosen.isEmpty()) AddDictionaries({QFile::encodeName(chosen)});
+  if (chosen.isEmpty()) return;
+  dictionaries_.Clear();
+  AddDictionaries({QFile::encodeName(chosen)});
 }
 
 void CViewerDlg::OnAddDictionary() {
@@ -649,7 +775,7 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
   if (target.isEmpty()) return;
   const QByteArray bytes = QFile::encodeName(target);
   if (dictionaries_.IsDictionaryFile(bytes)) {
-    dialogs_->Tell(this, tr("%1 is a dictionary that is open here; the export would overwrite "
+    dialogs_->Warn(this, tr("%1 is a dictionary that is open here; the export would overwrite "
                             "it. Choose another file.")
                              .arg(target));
     return;
@@ -662,6 +788,8 @@ void CViewerDlg::StartExport(int32_t stopAfterEntry) {
 }
 
 void CViewerDlg::OnExportFinished(const Status& result, const ExportStats& stats) {
+  // "Cancel the export?" has nothing left to ask about.
+  dialogs_->CloseQuestion();
   UpdateTitle();
   UpdateCommands();
   if (closePending_) {
@@ -674,8 +802,10 @@ void CViewerDlg::OnExportFinished(const Status& result, const ExportStats& stats
                                       Thousands(kExportStopAfterEntry)) +
                              QLatin1Char('\n') +
                              tr("File > Export all records… writes every record."));
-  } else if (!result.IsOk() && result.Code() != StatusCode::kCancelled) {
-    dialogs_->Tell(
+  } else if (result.IsOk()) {
+    dialogs_->Tell(this, WindowNotes::ExportDone(stats, exportTarget_));
+  } else if (result.Code() != StatusCode::kCancelled) {
+    dialogs_->Warn(
         this,
         tr("The export to %1 failed: %2").arg(exportTarget_, QString::fromStdString(result.Message())));
   }

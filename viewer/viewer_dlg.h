@@ -43,6 +43,7 @@ namespace kebu::viewer {
 
 class CDictionariesDlg;
 class Companion;
+class EntryNavigation;
 class HitListModel;
 class SearchChooser;
 class WindowSearch;
@@ -55,8 +56,8 @@ class CViewerDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // Opens the dictionaries of the profile or, when `files` are given (the
-  // command line), those instead; they are remembered as the new list.
+  // Opens the dictionaries of the profile and adds `files` (the command
+  // line) that are not among them; the whole list is remembered.
   explicit CViewerDlg(QWidget* parent = nullptr, std::vector<QByteArray> files = {});
   ~CViewerDlg() override;
 
@@ -73,7 +74,8 @@ class CViewerDlg : public QDialog {
   // The Full text, Exact or Best first box changed: the key is searched
   // again the new way.
   void OnSearchModeChanged();
-  // Open replaces the dictionaries with one; Add appends one.
+  // Open replaces the dictionaries with the one chosen (a cancel changes
+  // nothing); Add appends one.
   void OnFileOpen();
   void OnAddDictionary();
   void OnDictionaries();
@@ -81,13 +83,20 @@ class CViewerDlg : public QDialog {
   void OnExportAllRecords();
   void OnDumpHeaderInfo();
   void OnAbout();
+  // View > Readings: the Reading column and the pane's reading line.
+  void OnReadings(bool shown);
+  // View > Font…: the face of the search box, the list and the pane.
+  void OnFont();
+  // Shows `hit` (Back, Forward): selected when it is listed, else in the
+  // pane alone.
+  void ShowHit(const Hit& hit);
   // Text size: +1 larger, -1 smaller, 0 back to normal.
   void OnZoom(int step);
   void ShowSelectedEntry();
   void AddSearchHistory(QString key);
   void UpdateTitle();
-  // Adds dictionary files that open (dropped files); those that do not are
-  // named in one message.
+  // Adds dictionary files that open (dropped files); those that do not, and
+  // those in the list already, are named in one warning.
   void AddDictionaries(const std::vector<QByteArray>& paths);
   // The Dictionaries dialog over the window's list, connected to it.
   std::unique_ptr<CDictionariesDlg> MakeDictionariesDialog();
@@ -119,7 +128,9 @@ class CViewerDlg : public QDialog {
   HitListModel* Hits() const { return hits_; }
   QLabel* StatusLine() const;
   // The line under the search box ("Did you mean: …"); hidden when empty.
-  QLabel* NoteLine() const { return noteLine_; }
+  QLabel* HelpLine() const { return helpLine_; }
+  // The status line's notes about the dictionaries: missing, damaged.
+  QLabel* NoteLine() const;
   QPlainTextEdit* TextPane() const;
   QSplitter* Splitter() const;
   QAction* OpenFileAction() const;
@@ -128,6 +139,10 @@ class CViewerDlg : public QDialog {
   QAction* ExportFileAction() const;
   QAction* ExportAllAction() const;
   QAction* ExitAction() const;
+  QAction* ReadingsAction() const;
+  QAction* FontAction() const;
+  QAction* BackAction() const;
+  QAction* ForwardAction() const;
   // The about item; null when its text resource is empty.
   QAction* AboutAction() const { return aboutAction_; }
 
@@ -159,11 +174,12 @@ class CViewerDlg : public QDialog {
   // Rows of the search: the list anew or appended; see RowsReady.
   void OnRows(const std::vector<Hit>& rows, bool replace);
   // A link of the note line: a key to search.
-  void OnNoteLink(const QString& link);
+  void OnHelpLink(const QString& link);
   // Marks what the search matched in the pane, which shows `hit`.
   void MarkMatches(const Hit& hit, bool named);
   void SelectRow(int row, bool focusList);
   void UpdateStatus();
+  void UpdateNotes();
   // The dictionary of the selected hit, else the first open one; -1 if none.
   int CurrentDictionary() const;
   void UpdateCommands();
@@ -180,15 +196,18 @@ class CViewerDlg : public QDialog {
   HitListModel* hits_ = nullptr;
   SearchChooser* searches_ = nullptr;
   WindowSearch* search_ = nullptr;  // the one chosen last
-  QLabel* noteLine_ = nullptr;
+  QLabel* helpLine_ = nullptr;
   QCheckBox* bestFirstBox_ = nullptr;
   ExportJob* export_ = nullptr;
   Companion* companion_ = nullptr;
+  EntryNavigation* navigation_ = nullptr;
   QString exportTarget_;
   std::unique_ptr<UserDialogs> dialogs_;
   QAction* aboutAction_ = nullptr;
   QString paneText_;
   bool closePending_ = false;
+  bool keptByNavigation_ = false;  // see eventFilter
+  bool fittingColumns_ = false;    // the widths being set are not the user's
   bool settingsSaved_ = false;
 };
 

@@ -114,6 +114,10 @@ ViewerSettings ReadSettings(const Profile& profile) {
   const int maxChars = profile.Value("ScanMaxChars", {}).trimmed().toInt(&ok);
   if (ok && maxChars >= 1) c.maxChars = std::min(maxChars, kScanMaxCharsLimit);
   c.forms = ReadFlag(profile, "DictionaryForms", c.forms);
+  s.readings = ReadFlag(profile, "ShowReadings", s.readings);
+  for (const QByteArray& key : SplitPaths(profile.Value("SearchHistory", {}))) {
+    if (s.history.size() < kHistoryLimit) s.history << QString::fromUtf8(key);
+  }
   return s;
 }
 
@@ -157,6 +161,10 @@ void WriteSettings(const ViewerSettings& s, Profile* profile) {
   }
   WriteKey(profile, "ScanMaxChars", QByteArray::number(c.maxChars), QByteArray::number(d.maxChars));
   WriteKey(profile, "DictionaryForms", flag(c.forms), flag(d.forms));
+  WriteKey(profile, "ShowReadings", flag(s.readings), flag(ViewerSettings().readings));
+  std::vector<QByteArray> history;
+  for (const QString& key : s.history.mid(0, kHistoryLimit)) history.push_back(key.toUtf8());
+  WriteKey(profile, "SearchHistory", JoinPaths(history), {});
 }
 
 }  // namespace kebu::viewer

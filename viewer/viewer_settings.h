@@ -31,6 +31,10 @@
 //                          80, 1 to 1000)
 //   DictionaryForms        0: the popup looks words up only as selected; 1
 //                          or missing: their dictionary forms too
+//   ShowReadings           0: no Reading column, no reading line in the pane;
+//                          1 or missing: both shown
+//   SearchHistory          the keys searched, newest first, at most 100,
+//                          written as MoreFilePaths is (UTF-8)
 //
 // A profile without the new keys reads as one dictionary, the default window.
 #pragma once
@@ -39,6 +43,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "viewer/profile.h"
@@ -59,6 +64,7 @@ struct CompanionSettings {
   bool operator==(const CompanionSettings&) const = default;
 };
 inline constexpr int kScanMaxCharsLimit = 1000;
+inline constexpr int kHistoryLimit = 100;
 
 struct ViewerSettings {
   std::vector<QByteArray> paths;  // FilePath, then MoreFilePaths
@@ -72,6 +78,8 @@ struct ViewerSettings {
   bool fullText = false;  // SearchMode=fulltext
   bool exact = false;     // FullTextExact=1
   bool bestFirst = false; // FullTextOrder=best
+  bool readings = true;   // ShowReadings
+  QStringList history;    // SearchHistory
   CompanionSettings companion;
 };
 

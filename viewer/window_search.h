@@ -22,6 +22,7 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dictionary/dic_source.h"
@@ -73,6 +74,9 @@ class WindowSearch : public QObject {
   // The ranges to mark in the pane that shows `hit` as `shown` (lines end
   // in LF; with `named` the first line names the dictionary).
   virtual std::vector<TextRange> Marks(const Hit& hit, const QString& shown, bool named) const;
+  // Once a search that reads whole dictionaries has ended: the damaged
+  // record areas it passed over in each dictionary it read to its end.
+  virtual std::vector<std::pair<DictionaryId, int64_t>> DamagedAreas() const { return {}; }
   // Whether each key typed starts the search (else only Enter does, and a
   // key typed cancels it).
   virtual bool SearchesAsTyped() const = 0;

@@ -142,7 +142,7 @@ TEST_F(X11Test, ThePopupsKeysPinAndOpenInWindowAndAClickElsewhereClosesIt) {
   ASSERT_TRUE(PopupShows("食べる"));
   popup.OpenButton()->click();
   EXPECT_EQ(window.SearchBox()->currentText(), "食べる");
-  EXPECT_EQ(window.PaneText(), "— japanese.dic —\r\n食べる\r\nto eat\r\n魚を食べました。\r\n");
+  EXPECT_EQ(window.PaneText(), "— japanese.dic —\r\n食べる\r\n[たべる]\r\nto eat\r\n魚を食べました。\r\n");
   EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
   EXPECT_FALSE(popup.isVisible());
 }

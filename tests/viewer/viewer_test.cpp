@@ -39,19 +39,28 @@ T Take(std::deque<T>& list, T none) {
   return none;
 }
 
-// Answers from lists (no file is a cancel, no answer a No); keeps what was
-// asked and told.
+// Answers from lists (no file is a cancel, no answer a No, or onAsk's);
+// keeps what was asked and told, warnings marked "! ".
 struct ScriptedDialogs : UserDialogs {
   QString ChooseFile(QWidget* window, const FileRequest&) override {
     openWhileAsked.push_back(static_cast<CViewerDlg*>(window)->IsDictionaryOpen());
     return Take(files, QString());
   }
   bool Ask(QWidget*, const QString& question) override {
-    return asked << question, Take(answers, false);
+    asked << question;
+    return onAsk ? onAsk() : Take(answers, false);
   }
   void Tell(QWidget*, const QString& message) override { told << message; }
+  void Warn(QWidget*, const QString& message) override { told << "! " + message; }
+  void CloseQuestion() override { questionClosed = true; }
+  QString ChooseFont(QWidget*, const QString& current) override {
+    return fonts << current, Take(files, QString());
+  }
   std::deque<QString> files;
   std::deque<bool> answers;
+  std::function<bool()> onAsk;
+  bool questionClosed = false;
+  QStringList fonts;  // the faces the font chooser started at
   std::vector<bool> openWhileAsked;
   QStringList asked, told;
 };
@@ -96,13 +105,15 @@ class ViewerTest : public ::testing::Test {
     Type(key);
     QTest::keyClick(window_->SearchBox()->lineEdit(), Qt::Key_Return);
   }
-  // The rows as "No.|title|L" (and "|Dictionary" when shown).
-  QStringList Rows() const {
+  // The rows as "No.|title|L" (and "|Dictionary" when shown; "|Reading" with `reading`).
+  QStringList Rows(bool reading = false) const {
     const HitListModel& model = *window_->Hits();
     QStringList rows;
     for (int r = 0; r < model.rowCount(); ++r) {
       QStringList cells;
-      for (int c = 0; c < model.columnCount(); ++c) cells << model.index(r, c).data().toString();
+      for (int c = 0; c < model.columnCount(); ++c) {
+        if (reading || c != model.ReadingColumn()) cells << model.index(r, c).data().toString();
+      }
       rows << cells.join(QLatin1Char('|'));
     }
     return rows;
@@ -242,9 +253,9 @@ TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
     // clang-format on
     SCOPED_TRACE(key.toStdString());
     Search(key);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.NoteLine()->text() == note && ScanEnds(); }))
-        << window.NoteLine()->text().toStdString();
-    EXPECT_EQ(window.NoteLine()->isVisible(), !note.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.HelpLine()->text() == note && ScanEnds(); }))
+        << window.HelpLine()->text().toStdString();
+    EXPECT_EQ(window.HelpLine()->isVisible(), !note.isEmpty());
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(), rows.isEmpty() ? -1 : 0);
     EXPECT_EQ(window.focusWidget(),
@@ -279,13 +290,69 @@ TEST_F(ViewerTest, SearchListsTheHitsSelectsTheFirstAndShowsIt) {
        {std::tuple("appel", "search:apple", QStringList{"1|apple|1", "2|apple pie|"}),
         std::tuple("apples", "literal:apples", QStringList{})}) {
     Search(key);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.NoteLine()->isVisible(); }));
-    emit window.NoteLine()->linkActivated(clicked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.HelpLine()->isVisible(); }));
+    emit window.HelpLine()->linkActivated(clicked);
     QTest::qWait(50);
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(window.SearchBox()->currentText(), QString(clicked).section(':', 1));
-    EXPECT_FALSE(window.NoteLine()->isVisible());
+    EXPECT_FALSE(window.HelpLine()->isVisible());
   }
+}
+
+TEST_F(ViewerTest, ReadingsShowInTheListAndUnderTheHeadwordAndOffGiveTheOriginalPane) {
+  CViewerDlg& window = Open({Dic({{.headword = "鉄", .translation = "iron", .pronunciation = "かね"},
+                                  {.headword = "鉄", .translation = "iron", .pronunciation = "くろがね"},
+                                  {.headword = "鉄", .translation = "iron", .pronunciation = "てつ"},
+                                  {.headword = "鉄道", .translation = "railway", .pronunciation = "てつどう"},
+                                  {.headword = "鉄板", .translation = "iron plate", .attribute = 2}})});
+  Search("鉄");
+  EXPECT_EQ(Rows(true), (QStringList{"1|鉄||かね", "2|鉄||くろがね", "3|鉄||てつ", "4|鉄道||てつどう",
+                                     "5|鉄板|2|"}));
+  const int reading = window.Hits()->ReadingColumn();
+  EXPECT_EQ(window.HitList()->horizontalHeader()->visualIndex(reading), 2);
+  EXPECT_EQ(window.Hits()->headerData(reading, Qt::Horizontal).toString(), "Reading");
+  // The pane of each row with readings on, then off (the original pane, byte for byte).
+  using Case = std::tuple<int, QString, QString>;
+  for (const auto& [row, on, off] : std::vector<Case>{
+           {3, "鉄道\r\n[てつどう]\r\nrailway\r\n", "鉄道\r\nrailway\r\n"},
+           {4, "鉄板\r\niron plate\r\n", "鉄板\r\niron plate\r\n"}}) {
+    window.HitList()->selectRow(row);
+    window.ShowSelectedEntry();
+    EXPECT_EQ(window.PaneText(), on);
+    window.ReadingsAction()->trigger();
+    EXPECT_EQ(window.PaneText(), off);
+    EXPECT_EQ(Rows(true).value(row), Rows().value(row));  // no Reading column
+    window.ReadingsAction()->trigger();
+  }
+  window.ReadingsAction()->trigger();
+  Close();
+  EXPECT_NE(Profile().find("ShowReadings=0\n"), std::string::npos);
+  EXPECT_FALSE(Open().ReadingsAction()->isChecked());
+}
+
+TEST_F(ViewerTest, BackAndForwardGoThroughTheEntriesReadByKeysAndMouseButtons) {
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Search("ap");  // app
+  QTest::mouseClick(window.HitList()->viewport(), Qt::LeftButton, {}, RowCentre(2));  // apple pie
+  Search("ban");  // banana
+  QWidget* pane = window.TextPane()->viewport();
+  using Step = std::pair<std::function<void()>, QString>;  // act, the entry shown after it
+  for (const auto& [act, shown] : std::vector<Step>{
+           {[&] { QTest::keyClick(window.HitList(), Qt::Key_Left, Qt::AltModifier); }, "apple pie"},
+           {[&] { QTest::mouseClick(pane, Qt::BackButton); }, "app"},
+           {[&] { QTest::mouseClick(pane, Qt::BackButton); }, "app"},  // the first: no further
+           {[&] { QTest::keyClick(window.SearchBox(), Qt::Key_Right, Qt::AltModifier); }, "apple pie"},
+           {[&] { QTest::mouseClick(window.HitList()->viewport(), Qt::ForwardButton); }, "banana"},
+           {[&] { window.BackAction()->trigger(), window.BackAction()->trigger(); }, "app"},
+           {[&] { QTest::mouseClick(window.HitList()->viewport(), Qt::LeftButton, {}, RowCentre(0)); },
+            "banana"},  // the only row of "ban": the way ahead is dropped
+           {[&] { window.ForwardAction()->trigger(); }, "banana"}}) {
+    act();
+    EXPECT_TRUE(PaneShows(shown)) << window.PaneText().toStdString();
+  }
+  EXPECT_TRUE(window.BackAction()->isEnabled() && !window.ForwardAction()->isEnabled());
 }
 
 TEST_F(ViewerTest, TypingFollowsEachKeyKeepsTheSelectionAndLeavesTheHistory) {
@@ -402,87 +469,257 @@ TEST_F(ViewerTest, SeveralDictionariesAreSearchedInTheirOrderAndRemembered) {
   EXPECT_EQ(window_->windowTitle(), "KEBU mini - b.dic");
 }
 
-TEST_F(ViewerTest, CommandLineFilesAndDropsOpenAndOpenFileReplacesThem) {
+TEST_F(ViewerTest, MissingDictionariesAndDamagePassedOverAreToldInTheStatusLineAndInFull) {
+  const QByteArray cut = Dic(ManyWords(3000), "cut.dic", {.block_size = 64, .recordsPerArea = 1});
+  NewProfile(("[Globals]\nFilePath=/no/such.dic\nMoreFilePaths=" + cut + "\n").toStdString());
+  CViewerDlg& window = Open();
+  EXPECT_EQ(window.NoteLine()->text(), "missing: such.dic");
+  std::filesystem::resize_file(cut.toStdString(), std::filesystem::file_size(cut.toStdString()) / 2);
+  window.FullTextBox()->setChecked(true);
+  Search("訳");
+  EXPECT_TRUE(ScanEnds());
+  TextScanStats stats;
+  (void)ScanText(window.Dictionaries().At(1).reader->Source(), u"訳", {}, [](const TextHit&) { return true; }, &stats);
+  ASSERT_GT(stats.skippedAreas, 0);
+  const QString areas = Thousands(stats.skippedAreas);
+  EXPECT_EQ(window.NoteLine()->text(), "missing: such.dic · cut.dic: " + areas + " damaged record areas passed over");
+  EXPECT_EQ(window.MakeDictionariesDialog()->Notes()->text(),
+            "/no/such.dic is missing: No such file or directory\n" + cut +
+                ": the last full-text search passed over " + areas +
+                " damaged record areas; their records were not searched.");
+}
+
+TEST_F(ViewerTest, CommandLineFilesAndDropsJoinTheSetOpenFileReplacesItACancelKeepsIt) {
   const QByteArray odd = Dic(FruitWords(), "w\xff.dic"), other = Dic(FruitWords(), "b.DIC");
-  CViewerDlg& window = Open({odd});
-  EXPECT_TRUE(window.IsDictionaryOpen());
+  const QByteArray third = Dic(FruitWords(), "c.dic"), broken = QByteArray::fromStdString(files_.File("broken.dic"));
+  std::filesystem::create_symlink(other.toStdString(), files_.File("link.dic"));
+  WriteFile(broken.toStdString(), std::string(100, '\0'));
+  DicReader reader;
+  const QString why = QString::fromStdString(reader.Open(broken.toStdString()).Message());
+  // The first start with a saved set: the command line adds what is not in it.
+  const QByteArray saved = "FilePath=" + other + "\nMoreFilePaths=" + odd + "|" + third;
+  NewProfile(("[Globals]\nFilePath=" + other + "\nMoreFilePaths=" + odd +
+              "\nUnsearchedDictionaries=2\n").toStdString());
+  CViewerDlg& window = Open({odd, third});
+  EXPECT_EQ(window.windowTitle(), "KEBU mini - b.DIC (+2)");
+  EXPECT_FALSE(window.Dictionaries().At(1).searched);
+  // Dropped: the same file under another name, a text file and a non-dictionary.
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString(other)), QUrl::fromLocalFile(Path("a.txt"))});
+  data.setUrls({QUrl::fromLocalFile(Path("link.dic")), QUrl::fromLocalFile(Path("a.txt")),
+                QUrl::fromLocalFile(QString(broken))});
   QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &drop);
-  EXPECT_EQ(window.Dictionaries().Size(), 2);
-  // Open file: the dictionaries are closed first, the title names what is open after.
-  WriteFile(files_.File("broken.dic"), std::string(100, '\0'));
+  EXPECT_EQ(window.Dictionaries().Size(), 3);
+  EXPECT_EQ(dialogs_->told, QStringList{"! " + Path("link.dic") + " is in the list already, as " +
+                                        other + ".\n\n" + broken +
+                                        " is not a KEBU dictionary.\n" + why});
+  // A cancelled Open file changes nothing, in the window and in the profile.
+  window.OpenFileAction()->trigger();
+  EXPECT_EQ(window.windowTitle(), "KEBU mini - b.DIC (+2)");
+  Close();
+  EXPECT_NE(Profile().find((saved + "\nUnsearchedDictionaries=2\n").toStdString()), std::string::npos);
+  // A file chosen replaces them, opened or not.
+  CViewerDlg& again = Open();
   using Step = std::tuple<QString, QString, qsizetype>;  // answer, title, messages so far
-  for (const auto& [answer, title, told] :
-       std::vector<Step>{{"", "KEBU mini", 0},
-                         {Path("broken.dic"), "KEBU mini", 1},
-                         {QString(other), "KEBU mini - b.DIC", 1}}) {
+  for (const auto& [answer, title, told] : std::vector<Step>{
+           {QString(broken), "KEBU mini", 1}, {QString(other), "KEBU mini - b.DIC", 1}}) {
     dialogs_->files = {answer};
-    window.OpenFileAction()->trigger();
-    EXPECT_EQ(window.windowTitle(), title);
+    again.OpenFileAction()->trigger();
+    EXPECT_EQ(again.windowTitle(), title);
     EXPECT_EQ(dialogs_->told.size(), told);
-    EXPECT_EQ(window.ExportFileAction()->isEnabled(), window.IsDictionaryOpen());
+    EXPECT_EQ(again.ExportFileAction()->isEnabled(), again.IsDictionaryOpen());
   }
-  EXPECT_EQ(dialogs_->openWhileAsked, std::vector<bool>(3, false));
+  EXPECT_EQ(dialogs_->openWhileAsked, (std::vector<bool>{true, false}));
   Close();
-  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nSearchWordList=\n"));
-  // The list of the profile leaves its second one out; files named on the
-  // command line are a new list, all searched.
-  NewProfile(("[Globals]\nFilePath=" + other + "\nMoreFilePaths=" + odd +
-              "\nUnsearchedDictionaries=2\n").toStdString());
-  EXPECT_TRUE(Open({odd, other}).Dictionaries().At(1).searched);
-  Close();
-  EXPECT_NE(Profile().find("FilePath=" + odd + "\nMoreFilePaths=" + other + "\n"), std::string::npos)
-      << Profile();
+  EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + other + "\nMoreFilePaths=\n")) << Profile();
 }
 
-TEST_F(ViewerTest, GeometryColumnsAndTextSizeComeBackAndShortcutsWork) {
+TEST_F(ViewerTest, GeometryColumnsTextSizeFontAndHistoryComeBackSearchWordListUntouched) {
+  NewProfile("[Globals]\nSearchWordList=a|b;c\n");
   const QByteArray dic = Dic(FruitWords());
-  CViewerDlg& first = Open({dic, dic});
+  CViewerDlg& first = Open({dic, Dic(FruitWords(), "b.dic")});
   EXPECT_EQ(first.size(), QSize(446, 500));
-  first.setGeometry(40, 50, 700, 600);
+  first.setGeometry(40, 50, 900, 600);
   first.Splitter()->setSizes({300, 200});
   first.HitList()->horizontalHeader()->resizeSection(HitListModel::kNumber, 55);
   first.HitList()->horizontalHeader()->resizeSection(HitListModel::kDictionary, 150);
-  first.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
-  for (int key : {Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Minus, Qt::Key_L}) {
-    QTest::keyClick(&first, static_cast<Qt::Key>(key), Qt::ControlModifier);
-  }
-  EXPECT_EQ(first.focusWidget(), first.SearchBox());
+  first.OnZoom(1), first.OnZoom(1);
+  dialogs_->files = {"", "DejaVu Serif"};  // the font chooser cancelled, then a face chosen
+  first.FontAction()->trigger(), first.FontAction()->trigger();
+  EXPECT_EQ(dialogs_->fonts, QStringList(2, "MS UI Gothic"));
+  // The last 100 keys searched, newest first; a key may hold "|", "%" and line breaks.
+  for (int i = 0; i < 101; ++i) first.AddSearchHistory(QString("k%1").arg(i));
+  first.AddSearchHistory("a|%7C\nb");
   QApplication::processEvents();  // the layout of the larger text
   const QList<int> splitter = first.Splitter()->sizes();
   Close();
+  EXPECT_NE(Profile().find("SearchWordList=a|b;c\n"), std::string::npos) << Profile();
   CViewerDlg& second = Open();
-  EXPECT_EQ(second.geometry(), QRect(40, 50, 700, 600));
+  EXPECT_EQ(second.geometry(), QRect(40, 50, 900, 600));
   EXPECT_EQ(second.Splitter()->sizes(), splitter);
   EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kNumber), 55);
   EXPECT_EQ(second.HitList()->horizontalHeader()->sectionSize(HitListModel::kDictionary), 150);
   EXPECT_EQ(second.TextPane()->font().pixelSize(), 20);
-  second.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
-  second.HitList()->setFocus();
-  QTest::keyClick(&second, Qt::Key_0, Qt::ControlModifier);
-  QTest::keyClick(&second, Qt::Key_F6);
-  EXPECT_EQ(second.TextPane()->font().pixelSize(), 16);
-  EXPECT_EQ(second.focusWidget(), second.SearchBox());
+  EXPECT_EQ(second.TextPane()->font().families().value(0), "DejaVu Serif");
+  QStringList history;
+  for (int i = 0; i < second.SearchBox()->count(); ++i) history << second.SearchBox()->itemText(i);
+  EXPECT_EQ(history.size(), 100);
+  EXPECT_EQ(history.mid(0, 2) << history.back(), (QStringList{"a|%7C\nb", "k100", "k2"}));
+  EXPECT_EQ(second.SearchBox()->currentText(), "");
+  EXPECT_EQ(second.SearchWordList(), "a|b;c");
 }
 
-TEST_F(ViewerTest, JapaneseLocaleLoadsTheTranslationButTheAboutTextsStay) {
+TEST_F(ViewerTest, TabGoesThroughTheVisibleControlsAndTheListShowsItsFocus) {
+  CViewerDlg& window = Open({Dic(ManyWords(10050))});
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const auto stops = [&] {  // the Tab stops after the search box, once round
+    QStringList names;
+    do {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      names << QApplication::focusWidget()->objectName();
+    } while (QApplication::focusWidget() != window.SearchBox() && names.size() < 10);
+    return names;
+  };
+  EXPECT_EQ(stops(), QStringList({"fullTextBox", "searchButton", "hitList", "textPane", "searchBox"}));
+  Type("w");  // the status line offers "show more": a stop of its own
+  EXPECT_EQ(stops(), QStringList({"fullTextBox", "searchButton", "hitList", "textPane", "statusLine", "searchBox"}));
+  // Tabbing into the list takes its first row; the selection shows whether the list has the focus.
+  window.HitList()->clearSelection(), window.HitList()->setCurrentIndex({});
+  window.SearchButton()->setFocus();
+  QTest::keyClick(window.SearchButton(), Qt::Key_Tab);
+  EXPECT_EQ(Row(), 0);
+  const auto colour = [&] { return window.HitList()->viewport()->grab().toImage().pixelColor(RowCentre(0)); };
+  const QColor focused = colour();
+  window.SearchBox()->setFocus();
+  EXPECT_NE(colour(), focused);
+}
+
+TEST_F(ViewerTest, TheHeadwordKeepsHalfANarrowListAndTheHeightIsShared) {
+  CViewerDlg& window = Open({Dic(FruitWords()), Dic(FruitWords(), "b.dic")});
+  Search("ap");
+  const QHeaderView& header = *window.HitList()->horizontalHeader();
+  QList<int> heights;  // of the list and the pane, in the first size
+  // Size, the widths of No., L, Dictionary and Reading (0: scaled down, the title keeps half).
+  using Case = std::pair<QSize, QList<int>>;
+  for (const auto& [size, widths] : std::vector<Case>{{{1200, 900}, {70, 30, 140, 120}},
+                                                       {{446, 500}, {}}, {{300, 400}, {}},
+                                                       {{446, 1000}, {}}}) {
+    window.resize(size);
+    QApplication::processEvents();
+    QList<int> shown;
+    for (int c : {0, 2, 3, 4}) shown << header.sectionSize(c);
+    if (!widths.isEmpty()) EXPECT_EQ(shown, widths);
+    EXPECT_GE(header.sectionSize(HitListModel::kTitle), window.HitList()->viewport()->width() / 2);
+    if (heights.isEmpty()) heights = window.Splitter()->sizes();
+  }
+  // From 900 to 1000 pixels high: both grow, the list by at least 40% of it.
+  const QList<int> grown = window.Splitter()->sizes();
+  EXPECT_GE(grown[0] - heights[0], (grown[0] + grown[1] - heights[0] - heights[1]) * 2 / 5);
+  Close();
+  EXPECT_NE(Profile().find("ColumnWidths=70,30,140,120\n"), std::string::npos) << Profile();
+}
+
+TEST_F(ViewerTest, EveryShortcutOfTheWindowDoesItsCommand) {
+  CViewerDlg& window = Open({Dic(FruitWords())});
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Search("ap");
+  window.HitList()->selectRow(1), window.ShowSelectedEntry();
+  const auto focusOnSearch = [&] { return window.focusWidget() == window.SearchBox(); };
+  QString modal;  // the class of the modal dialog a key opened, closed at once
+  const auto closeModal = [&] {
+    QTimer::singleShot(50, [&] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) modal = dialog->metaObject()->className(), dialog->close();
+    });
+  };
+  using Case = std::tuple<QKeySequence, std::function<void()>, std::function<bool()>>;  // key, before, after
+  const std::vector<Case> cases = {
+      {QKeySequence("Ctrl+O"), [] {}, [&] { return dialogs_->openWhileAsked.size() == 1; }},
+      {QKeySequence("Ctrl++"), [] {}, [&] { return window.Zoom() == 1; }},
+      {QKeySequence("Ctrl+="), [] {}, [&] { return window.Zoom() == 2; }},
+      {QKeySequence("Ctrl+-"), [] {}, [&] { return window.Zoom() == 1; }},
+      {QKeySequence("Ctrl+0"), [] {}, [&] { return window.Zoom() == 0; }},
+      {QKeySequence("Ctrl+L"), [&] { window.HitList()->setFocus(); }, focusOnSearch},
+      {QKeySequence("F6"), [&] { window.HitList()->setFocus(); }, focusOnSearch},
+      {QKeySequence("Ctrl+T"), [] {}, [&] { return window.FullTextBox()->isChecked(); }},
+      {QKeySequence("Alt+Left"), [] {}, [&] { return PaneShows("app"); }},
+      {QKeySequence("Alt+Right"), [] {}, [&] { return PaneShows("apple"); }},
+      {QKeySequence(Qt::Key_Back), [] {}, [&] { return PaneShows("app"); }},
+      {QKeySequence(Qt::Key_Forward), [] {}, [&] { return PaneShows("apple"); }},
+      {QKeySequence::Preferences, closeModal, [&] { return modal == "kebu::viewer::CPreferencesDlg"; }},
+      {QKeySequence("Ctrl+Q"), [] {}, [&] { return !window.isVisible(); }}};
+  // Every shortcut of the window has its case.
+  QList<QKeySequence> keys{window.FullTextBox()->shortcut()};
+  for (const QAction* action : window.findChildren<QAction*>()) keys << action->shortcuts();
+  for (const QKeySequence& key : keys) {
+    EXPECT_TRUE(std::any_of(cases.begin(), cases.end(), [&](const Case& c) { return std::get<0>(c) == key; }))
+        << key.toString().toStdString();
+  }
+  // The menus and each of their items have mnemonics of their own.
+  const QMenuBar* bar = window.findChild<QMenuBar*>();
+  QList<QList<QAction*>> menus{bar->actions()};
+  for (const QAction* menu : bar->actions()) menus << menu->menu()->actions();
+  for (const QList<QAction*>& items : menus) {
+    QStringList mnemonics;
+    for (const QAction* item : items) {
+      if (!item->isSeparator()) mnemonics << QKeySequence::mnemonic(item->text()).toString();
+    }
+    EXPECT_FALSE(mnemonics.contains("")) << mnemonics.join(" ").toStdString();
+    EXPECT_EQ(mnemonics.size(), QSet<QString>(mnemonics.begin(), mnemonics.end()).size()) << mnemonics.join(" ").toStdString();
+  }
+  for (const auto& [key, before, after] : cases) {
+    if (key.isEmpty()) continue;  // Preferences has no key on some desktops
+    before();
+    QTest::keySequence(QApplication::focusWidget(), key);
+    EXPECT_TRUE(QTest::qWaitFor(after, 1000)) << key.toString().toStdString();
+  }
+}
+
+// The texts a user sees in `root` and its children: titles, menu items, buttons, labels,
+// tips, column headers and the items of lists that are not the user's own.
+QStringList VisibleTexts(const QWidget& root) {
+  QStringList texts{root.windowTitle()};
+  for (const QMenu* menu : root.findChildren<QMenu*>()) texts << menu->title();
+  for (const QAction* action : root.findChildren<QAction*>()) texts << action->text() << action->toolTip();
+  for (const QWidget* widget : root.findChildren<QWidget*>()) texts << widget->toolTip();
+  for (const QAbstractButton* button : root.findChildren<QAbstractButton*>()) texts << button->text();
+  for (const QLabel* label : root.findChildren<QLabel*>()) texts << label->text();
+  for (const QComboBox* box : root.findChildren<QComboBox*>()) {
+    for (int i = 0; i < box->count() && !box->isEditable(); ++i) texts << box->itemText(i);
+  }
+  for (const QAbstractItemView* view : root.findChildren<QAbstractItemView*>()) {
+    for (int c = 0; view->model() != nullptr && c < view->model()->columnCount(); ++c) {
+      texts << view->model()->headerData(c, Qt::Horizontal).toString();
+    }
+  }
+  texts.removeAll(QString());
+  texts.removeDuplicates();
+  return texts;
+}
+
+TEST_F(ViewerTest, JapaneseLocaleTranslatesEveryVisibleTextButTheAboutTextsStay) {
   EXPECT_EQ(InstallTranslation(QLocale(QLocale::English)), nullptr);
   const auto translation = InstallTranslation(QLocale(QLocale::Japanese, QLocale::Japan));
   ASSERT_NE(translation, nullptr);
-  CViewerDlg& window = Open({Dic(FruitWords())});
+  CViewerDlg& window = Open({Dic(FruitWords()), Dic(FruitWords(), "b.dic")});
   EXPECT_EQ(window.findChild<QMenuBar*>()->actions().value(0)->text(), "ファイル(&F)");
-  EXPECT_EQ(window.SearchButton()->text(), "検索");
   Search("ap");
-  EXPECT_EQ(window.StatusLine()->text(), "4 件");
+  EXPECT_EQ(window.StatusLine()->text(), "8 件");
   EXPECT_EQ(window.AboutAction()->text(), "kebumini のﾊﾞｰｼﾞｮﾝ情報(&A)...");
   EXPECT_EQ(CAboutDlg().windowTitle(), "kebuminiのﾊﾞｰｼﾞｮﾝ情報");
+  QFileDialog files;
+  QtUserDialogs::Configure(files, {.nameFilters = DictionaryFilters()});
+  // English words left: the program's own names, keys, the dictionaries' names and folders.
+  const QRegularExpression english("[A-Za-z]{2,}"), kept("KEBU mini|kebumini|Ctrl|Enter|fruit|dic|^/.*");
+  for (const QWidget* root : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&files)}) {
+    for (const QString& text : VisibleTexts(*root)) {
+      EXPECT_FALSE(QString(text).remove(kept).contains(english)) << text.toStdString();
+    }
+  }
 }
 
 TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt) {
@@ -524,7 +761,7 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.IsExporting(); }));
   reader.join();
   EXPECT_EQ(bytes, ReferenceExport(path, files_.File("reference.txt")));
-  EXPECT_TRUE(titles.contains({QString("2500 / 2500 (100%)")}));
+  EXPECT_TRUE(titles.contains({QString("KEBU mini - 2,500 / 2,500 (100%)")}));
   EXPECT_EQ(window.windowTitle(), "KEBU mini - many.dic");
   // Nobody reads the FIFO now: Esc asks, "No" goes on, "Yes" stops it before its first record.
   dialogs_->answers = {false, true};
@@ -536,6 +773,19 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_EQ(dialogs_->asked, QStringList(2, "Cancel the export?"));
   EXPECT_EQ(cancelled, std::vector<int64_t>{0});
   EXPECT_TRUE(window.OpenFileAction()->isEnabled());
+  // An export that ends while its question is up takes the question with it.
+  bool closed = false;
+  dialogs_->onAsk = [&] {
+    dialogs_->questionClosed = false;
+    std::thread drain([&] { (void)ReadText(fifo); });
+    closed = QTest::qWaitFor([&] { return dialogs_->questionClosed; });
+    return drain.join(), true;  // Yes, with nothing left to cancel
+  };
+  exportToFifo();
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_TRUE(closed && !window.IsExporting());
+  EXPECT_EQ(dialogs_->told, QStringList(2, "2,500 records written to " + QString::fromStdString(fifo) + "."));
+  EXPECT_EQ(cancelled, std::vector<int64_t>{0});
   // Closing cancels it too; the window goes once the export has stopped.
   exportToFifo();
   window.close();
@@ -543,7 +793,6 @@ TEST_F(ViewerTest, ConcurrentExportLeavesTheWindowUsableAndEscOrClosingCancelsIt
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
   EXPECT_EQ(cancelled, (std::vector<int64_t>{0, 0}));
   EXPECT_TRUE(ProfileBegins("[Globals]\nFilePath=" + path + "\n"));
-  EXPECT_TRUE(dialogs_->told.isEmpty());
 }
 
 TEST_F(ViewerTest, FullTextSearchFindsTheCoresHitsInTheCheckedDictionariesAndMarksMatches) {
@@ -610,12 +859,12 @@ TEST_F(ViewerTest, ExportRefusesTheDictionaryAndSaysHowItEnded) {
   CViewerDlg& window = Open({path});
   // clang-format off
   for (const auto& [command, target, told, stop] : std::vector<Case>{
-      {file, QString(path), path + " is a dictionary that is open here", 0},
-      {file, Path("link.txt"), Path("link.txt") + " is a dictionary", 0},
-      {file, Path("no/out.txt"), "The export to " + Path("no/out.txt") + " failed: ", 0},
+      {file, QString(path), "! " + path + " is a dictionary that is open here", 0},
+      {file, Path("link.txt"), "! " + Path("link.txt") + " is a dictionary", 0},
+      {file, Path("no/out.txt"), "! The export to " + Path("no/out.txt") + " failed: ", 0},
       {file, Path("out.txt"),
        "10,002 of 10,010 records written; this export ends after index entry 10,000.\n", 10000},
-      {&CViewerDlg::ExportAllAction, Path("all.txt"), "", -1}}) {
+      {&CViewerDlg::ExportAllAction, Path("all.txt"), "10,010 records written to " + Path("all.txt") + ".", -1}}) {
     // clang-format on
     SCOPED_TRACE(target.toStdString());
     dialogs_->told.clear();

@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>CDictionariesDlg</name>
+    <message>
+        <source>Dictionaries</source>
+        <translation>辞書の一覧</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名前</translation>
+    </message>
+    <message>
+        <source>Encoding</source>
+        <translation>文字コード</translation>
+    </message>
+    <message>
+        <source>Records</source>
+        <translation>レコード数</translation>
+    </message>
+    <message>
+        <source>&amp;Add…</source>
+        <translation>追加(&amp;A)…</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>削除(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>上へ(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;Down</source>
+        <translation>下へ(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+</context>
+<context>
     <name>CPopupDlg</name>
     <message>
         <source>Look up</source>
@@ -70,14 +109,6 @@
         <translation>検索</translation>
     </message>
     <message>
-        <source>File</source>
-        <translation>ファイル(&amp;F)</translation>
-    </message>
-    <message>
-        <source>View</source>
-        <translation>表示(&amp;V)</translation>
-    </message>
-    <message>
         <source>&amp;Open file</source>
         <translation>ファイルを開く(&amp;O)</translation>
     </message>
@@ -137,44 +168,102 @@
         <source>Full text: letter case, full-width letters and katakana count as typed</source>
         <translation>全文検索で大文字と小文字、全角と半角、カタカナとひらがなを区別します</translation>
     </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>表示(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;Back</source>
+        <translation>戻る(&amp;B)</translation>
+    </message>
+    <message>
+        <source>&amp;Forward</source>
+        <translation>進む(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Readings</source>
+        <translation>読み(&amp;R)</translation>
+    </message>
+    <message>
+        <source>The reading of each entry in the list and under the headword</source>
+        <translation>一覧と見出し語の下に各項目の読みを表示</translation>
+    </message>
+    <message>
+        <source>Fon&amp;t…</source>
+        <translation>フォント(&amp;T)…</translation>
+    </message>
 </context>
 <context>
-    <name>CDictionariesDlg</name>
+    <name>UserDialogs</name>
     <message>
-        <source>Dictionaries</source>
-        <translation>辞書の一覧</translation>
+        <source>Dic Files</source>
+        <translation>辞書ファイル</translation>
     </message>
     <message>
-        <source>Name</source>
-        <translation>名前</translation>
+        <source>All Files (*.*)</source>
+        <translation>すべてのファイル (*.*)</translation>
     </message>
     <message>
-        <source>Encoding</source>
-        <translation>文字コード</translation>
+        <source>Txt Files</source>
+        <translation>テキスト ファイル</translation>
+    </message>
+</context>
+<context>
+    <name>WindowNotes</name>
+    <message>
+        <source>%1 is not a KEBU dictionary.</source>
+        <translation>%1 は KEBU 辞書ではありません。</translation>
     </message>
     <message>
-        <source>Records</source>
-        <translation>レコード数</translation>
+        <source>%1 cannot be opened: %2</source>
+        <translation>%1 を開けません: %2</translation>
     </message>
     <message>
-        <source>&amp;Add…</source>
-        <translation>追加(&amp;A)…</translation>
+        <source>%1 is in the list already, as %2.</source>
+        <translation>%1 は %2 として既に一覧にあります。</translation>
     </message>
     <message>
-        <source>&amp;Remove</source>
-        <translation>削除(&amp;R)</translation>
+        <source>%1: %2 damaged record areas passed over</source>
+        <translation>%1: 壊れたレコード領域 %2 個を飛ばしました</translation>
     </message>
     <message>
-        <source>&amp;Up</source>
-        <translation>上へ(&amp;U)</translation>
+        <source>missing: %1</source>
+        <translation>見つかりません: %1</translation>
     </message>
     <message>
-        <source>&amp;Down</source>
-        <translation>下へ(&amp;D)</translation>
+        <source>%1 is missing: %2</source>
+        <translation>%1 が見つかりません: %2</translation>
     </message>
     <message>
-        <source>Close</source>
-        <translation>閉じる</translation>
+        <source>%1: the last full-text search passed over %2 damaged record areas; their records were not searched.</source>
+        <translation>%1: 直前の全文検索で壊れたレコード領域 %2 個を飛ばしました。その中のレコードは検索されていません。</translation>
+    </message>
+    <message>
+        <source>1 record written to %1.</source>
+        <translation>1 件のレコードを %1 に書き出しました。</translation>
+    </message>
+    <message>
+        <source>%1 records written to %2.</source>
+        <translation>%1 件のレコードを %2 に書き出しました。</translation>
+    </message>
+    <message>
+        <source>%1 damaged record areas were passed over.</source>
+        <translation>壊れたレコード領域 %1 個を飛ばしました。</translation>
+    </message>
+</context>
+<context>
+    <name>kebu::viewer::CDictionariesDlg</name>
+    <message>
+        <source>code page 932</source>
+        <translation>コードページ 932</translation>
+    </message>
+    <message>
+        <source>missing: %1</source>
+        <translation>開けません: %1</translation>
     </message>
 </context>
 <context>
@@ -242,10 +331,6 @@
         <translation>書き出しを中止しますか？</translation>
     </message>
     <message>
-        <source>These files cannot be opened:</source>
-        <translation>次のファイルを開けません:</translation>
-    </message>
-    <message>
         <source>Add dictionary</source>
         <translation>辞書を追加</translation>
     </message>
@@ -281,8 +366,8 @@
 <context>
     <name>kebu::viewer::Companion</name>
     <message>
-        <source>&amp;Scan selections</source>
-        <translation>選択した語を引く(&amp;S)</translation>
+        <source>S&amp;can selections</source>
+        <translation>選択した語を引く(&amp;C)</translation>
     </message>
     <message>
         <source>Look up the text selected in any program in a popup</source>
@@ -310,21 +395,26 @@
     </message>
 </context>
 <context>
-    <name>kebu::viewer::CDictionariesDlg</name>
-    <message>
-        <source>code page 932</source>
-        <translation>コードページ 932</translation>
-    </message>
-    <message>
-        <source>missing: %1</source>
-        <translation>開けません: %1</translation>
-    </message>
-</context>
-<context>
     <name>kebu::viewer::HitListModel</name>
     <message>
         <source>Dictionary</source>
         <translation>辞書</translation>
+    </message>
+    <message>
+        <source>Reading</source>
+        <translation>読み</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>番号</translation>
+    </message>
+    <message>
+        <source>title</source>
+        <translation>見出し語</translation>
+    </message>
+    <message>
+        <source>L</source>
+        <translation>L</translation>
     </message>
 </context>
 <context>
